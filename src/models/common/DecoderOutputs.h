@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Everything a frame decoder does beyond its own display state goes through
+// this interface, in the order the decoder makes the calls. The main window
+// connects the calls to the gauge, level bar, chart and recorder; tests and
+// meterlog record them.
+class DecoderOutputs
+{
+public:
+    virtual ~DecoderOutputs() = default;
+
+    // A frame arrived: the link indicator shows CONok and hides CONokN.
+    virtual void linkOn() = 0;
+    // The decoder has blanked its display state (mode is always 0).
+    virtual void dispInit(int mode) = 0;
+    // The decoder has loaded row index of its scale table into its GaugeScale.
+    virtual void selectGaugeScale(int index) = 0;
+    // Redraw the dial for the decoder's current GaugeScale.
+    virtual void kdSetup() = 0;
+    virtual void setValueMinimum(double y) = 0;
+    virtual void setValueMaximum(double y) = 0;
+    // Move the needle to a position on 0 .. 10 * Step (not clamped).
+    virtual void kdRun(int position) = 0;
+    virtual void setBarMax(int maximum) = 0;
+    virtual void setBarPos(int position) = 0;
+    // Would INDataToTable record the current reading now? Must not change anything.
+    virtual bool recordingTest() = 0;
+    virtual void inDataToTable(int mode) = 0;
+    virtual void addValue(double y) = 0;
+};
