@@ -1,0 +1,396 @@
+// SPDX-License-Identifier: MIT
+//
+// KM50/KM60 frame: 21 FrameDigits characters, one upper-case hex digit per frame
+// byte (the byte's low nibble). Positions count from 1.
+//
+//   pos    meaning                              read as
+//   1      function code 0-9                    decimal digit
+//   2      voltage range                        not interpreted
+//   3      current range                        "B" forces the main digits to 0000
+//   4-7    main digits A B C D                  shown as they are
+//   8      main decimal point                   decimal digit: 1 before D, 2 before C,
+//                                               3 before B, 0 and 4-9 none
+//   9-12   secondary digits                     shown as they are; "B" at 9 forces 0000
+//   13     secondary decimal point              decimal digit, as position 8
+//                                               (not read in energy mode)
+//   14-15  memory count, tens and units         each shown; together a decimal number
+//   16     S1   bit0 battery      bit1 -        bit2 minus sign   bit3 high voltage
+//   17     S2   bit0 sec. overl.  bit1 main ovl bit2 MAX          bit3 MIN
+//   18     S3   bit0 HOLD         bit1 CLR      bit2 -            bit3 MEM
+//   19     S4   bit0 sum sign     bit1 mark 3   bit2 mark 2       bit3 mark 1
+//   20-21  "D" "A"                              end of frame (CR LF on the wire)
+//
+//   function  quantity                         Unit  mode
+//   0         voltage, frequency secondary     V
+//   1         current, voltage secondary       A
+//   2         power                            KW
+//   3         apparent, reactive secondary     KVA
+//   4         power factor                     PF    power factor
+//   5         energy                           KWh   energy (no secondary display)
+//   6         temperature                      ℃     temperature
+//   7         sum power                        kept  sum power (display and Value only)
+//   8, 9      none                             kept
+#include "Km50Decoder.h"
+
+#include "ConversionError.h"
+
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace {
+
+using E = Km50Element;
+
+constexpr int km50FrameLength = frameLength(MeterModel::Km50_60);
+
+// One-character captions for the ASCII range, null-terminated, so that setting
+// a digit element shares static text instead of allocating.
+constexpr auto asciiTexts = [] {
+    std::array<std::array<char16_t, 2>, 128> texts {};
+    for (size_t i = 0; i < texts.size(); ++i)
+        texts[i] = { char16_t(i), u'\0' };
+    return texts;
+}();
+
+// Caption of one digit element; 0 stands for an empty digit.
+QString charText(char16_t c)
+{
+    if (c == 0)
+        return QString();
+    if (c < asciiTexts.size())
+        return QString::fromRawData(reinterpret_cast<const QChar *>(asciiTexts[c].data()), 1);
+    return QString(QChar(c));
+}
+
+// Digits shown for an overload: empty, "0", "@", empty ("0@" reads as "OL").
+constexpr std::array<char16_t, 4> overloadDigits { 0, u'0', u'@', 0 };
+constexpr std::array<char16_t, 4> zeroDigits { u'0', u'0', u'0', u'0' };
+
+std::array<char16_t, 4> digitsAt(const QString &frame, int firstPosition)
+{
+    std::array<char16_t, 4> digits {};
+    for (int i = 0; i < 4; ++i)
+        digits[size_t(i)] = frame[firstPosition - 1 + i].unicode();
+    return digits;
+}
+
+qint32 clampToInt(qint64 v)
+{
+    return qint32(std::clamp<qint64>(
+        v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+}
+
+// Gauge scale and chart value range chosen when the unit text changes.
+struct UnitScale
+{
+    QStringView unit;
+    int index;
+    double maximum; // the value axis runs from -maximum to maximum
+};
+
+constexpr UnitScale unitScales[] = {
+    { u"V", 0, 600 },
+    { u"KW", 0, 600 },
+    { u"KVA", 0, 600 },
+    { u"A", 1, 1000 },
+    { u"KWh", 1, 1000 },
+    { u"PF", 3, 1 },
+    { u"\u2103", 2, 1300 },
+};
+
+} // namespace
+
+Km50Decoder::Km50Decoder(DecoderOutputs &outputs, CurrentReading &reading, QString localeDecimal)
+    : m_outputs(outputs)
+    , m_reading(reading)
+    , m_localeDecimal(std::move(localeDecimal))
+{ }
+
+void Km50Decoder::ShowData50(const QString &frame)
+{
+    if (frame.size() != km50FrameLength) {
+        throw ConversionError(QStringLiteral("a KM50/60 frame has %1 characters, not %2")
+                                  .arg(km50FrameLength)
+                                  .arg(frame.size()));
+    }
+    const auto at = [&frame](int position) { return frame[position - 1]; };
+
+    // The link indicator goes on; the mode flags and the sign start cleared.
+    m_outputs.linkOn();
+    bool temperatureMode = false;
+    bool energyMode = false;
+    bool powerFactorMode = false;
+    bool sumPowerMode = false;
+    bool negative = false;
+
+    // Blank the panel; the "USB" mark is on for every frame.
+    m_display.DispInit(0);
+    m_outputs.dispInit(0);
+    m_display.show(E::rsUSB);
+
+    // Positions 20-21 hold "DA": the link passes no other frame, and they carry
+    // nothing further, so they are not read.
+
+    const int function = ReadingText::decimalDigit(at(1));
+    const int s1 = ReadingText::hexNibble(at(16));
+    const int s2 = ReadingText::hexNibble(at(17));
+    const int s3 = ReadingText::hexNibble(at(18));
+    const int s4 = ReadingText::hexNibble(at(19));
+
+    // Memory count: read as a number before either digit is shown.
+    const int memory = ReadingText::twoDigitDecimal(at(14), at(15));
+    if (memory >= 99)
+        m_display.show(E::LabFUL);
+    m_display.setText(E::stor1, charText(at(14).unicode()));
+    m_display.setText(E::stor2, charText(at(15).unicode()));
+
+    // Main digits A B C D.
+    std::array<char16_t, 4> main;
+    if (s2 & 0x2)
+        main = overloadDigits;
+    else if (at(3) == u'B')
+        main = zeroDigits;
+    else
+        main = digitsAt(frame, 4);
+    m_display.setText(E::LabelA, charText(main[0]));
+    m_display.setText(E::LabelB, charText(main[1]));
+    m_display.setText(E::LabelC, charText(main[2]));
+    m_display.setText(E::LabelD, charText(main[3]));
+
+    if (s1 & 0x4) {
+        negative = true;
+        m_display.show(E::LabelF);
+    }
+
+    // Value: sign and digits with the locale's separator at the meter's point.
+    // Point digits other than 0-3 show no point and keep the previous Value.
+    const int mainPoint = ReadingText::decimalDigit(at(8));
+    if (mainPoint <= 3) {
+        QVarLengthArray<QChar, 16> text;
+        const auto append = [&text](char16_t c) {
+            if (c != 0)
+                text.append(QChar(c));
+        };
+        const auto appendSeparator
+            = [&text, this] { text.append(m_localeDecimal.constData(), m_localeDecimal.size()); };
+        if (negative)
+            text.append(u'-');
+        append(main[0]);
+        if (mainPoint == 3)
+            appendSeparator();
+        append(main[1]);
+        if (mainPoint == 2)
+            appendSeparator();
+        append(main[2]);
+        if (mainPoint == 1)
+            appendSeparator();
+        append(main[3]);
+        const QStringView built(text.constData(), text.size());
+        if (built != m_reading.Value)
+            m_reading.Value.setUnicode(text.constData(), text.size());
+        if (mainPoint == 1)
+            m_display.show(E::Point3);
+        else if (mainPoint == 2)
+            m_display.show(E::Point2);
+        else if (mainPoint == 3)
+            m_display.show(E::Point1);
+    }
+
+    // B + C reading "0@" is the overload mark; such a Value is not a number.
+    const bool overloadMark = main[1] == u'0' && main[2] == u'@';
+
+    // Value read as a number once; every later step uses this.
+    double value = 0;
+    qint32 integerPart = 0;
+    if (!overloadMark) {
+        value = ReadingText::valueNumber(m_reading.Value, m_localeDecimal);
+        integerPart = ReadingText::integerPart(value);
+    }
+
+    switch (function) {
+    case 0:
+        m_display.show(E::kvar1);
+        m_display.show(E::kvar);
+        m_display.show(E::freq);
+        m_display.show(E::labac);
+        m_display.setText(E::kvar1, QStringLiteral("Hz"));
+        m_display.setText(E::kvar, QStringLiteral("V"));
+        m_reading.Unit = QStringLiteral("V");
+        break;
+    case 1:
+        m_display.show(E::dc1);
+        m_display.show(E::labac);
+        m_display.show(E::kvar1);
+        m_display.show(E::kvar);
+        m_display.setText(E::dc1, QStringLiteral("AC"));
+        m_display.setText(E::kvar1, QStringLiteral("V"));
+        m_display.setText(E::kvar, QStringLiteral("A"));
+        m_reading.Unit = QStringLiteral("A");
+        break;
+    case 2:
+        m_display.show(E::pg);
+        m_display.show(E::labac);
+        m_display.show(E::kwh);
+        m_display.show(E::Lab0);
+        m_display.setText(E::kwh, QStringLiteral("KW"));
+        m_reading.Unit = QStringLiteral("KW");
+        break;
+    case 3:
+        m_display.show(E::dc1);
+        m_display.show(E::kvar1);
+        m_display.show(E::labac);
+        m_display.show(E::kvar);
+        m_display.setText(E::dc1, QStringLiteral("AC"));
+        m_display.setText(E::kvar1, QStringLiteral("KVAr"));
+        m_display.setText(E::kvar, QStringLiteral("KVA"));
+        m_reading.Unit = QStringLiteral("KVA");
+        break;
+    case 4:
+        m_display.show(E::pg);
+        m_display.show(E::pf);
+        m_display.show(E::Lab0);
+        m_reading.Unit = QStringLiteral("PF");
+        powerFactorMode = true;
+        break;
+    case 5:
+        m_display.show(E::labac);
+        m_display.show(E::kwh);
+        m_display.setText(E::kwh, QStringLiteral("KWh"));
+        m_reading.Unit = QStringLiteral("KWh");
+        energyMode = true;
+        break;
+    case 6:
+        m_display.show(E::Labtemp);
+        m_display.show(E::f1);
+        m_display.show(E::c);
+        m_reading.Unit = QStringLiteral("\u2103");
+        temperatureMode = true;
+        break;
+    case 7:
+        sumPowerMode = true;
+        break;
+    default: // 8 and 9: no quantity; the unit of the frame before stays
+        break;
+    }
+
+    // Annunciators.
+    m_display.setVisible(E::power, s1 & 0x1);
+    m_display.setVisible(E::danger, s1 & 0x8);
+    m_display.setVisible(E::Labmin, s2 & 0x8);
+    m_display.setVisible(E::Labmax, s2 & 0x4);
+    m_display.setVisible(E::LCDHold, s3 & 0x1);
+    m_display.setVisible(E::labMEM, s3 & 0x8);
+    m_display.setVisible(E::Labclr, s3 & 0x2);
+    m_display.setText(E::wsg, sumPowerMode ? QStringLiteral("\u2211W") : QStringLiteral("\u2211"));
+    m_display.setVisible(E::wsg, s4 & 0x1);
+    m_display.setVisible(E::ol3, s4 & 0x2);
+    m_display.setVisible(E::ol2, s4 & 0x4);
+    m_display.setVisible(E::ol1, s4 & 0x8);
+
+    // Secondary display: not used in energy mode.
+    m_display.hide(E::Labtime);
+    const bool secondaryShown = !energyMode;
+    m_display.setVisible(E::H_Time1, secondaryShown);
+    m_display.setVisible(E::H_Time2, secondaryShown);
+    m_display.setVisible(E::M_Time1, secondaryShown);
+    m_display.setVisible(E::M_Time2, secondaryShown);
+    if (secondaryShown) {
+        std::array<char16_t, 4> secondary;
+        if (s2 & 0x1)
+            secondary = overloadDigits;
+        else if (at(9) == u'B')
+            secondary = zeroDigits;
+        else
+            secondary = digitsAt(frame, 9);
+        m_display.setText(E::H_Time1, charText(secondary[0]));
+        m_display.setText(E::H_Time2, charText(secondary[1]));
+        m_display.setText(E::M_Time1, charText(secondary[2]));
+        m_display.setText(E::M_Time2, charText(secondary[3]));
+        const int secondaryPoint = ReadingText::decimalDigit(at(13));
+        if (secondaryPoint == 1)
+            m_display.show(E::T_Point3);
+        else if (secondaryPoint == 2)
+            m_display.show(E::T_Point2);
+        else if (secondaryPoint == 3)
+            m_display.show(E::T_Point1);
+    }
+
+    switchScaleOnUnitChange();
+
+    // A sum-power frame only updates the display and Value.
+    if (!sumPowerMode) {
+        const qint32 fullSpan = clampToInt(10 * qint64(m_scale.Step));
+        const qint32 powerFactorScaled
+            = powerFactorMode && !overloadMark ? ReadingText::scaledInteger(value, 1000) : 0;
+        const qint32 magnitude = clampToInt(qAbs(qint64(integerPart)));
+
+        // Needle.
+        qint64 position;
+        if (overloadMark && negative)
+            position = 0;
+        else if (overloadMark)
+            position = powerFactorMode ? 2000 : fullSpan;
+        else if (powerFactorMode)
+            position = qint64(powerFactorScaled) + m_scale.ZeroOffset;
+        else if (temperatureMode)
+            position = qint64(ReadingText::scaledInteger(value, integerPart < 1 ? 8 : 0.3))
+                + m_scale.ZeroOffset;
+        else
+            position = qint64(m_scale.ZeroOffset) + integerPart;
+        m_outputs.kdRun(clampToInt(position));
+
+        // Level bar: the size of the reading, never empty.
+        qint32 barMax;
+        qint32 barPos;
+        if (powerFactorMode) {
+            barMax = m_scale.BarMax;
+            barPos = overloadMark ? m_scale.BarMax : std::max(powerFactorScaled, 1);
+        } else if (temperatureMode) {
+            barMax = integerPart < 0 ? 50 : 1300;
+            barPos = overloadMark ? 1300 : std::max(magnitude, 1);
+        } else {
+            barMax = m_scale.BarMax;
+            barPos = overloadMark ? m_scale.BarMax : std::max(magnitude, 1);
+        }
+        m_outputs.setBarMax(barMax);
+        m_outputs.setBarPos(barPos);
+
+        // Chart point, plotted only when the reading would be recorded now.
+        double y = value;
+        if (overloadMark) {
+            const double top = powerFactorMode ? 1.0
+                : temperatureMode              ? 1310.0
+                                               : double(m_scale.FullScale);
+            const double bottom = powerFactorMode ? -1.0 : temperatureMode ? -45.0 : -top;
+            y = negative ? bottom : top;
+        }
+        if (m_outputs.recordingTest())
+            m_outputs.addValue(y);
+    }
+
+    if (overloadMark)
+        m_reading.Value = QStringLiteral("OL");
+
+    if (!sumPowerMode)
+        m_outputs.inDataToTable(1);
+}
+
+void Km50Decoder::switchScaleOnUnitChange()
+{
+    if (m_reading.Unit != m_previousUnit) {
+        for (const UnitScale &scale : unitScales) {
+            if (m_reading.Unit != scale.unit)
+                continue;
+            SelectGaugeScale(m_scale, gaugeScaleTable(MeterModel::Km50_60), scale.index);
+            m_outputs.selectGaugeScale(scale.index);
+            m_outputs.kdSetup();
+            m_outputs.setValueMaximum(scale.maximum);
+            m_outputs.setValueMinimum(-scale.maximum);
+            break;
+        }
+    }
+    m_previousUnit = m_reading.Unit;
+}

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CurrentReading.h"
+#include "DecoderOutputs.h"
+#include "FrameDecoder.h"
+#include "GaugeScale.h"
+#include "Km50Display.h"
+#include "ReadingText.h"
+
+#include <QString>
+
+// Decodes KM50/KM60 frames (21 FrameDigits characters) into the panel state,
+// the reading's Value and Unit, and the calls to gauge, level bar, chart and
+// recorder made through DecoderOutputs. KM50 and KM60 frames are alike.
+//
+// Between frames only Value, Unit, the previous unit and the gauge scale carry
+// over; every frame starts from a blanked display. A character or value that
+// cannot be read as a number ends the frame at that step with ConversionError:
+// what the earlier steps set stays, and nothing is drawn, plotted or recorded.
+class Km50Decoder : public FrameDecoder
+{
+public:
+    // localeDecimal is inserted into Value at the meter's decimal point and
+    // used again whenever Value is read back as a number.
+    Km50Decoder(DecoderOutputs &outputs, CurrentReading &reading,
+        QString localeDecimal = ReadingText::systemDecimalSeparator());
+
+    MeterModel model() const override { return MeterModel::Km50_60; }
+
+    void ShowData50(const QString &frame) override;
+
+    const Km50Display &display() const { return m_display; }
+    Km50Display &display() { return m_display; }
+    const LcdDisplayState &lcd() const override { return m_display; }
+    const GaugeScale &gaugeScale() const override { return m_scale; }
+    // Unit of the last frame that got as far as the scale switch.
+    const QString &previousUnit() const { return m_previousUnit; }
+    const QString &localeDecimal() const { return m_localeDecimal; }
+
+private:
+    void switchScaleOnUnitChange();
+
+    DecoderOutputs &m_outputs;
+    CurrentReading &m_reading;
+    const QString m_localeDecimal;
+    Km50Display m_display;
+    GaugeScale m_scale;
+    QString m_previousUnit;
+};
