@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "UserDialogs.h"
+
+// The real dialogs: QMessageBox and QFileDialog, shown modally.
+class QtUserDialogs : public UserDialogs
+{
+public:
+    void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
+    QString saveFileName(QWidget *parent, const FileRequest &request) override;
+    QString openFileName(QWidget *parent, const FileRequest &request) override;
+};

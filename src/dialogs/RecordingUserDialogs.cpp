@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#include "RecordingUserDialogs.h"
+
+void RecordingUserDialogs::message(
+    QWidget *parent, Icon icon, const QString &caption, const QString &text)
+{
+    Call call;
+    call.kind = Kind::Message;
+    call.parent = parent;
+    call.hadParent = parent != nullptr;
+    call.icon = icon;
+    call.caption = caption;
+    call.text = text;
+    m_calls.append(call);
+}
+
+QString RecordingUserDialogs::saveFileName(QWidget *parent, const FileRequest &request)
+{
+    Call call;
+    call.kind = Kind::Save;
+    call.parent = parent;
+    call.hadParent = parent != nullptr;
+    call.caption = request.caption;
+    call.file = request;
+    m_calls.append(call);
+    return nextReply();
+}
+
+QString RecordingUserDialogs::openFileName(QWidget *parent, const FileRequest &request)
+{
+    Call call;
+    call.kind = Kind::Open;
+    call.parent = parent;
+    call.hadParent = parent != nullptr;
+    call.caption = request.caption;
+    call.file = request;
+    m_calls.append(call);
+    return nextReply();
+}
+
+QList<RecordingUserDialogs::Call> RecordingUserDialogs::messages() const
+{
+    QList<Call> result;
+    for (const Call &call : m_calls) {
+        if (call.kind == Kind::Message)
+            result.append(call);
+    }
+    return result;
+}
+
+void RecordingUserDialogs::clear()
+{
+    m_calls.clear();
+    m_replies.clear();
+}
+
+QString RecordingUserDialogs::nextReply()
+{
+    return m_replies.isEmpty() ? QString() : m_replies.takeFirst();
+}

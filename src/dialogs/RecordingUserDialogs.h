@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "UserDialogs.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+// A stand-in for tests: records every box and dialog it is asked for and answers
+// file dialogs from a queue of scripted replies (an empty reply, or an empty
+// queue, means the user cancelled).
+class RecordingUserDialogs : public UserDialogs
+{
+public:
+    enum class Kind { Message, Save, Open };
+
+    struct Call
+    {
+        Kind kind = Kind::Message;
+        QPointer<QWidget> parent;
+        bool hadParent = false;
+        Icon icon = Icon::NoIcon;
+        QString caption;
+        QString text;
+        FileRequest file; // save and open only
+    };
+
+    void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
+    QString saveFileName(QWidget *parent, const FileRequest &request) override;
+    QString openFileName(QWidget *parent, const FileRequest &request) override;
+
+    // Replies for the next file dialogs, in order.
+    void queueFileName(const QString &reply) { m_replies.append(reply); }
+
+    const QList<Call> &calls() const { return m_calls; }
+    QList<Call> messages() const;
+    void clear();
+
+private:
+    QString nextReply();
+
+    QList<Call> m_calls;
+    QList<QString> m_replies;
+};
