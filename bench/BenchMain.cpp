@@ -4,7 +4,11 @@
 // standard output as "name value unit".
 #include "BenchFigures.h"
 
+#ifdef KM_BENCH_GUI
+#include <QApplication>
+#else
 #include <QCoreApplication>
+#endif
 
 #include <malloc.h>
 
@@ -37,7 +41,8 @@ public:
                 const auto open = key.find('[');
                 if (open == std::string::npos || key.back() != ']')
                     continue;
-                m_figures[key.substr(0, open)] = {counter.value, key.substr(open + 1, key.size() - open - 2)};
+                m_figures[key.substr(0, open)]
+                    = { counter.value, key.substr(open + 1, key.size() - open - 2) };
             }
         }
     }
@@ -57,7 +62,14 @@ private:
 
 int main(int argc, char **argv)
 {
+#ifdef KM_BENCH_GUI
+    // Widget benchmarks draw off screen unless the caller chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv); // some benchmarks use Qt facilities that want an application
+#endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
