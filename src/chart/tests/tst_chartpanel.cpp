@@ -350,7 +350,13 @@ void TestChartPanel::ownerIsAskedForClearEnlargeRestore()
     QCOMPARE(enlarge.size(), 1);
     QCOMPARE(restore.size(), 0);
 
+    // The owner enlarges the panel; the chart fills it and the tool row keeps its places.
+    const QRect fillPlace = f.control("BtFill")->geometry();
+    f.panel.resize(735, 458);
     f.panel.showEnlarged(true);
+    QCOMPARE(f.panel.chart()->geometry(), QRect(0, 0, 735, 458));
+    QCOMPARE(f.control("BtFill")->geometry(), fillPlace);
+    QCOMPARE(f.panel.chart()->picture().size(), QSize(735, 458));
     QVERIFY(!f.control("TbFd")->isVisible());
     QVERIFY(f.control("TbSx")->isVisible());
     QTest::mouseClick(f.control("TbSx"), Qt::LeftButton, {}, QPoint(12, 12));
