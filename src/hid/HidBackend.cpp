@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#include "HidBackend.h"
+
+#include <cerrno>
+
+quint32 hidDeviceGoneError()
+{
+#ifdef Q_OS_WIN
+    return 1167; // ERROR_DEVICE_NOT_CONNECTED
+#else
+    return ENODEV;
+#endif
+}

@@ -1,0 +1,6 @@
+// SPDX-License-Identifier: MIT
+#include <QTest>
+int main()
+{
+    return 0;
+}
