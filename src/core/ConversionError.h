@@ -13,7 +13,6 @@ class ConversionError : public std::runtime_error
 public:
     explicit ConversionError(const QString &message)
         : std::runtime_error(message.toStdString())
-    {
-    }
+    { }
     QString message() const { return QString::fromUtf8(what()); }
 };

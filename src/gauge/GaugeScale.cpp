@@ -5,19 +5,19 @@ namespace {
 
 // Index 0: +-600 (power, voltage); 1: phase angle (KM90) or +-100 % (KM50_60);
 // 2: temperature -50 .. 1300; 3: power factor +-1.
-constexpr GaugeScaleTable km90Table{{
-    {u"6", 600, 600, 600, 120},
-    {u"10", 360, 360, 360, 72},
-    {u"4", 400, 400, 400, 80},
-    {u"7", 1000, 1000, 1000, 200},
-}};
+constexpr GaugeScaleTable km90Table { {
+    { u"6", 600, 600, 600, 120 },
+    { u"10", 360, 360, 360, 72 },
+    { u"4", 400, 400, 400, 80 },
+    { u"7", 1000, 1000, 1000, 200 },
+} };
 
-constexpr GaugeScaleTable km50Table{{
-    {u"6", 600, 600, 600, 120},
-    {u"10", 1000, 1000, 1000, 200},
-    {u"4", 400, 400, 400, 80},
-    {u"7", 1000, 1000, 1000, 200},
-}};
+constexpr GaugeScaleTable km50Table { {
+    { u"6", 600, 600, 600, 120 },
+    { u"10", 1000, 1000, 1000, 200 },
+    { u"4", 400, 400, 400, 80 },
+    { u"7", 1000, 1000, 1000, 200 },
+} };
 
 } // namespace
 

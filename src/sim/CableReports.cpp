@@ -22,7 +22,7 @@ QByteArray idleReport()
 
 QList<QByteArray> pack(QByteArrayView stream, int chunkSize)
 {
-    return packVarying(stream, {chunkSize});
+    return packVarying(stream, { chunkSize });
 }
 
 QList<QByteArray> packVarying(QByteArrayView stream, const QList<int> &chunkSizes)

@@ -11,7 +11,7 @@
 // (count 0).
 namespace CableReports {
 
-constexpr int kDataBytes = 8;     // bytes after the report ID
+constexpr int kDataBytes = 8; // bytes after the report ID
 constexpr int kMaxMeterBytes = 7; // meter bytes one report can carry
 
 // One report with ID 0: 9 bytes in all.

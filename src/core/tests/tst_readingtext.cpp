@@ -24,25 +24,44 @@ void TestReadingText::parseValue_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<double>("value");
 
-    QTest::newRow("plain digits") << "0000" << "." << true << 0.0;
-    QTest::newRow("point after third") << "123.4" << "." << true << 123.4;
-    QTest::newRow("negative power factor") << "-0.500" << "." << true << -0.5;
-    QTest::newRow("comma locale") << "-0,856" << "," << true << -0.856;
-    QTest::newRow("full stop under comma locale") << "0.856" << "," << false << 0.0;
-    QTest::newRow("multi-character separator") << "12<>5" << "<>" << true << 12.5;
-    QTest::newRow("no separator configured") << "1234" << "" << true << 1234.0;
-    QTest::newRow("overload mark") << "0@" << "." << false << 0.0;
-    QTest::newRow("signed overload mark") << "-0@" << "." << false << 0.0;
-    QTest::newRow("kept OL") << "OL" << "." << false << 0.0;
-    QTest::newRow("hex letter among digits") << "12A4" << "." << false << 0.0;
-    QTest::newRow("exponent") << "1e3" << "." << false << 0.0;
-    QTest::newRow("two separators") << "1.2.3" << "." << false << 0.0;
-    QTest::newRow("separator first") << ".5" << "." << false << 0.0;
-    QTest::newRow("separator last") << "5." << "." << false << 0.0;
-    QTest::newRow("lone minus") << "-" << "." << false << 0.0;
-    QTest::newRow("plus sign") << "+5" << "." << false << 0.0;
-    QTest::newRow("empty") << "" << "." << false << 0.0;
-    QTest::newRow("blank inside") << "12 3" << "." << false << 0.0;
+    QTest::newRow("plain digits") << "0000"
+                                  << "." << true << 0.0;
+    QTest::newRow("point after third") << "123.4"
+                                       << "." << true << 123.4;
+    QTest::newRow("negative power factor") << "-0.500"
+                                           << "." << true << -0.5;
+    QTest::newRow("comma locale") << "-0,856"
+                                  << "," << true << -0.856;
+    QTest::newRow("full stop under comma locale") << "0.856"
+                                                  << "," << false << 0.0;
+    QTest::newRow("multi-character separator") << "12<>5"
+                                               << "<>" << true << 12.5;
+    QTest::newRow("no separator configured") << "1234"
+                                             << "" << true << 1234.0;
+    QTest::newRow("overload mark") << "0@"
+                                   << "." << false << 0.0;
+    QTest::newRow("signed overload mark") << "-0@"
+                                          << "." << false << 0.0;
+    QTest::newRow("kept OL") << "OL"
+                             << "." << false << 0.0;
+    QTest::newRow("hex letter among digits") << "12A4"
+                                             << "." << false << 0.0;
+    QTest::newRow("exponent") << "1e3"
+                              << "." << false << 0.0;
+    QTest::newRow("two separators") << "1.2.3"
+                                    << "." << false << 0.0;
+    QTest::newRow("separator first") << ".5"
+                                     << "." << false << 0.0;
+    QTest::newRow("separator last") << "5."
+                                    << "." << false << 0.0;
+    QTest::newRow("lone minus") << "-"
+                                << "." << false << 0.0;
+    QTest::newRow("plus sign") << "+5"
+                               << "." << false << 0.0;
+    QTest::newRow("empty") << ""
+                           << "." << false << 0.0;
+    QTest::newRow("blank inside") << "12 3"
+                                  << "." << false << 0.0;
 }
 
 void TestReadingText::parseValue()

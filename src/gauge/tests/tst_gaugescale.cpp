@@ -65,7 +65,7 @@ void TestGaugeScale::select()
 
 void TestGaugeScale::outOfRangeIndexChangesNothing()
 {
-    for (int index : {5, -1, 4}) {
+    for (int index : { 5, -1, 4 }) {
         GaugeScale s;
         SelectGaugeScale(s, gaugeScaleTable(MeterModel::Km90), 1);
         const GaugeScale before = s;
@@ -76,7 +76,7 @@ void TestGaugeScale::outOfRangeIndexChangesNothing()
 
 void TestGaugeScale::zeroSitsInTheMiddleOfEverySpan()
 {
-    for (MeterModel model : {MeterModel::Km90, MeterModel::Km50_60}) {
+    for (MeterModel model : { MeterModel::Km90, MeterModel::Km50_60 }) {
         for (const GaugeScaleRow &row : gaugeScaleTable(model)) {
             QCOMPARE(row.zeroOffset, row.fullScale);
             QCOMPARE(10 * row.step, 2 * row.zeroOffset);

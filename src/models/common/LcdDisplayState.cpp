@@ -25,7 +25,8 @@ void LcdDisplayState::reset()
 {
     for (size_t i = 0; i < m_elements.size(); ++i) {
         m_visible[i] = m_elements[i].startVisible ? 1 : 0;
-        m_text[i] = m_elements[i].startText ? QString::fromUtf16(m_elements[i].startText) : QString();
+        m_text[i]
+            = m_elements[i].startText ? QString::fromUtf16(m_elements[i].startText) : QString();
     }
 }
 

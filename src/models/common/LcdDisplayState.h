@@ -10,10 +10,10 @@
 // Fixed description of one element of an emulated LCD panel.
 struct LcdElementInfo
 {
-    const char *name;          // the element's name on the panel, e.g. "LabelA"
-    bool hasText;              // labels carry a text; pictures do not
+    const char *name; // the element's name on the panel, e.g. "LabelA"
+    bool hasText; // labels carry a text; pictures do not
     const char16_t *startText; // text before the first frame (nullptr for pictures)
-    bool startVisible;         // visibility before the first frame
+    bool startVisible; // visibility before the first frame
 };
 
 // Visibility and text of every element of one emulated LCD, independent of any
@@ -53,11 +53,11 @@ template<typename Element>
 class LcdDisplay : public LcdDisplayState
 {
 public:
-    using LcdDisplayState::LcdDisplayState;
     using LcdDisplayState::isVisible;
+    using LcdDisplayState::LcdDisplayState;
+    using LcdDisplayState::setText;
     using LcdDisplayState::setVisible;
     using LcdDisplayState::text;
-    using LcdDisplayState::setText;
 
     bool isVisible(Element e) const { return isVisible(int(e)); }
     void show(Element e) { setVisible(int(e), true); }

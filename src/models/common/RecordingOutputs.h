@@ -26,8 +26,14 @@ public:
     void dispInit(int mode) override { add(u"DispInit", QString::number(mode)); }
     void selectGaugeScale(int index) override { add(u"SelectGaugeScale", QString::number(index)); }
     void kdSetup() override { calls << QStringLiteral("KDsetup"); }
-    void setValueMinimum(double y) override { add(u"SetValueMinimum", ReadingText::formatNumber(y)); }
-    void setValueMaximum(double y) override { add(u"SetValueMaximum", ReadingText::formatNumber(y)); }
+    void setValueMinimum(double y) override
+    {
+        add(u"SetValueMinimum", ReadingText::formatNumber(y));
+    }
+    void setValueMaximum(double y) override
+    {
+        add(u"SetValueMaximum", ReadingText::formatNumber(y));
+    }
     void kdRun(int position) override { add(u"KDrun", QString::number(position)); }
     void setBarMax(int maximum) override { add(u"BarMax", QString::number(maximum)); }
     void setBarPos(int position) override { add(u"BarPos", QString::number(position)); }

@@ -61,7 +61,8 @@ void TestSim::frameBytesEndInCrLfAndKeepLowNibbles()
 
 void TestSim::reportsCarryCountAndPadding()
 {
-    QCOMPARE(CableReports::dataReport("\x2A\x3B\x4C"), QByteArray("\x00\xF3\x2A\x3B\x4C\x00\x00\x00\x00", 9));
+    QCOMPARE(CableReports::dataReport("\x2A\x3B\x4C"),
+        QByteArray("\x00\xF3\x2A\x3B\x4C\x00\x00\x00\x00", 9));
     QCOMPARE(CableReports::idleReport(), QByteArray("\x00\xF0\x00\x00\x00\x00\x00\x00\x00", 9));
 
     const QList<QByteArray> reports = CableReports::frameReports(QByteArray(26, '\x31'), 2);
@@ -75,7 +76,7 @@ void TestSim::varyingChunksKeepEveryByteInOrder()
     QByteArray stream;
     for (int i = 0; i < 40; ++i)
         stream.append(char(i));
-    const QList<QByteArray> reports = CableReports::packVarying(stream, {1, 3, 7, 2});
+    const QList<QByteArray> reports = CableReports::packVarying(stream, { 1, 3, 7, 2 });
     QByteArray joined;
     for (const QByteArray &r : reports) {
         const int n = quint8(r[1]) & 0x0F;

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+#include "ReadingTable.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<QStringView, 8> km90Columns { u"No", u"Time", u"Value", u"Unit", u"V_Value",
+    u"V_Unit", u"I_Value", u"I_Unit" };
+constexpr std::array<QStringView, 4> km50Columns { u"No", u"time", u"Value", u"Unit" };
+
+std::span<const QStringView> columnsOf(MeterModel model)
+{
+    if (model == MeterModel::Km90)
+        return km90Columns;
+    return km50Columns;
+}
+
+} // namespace
+
+ReadingTable::ReadingTable(MeterModel model, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_model(model)
+    , m_columns(int(columnsOf(model).size()))
+    , m_lastPerColumn(size_t(m_columns))
+{ }
+
+ReadingTable::~ReadingTable() = default;
+
+int ReadingTable::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int ReadingTable::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_columns;
+}
+
+QVariant ReadingTable::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows || index.column() >= m_columns
+        || role != Qt::DisplayRole)
+        return {};
+    if (index.column() == NoColumn) {
+        const auto n = no(index.row());
+        return n ? QVariant(*n) : QVariant();
+    }
+    if (isNull(index.row(), index.column()))
+        return {};
+    return fieldText(index.row(), index.column());
+}
+
+QVariant ReadingTable::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
+        && section < m_columns)
+        return columnName(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+QString ReadingTable::columnName(int column) const
+{
+    return columnsOf(m_model)[size_t(column)].toString();
+}
+
+QStringList ReadingTable::columnNames() const
+{
+    QStringList names;
+    for (QStringView name : columnsOf(m_model))
+        names << name.toString();
+    return names;
+}
+
+int ReadingTable::columnIndex(QStringView name) const
+{
+    const auto columns = columnsOf(m_model);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].compare(name, Qt::CaseInsensitive) == 0)
+            return int(c);
+    }
+    return -1;
+}
+
+quint32 *ReadingTable::record(int row) const
+{
+    return m_blocks[size_t(row / BlockRows)].get() + size_t(row % BlockRows) * size_t(m_columns);
+}
+
+quint32 ReadingTable::intern(QStringView text, int column)
+{
+    text = text.left(MaxTextLength);
+    if (text.isEmpty())
+        return 0;
+    auto &last = m_lastPerColumn[size_t(column)];
+    if (last.second != 0 && last.first == text)
+        return last.second;
+    const QString key = text.toString();
+    auto it = m_ids.constFind(key);
+    quint32 id;
+    if (it != m_ids.constEnd()) {
+        id = it.value();
+    } else {
+        m_strings.append(key);
+        id = quint32(m_strings.size());
+        m_ids.insert(key, id);
+    }
+    last = { key, id };
+    return id;
+}
+
+void ReadingTable::appendRow(std::optional<qint32> no, std::span<const QStringView> texts)
+{
+    // Everything that can fail (allocation) happens before the row is counted,
+    // so a row is either complete or absent.
+    if (m_rows % BlockRows == 0 && size_t(m_rows / BlockRows) == m_blocks.size())
+        m_blocks.push_back(std::make_unique<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+    std::array<quint32, 8> ids {};
+    for (int c = 1; c < m_columns; ++c)
+        ids[size_t(c)] = size_t(c - 1) < texts.size() ? intern(texts[size_t(c - 1)], c) : 0;
+    m_noNull.push_back(!no.has_value());
+
+    beginInsertRows(QModelIndex(), m_rows, m_rows);
+    quint32 *r = record(m_rows);
+    r[0] = quint32(no.value_or(0));
+    for (int c = 1; c < m_columns; ++c)
+        r[c] = ids[size_t(c)];
+    ++m_rows;
+    endInsertRows();
+}
+
+void ReadingTable::appendRow(std::optional<qint32> no, const QStringList &texts)
+{
+    std::array<QStringView, 8> views {};
+    const size_t n = std::min(texts.size(), qsizetype(views.size()));
+    for (size_t i = 0; i < n; ++i)
+        views[i] = texts[qsizetype(i)];
+    appendRow(no, std::span<const QStringView>(views.data(), n));
+}
+
+void ReadingTable::clear()
+{
+    beginResetModel();
+    m_rows = 0;
+    m_blocks.clear();
+    m_noNull.clear();
+    m_strings.clear();
+    m_ids.clear();
+    for (auto &last : m_lastPerColumn)
+        last = { QString(), 0 };
+    endResetModel();
+}
+
+bool ReadingTable::takeRowsFrom(ReadingTable &other)
+{
+    if (&other == this || other.m_model != m_model)
+        return false;
+    beginResetModel();
+    other.beginResetModel();
+    std::swap(m_rows, other.m_rows);
+    std::swap(m_blocks, other.m_blocks);
+    std::swap(m_noNull, other.m_noNull);
+    std::swap(m_strings, other.m_strings);
+    std::swap(m_ids, other.m_ids);
+    std::swap(m_lastPerColumn, other.m_lastPerColumn);
+    other.endResetModel();
+    other.clear();
+    endResetModel();
+    return true;
+}
+
+std::optional<qint32> ReadingTable::no(int row) const
+{
+    if (m_noNull[size_t(row)])
+        return std::nullopt;
+    return qint32(record(row)[0]);
+}
+
+QString ReadingTable::fieldText(int row, int column) const
+{
+    if (column == NoColumn) {
+        const auto n = no(row);
+        return n ? QString::number(*n) : QString();
+    }
+    const quint32 id = record(row)[column];
+    return id == 0 ? QString() : m_strings[qsizetype(id - 1)];
+}
+
+bool ReadingTable::isNull(int row, int column) const
+{
+    if (column == NoColumn)
+        return m_noNull[size_t(row)];
+    return record(row)[column] == 0;
+}

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "ReadingTable.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestReadingTable : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void columnsOfBothPrograms();
+    void columnLookupIgnoresCase_data();
+    void columnLookupIgnoresCase();
+    void rowsReadBackAsStored();
+    void longTextIsCutTo20Characters();
+    void modelDataAndSignals();
+    void manyRowsAcrossBlocks();
+    void clearAndTakeRows();
+};
+
+void TestReadingTable::columnsOfBothPrograms()
+{
+    const ReadingTable km90(MeterModel::Km90);
+    QCOMPARE(km90.columnNames(),
+        (QStringList { "No", "Time", "Value", "Unit", "V_Value", "V_Unit", "I_Value", "I_Unit" }));
+    const ReadingTable km50(MeterModel::Km50_60);
+    QCOMPARE(km50.columnNames(), (QStringList { "No", "time", "Value", "Unit" }));
+    QCOMPARE(km50.headerData(1, Qt::Horizontal).toString(), QStringLiteral("time"));
+    QCOMPARE(km50.rowCount(), 0);
+}
+
+void TestReadingTable::columnLookupIgnoresCase_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("column");
+    QTest::newRow("km50 Time finds time") << false << "Time" << 1;
+    QTest::newRow("km90 time finds Time") << true << "time" << 1;
+    QTest::newRow("upper case") << true << "V_VALUE" << 4;
+    QTest::newRow("no such column in km50") << false << "V_Value" << -1;
+    QTest::newRow("unknown") << true << "Volts" << -1;
+}
+
+void TestReadingTable::columnLookupIgnoresCase()
+{
+    QFETCH(bool, km90);
+    QFETCH(QString, name);
+    QFETCH(int, column);
+    const ReadingTable table(km90 ? MeterModel::Km90 : MeterModel::Km50_60);
+    QCOMPARE(table.columnIndex(name), column);
+}
+
+void TestReadingTable::rowsReadBackAsStored()
+{
+    ReadingTable table(MeterModel::Km90);
+    table.appendRow(1, QStringList { "12:00:01", "123.4", "KW", "230.1", "v", "5.360", "A" });
+    table.appendRow(
+        std::nullopt, QStringList { "12:00:02", "OL", QStringLiteral("\u2211"), "NULL", "", "0@" });
+    table.appendRow(-7, QStringList {});
+
+    QCOMPARE(table.rowCount(), 3);
+    QCOMPARE(table.no(0), std::optional<qint32>(1));
+    QCOMPARE(table.fieldText(0, 0), QStringLiteral("1"));
+    QCOMPARE(table.fieldText(0, 6), QStringLiteral("5.360"));
+    QVERIFY(table.isNull(1, 0));
+    QCOMPARE(table.fieldText(1, 0), QString());
+    QCOMPARE(table.fieldText(1, 2), QStringLiteral("OL"));
+    QCOMPARE(table.fieldText(1, 3), QStringLiteral("\u2211"));
+    QCOMPARE(table.fieldText(1, 4), QStringLiteral("NULL")); // the text NULL, not a null field
+    QVERIFY(!table.isNull(1, 4));
+    QVERIFY(table.isNull(1, 5)); // empty text is stored as null
+    QCOMPARE(table.fieldText(1, 6), QStringLiteral("0@"));
+    QVERIFY(table.isNull(1, 7)); // not given
+    QCOMPARE(table.fieldText(2, 0), QStringLiteral("-7"));
+    for (int c = 1; c < table.columnCount(); ++c)
+        QVERIFY(table.isNull(2, c));
+}
+
+void TestReadingTable::longTextIsCutTo20Characters()
+{
+    ReadingTable table(MeterModel::Km50_60);
+    table.appendRow(
+        1, QStringList { "12:00:00", "123456789012345678901234", QStringLiteral("\u2103") });
+    QCOMPARE(table.fieldText(0, 2), QStringLiteral("12345678901234567890"));
+    QCOMPARE(table.fieldText(0, 3), QStringLiteral("\u2103"));
+}
+
+void TestReadingTable::modelDataAndSignals()
+{
+    ReadingTable table(MeterModel::Km50_60);
+    QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
+    table.appendRow(5, QStringList { "08:30:00", "-0.600", "KWh" });
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 0);
+    QCOMPARE(table.data(table.index(0, 0)), QVariant(5));
+    QCOMPARE(table.data(table.index(0, 2)).toString(), QStringLiteral("-0.600"));
+    QCOMPARE(table.data(table.index(0, 2), Qt::EditRole), QVariant());
+    QVERIFY(!(table.flags(table.index(0, 2)) & Qt::ItemIsEditable));
+}
+
+void TestReadingTable::manyRowsAcrossBlocks()
+{
+    // Enough rows to span several storage blocks, with texts repeating and changing.
+    ReadingTable table(MeterModel::Km90);
+    const int rows = 40000;
+    for (int i = 0; i < rows; ++i) {
+        table.appendRow(i + 1,
+            QStringList { QString::number(i / 9), QString::number(i % 977), "KW",
+                QString::number(i % 13), "v", QString::number(i), "A" });
+    }
+    QCOMPARE(table.rowCount(), rows);
+    for (int i : { 0, 16383, 16384, 32767, 32768, rows - 1 }) {
+        QCOMPARE(table.no(i), std::optional<qint32>(i + 1));
+        QCOMPARE(table.fieldText(i, 1), QString::number(i / 9));
+        QCOMPARE(table.fieldText(i, 2), QString::number(i % 977));
+        QCOMPARE(table.fieldText(i, 4), QString::number(i % 13));
+        QCOMPARE(table.fieldText(i, 6), QString::number(i));
+        QCOMPARE(table.fieldText(i, 7), QStringLiteral("A"));
+    }
+}
+
+void TestReadingTable::clearAndTakeRows()
+{
+    ReadingTable table(MeterModel::Km50_60);
+    table.appendRow(1, QStringList { "a", "1", "V" });
+    ReadingTable loaded(MeterModel::Km50_60);
+    loaded.appendRow(10, QStringList { "b", "2", "A" });
+    loaded.appendRow(11, QStringList { "c", "3", "A" });
+
+    QSignalSpy reset(&table, &QAbstractItemModel::modelReset);
+    QVERIFY(table.takeRowsFrom(loaded));
+    QCOMPARE(reset.size(), 1);
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(table.fieldText(1, 2), QStringLiteral("3"));
+    QCOMPARE(loaded.rowCount(), 0);
+
+    ReadingTable other(MeterModel::Km90);
+    other.appendRow(1, QStringList {});
+    QVERIFY(!table.takeRowsFrom(other)); // other columns: nothing changes
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(other.rowCount(), 1);
+
+    table.clear();
+    QCOMPARE(table.rowCount(), 0);
+    table.appendRow(1, QStringList { "d", "4", "V" });
+    QCOMPARE(table.fieldText(0, 3), QStringLiteral("V"));
+}
+
+QTEST_GUILESS_MAIN(TestReadingTable)
+#include "tst_readingtable.moc"
