@@ -87,29 +87,29 @@ quint32 *ReadingTable::record(int row) const
     return m_blocks[size_t(row / BlockRows)].get() + size_t(row % BlockRows) * size_t(m_columns);
 }
 
-quint32 ReadingTable::intern(QStringView text, int column)
+quint32 ReadingTable::intern(const QString &text, int column)
 {
-    text = text.left(MaxTextLength);
     if (text.isEmpty())
         return 0;
+    if (text.size() > MaxTextLength)
+        return intern(text.left(MaxTextLength), column);
     auto &last = m_lastPerColumn[size_t(column)];
     if (last.second != 0 && last.first == text)
         return last.second;
-    const QString key = text.toString();
-    auto it = m_ids.constFind(key);
+    auto it = m_ids.constFind(text);
     quint32 id;
     if (it != m_ids.constEnd()) {
         id = it.value();
     } else {
-        m_strings.append(key);
+        m_strings.append(text);
         id = quint32(m_strings.size());
-        m_ids.insert(key, id);
+        m_ids.insert(text, id);
     }
-    last = { key, id };
+    last = { text, id };
     return id;
 }
 
-void ReadingTable::appendRow(std::optional<qint32> no, std::span<const QStringView> texts)
+void ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString> texts)
 {
     // Everything that can fail (allocation) happens before the row is counted,
     // so a row is either complete or absent.
@@ -127,15 +127,6 @@ void ReadingTable::appendRow(std::optional<qint32> no, std::span<const QStringVi
         r[c] = ids[size_t(c)];
     ++m_rows;
     endInsertRows();
-}
-
-void ReadingTable::appendRow(std::optional<qint32> no, const QStringList &texts)
-{
-    std::array<QStringView, 8> views {};
-    const size_t n = std::min(texts.size(), qsizetype(views.size()));
-    for (size_t i = 0; i < n; ++i)
-        views[i] = texts[qsizetype(i)];
-    appendRow(no, std::span<const QStringView>(views.data(), n));
 }
 
 void ReadingTable::clear()

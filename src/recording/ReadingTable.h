@@ -53,8 +53,7 @@ public:
 
     // Appends one whole row: No (or null) and the texts of columns 1, 2, ... in
     // order. Missing texts are null; texts beyond the last column are ignored.
-    void appendRow(std::optional<qint32> no, std::span<const QStringView> texts);
-    void appendRow(std::optional<qint32> no, const QStringList &texts);
+    void appendRow(std::optional<qint32> no, std::span<const QString> texts);
 
     // Removes every row.
     void clear();
@@ -72,7 +71,7 @@ private:
     static constexpr int BlockRows = 1 << 14;
 
     quint32 *record(int row) const;
-    quint32 intern(QStringView text, int column);
+    quint32 intern(const QString &text, int column);
 
     MeterModel m_model;
     int m_columns;

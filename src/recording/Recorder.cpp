@@ -143,11 +143,11 @@ bool Recorder::INDataToTable(int mode)
         // The stored interval text always passes the interval rule.
         m_sampleCountdown = intervalFromText(m_intervalText).value_or(0);
         if (m_model == MeterModel::Km90) {
-            const std::array<QStringView, 7> texts { timeText(), m_reading.Value, m_reading.Unit,
+            const std::array<QString, 7> texts { timeText(), m_reading.Value, m_reading.Unit,
                 m_reading.V_Value, m_reading.V_Unit, m_reading.I_Value, m_reading.I_Unit };
             m_table.appendRow(m_recordCounter, texts);
         } else {
-            const std::array<QStringView, 3> texts { timeText(), m_reading.Value, m_reading.Unit };
+            const std::array<QString, 3> texts { timeText(), m_reading.Value, m_reading.Unit };
             m_table.appendRow(m_recordCounter, texts);
         }
     }
