@@ -79,10 +79,10 @@ void THidDeviceReadThread::run()
             break;
         }
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_ended = true;
-    }
+    // Notified under the lock: once the main thread sees m_ended it may destroy
+    // this object, so nothing here may touch it after the lock is released.
+    std::lock_guard lock(m_mutex);
+    m_ended = true;
     m_cv.notify_all();
 }
 

@@ -1,6 +1,0 @@
-// SPDX-License-Identifier: MIT
-#include <QTest>
-int main()
-{
-    return 0;
-}
