@@ -260,7 +260,7 @@ public:
     // Hands out the device at Idx if there is one and nobody has claimed it,
     // and starts its reading when it has a data handler and read-write access.
     // Destroying the returned device hands it back.
-    std::unique_ptr<THidDevice> ClaimDevice(qint32 Idx);
+    [[nodiscard]] std::unique_ptr<THidDevice> ClaimDevice(qint32 Idx);
 
     qint32 DevThreadSleepTime() const { return m_DevThreadSleepTime; }
     void setDevThreadSleepTime(qint32 ms);
