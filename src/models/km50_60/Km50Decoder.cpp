@@ -33,6 +33,7 @@
 #include "Km50Decoder.h"
 
 #include "ConversionError.h"
+#include "LcdTexts.h"
 
 #include <QVarLengthArray>
 
@@ -45,37 +46,6 @@ namespace {
 using E = Km50Element;
 
 constexpr int km50FrameLength = frameLength(MeterModel::Km50_60);
-
-// One-character captions for the ASCII range, null-terminated, so that setting
-// a digit element shares static text instead of allocating.
-constexpr auto asciiTexts = [] {
-    std::array<std::array<char16_t, 2>, 128> texts {};
-    for (size_t i = 0; i < texts.size(); ++i)
-        texts[i] = { char16_t(i), u'\0' };
-    return texts;
-}();
-
-// Caption of one digit element; 0 stands for an empty digit.
-QString charText(char16_t c)
-{
-    if (c == 0)
-        return QString();
-    if (c < asciiTexts.size())
-        return QString::fromRawData(reinterpret_cast<const QChar *>(asciiTexts[c].data()), 1);
-    return QString(QChar(c));
-}
-
-// Digits shown for an overload: empty, "0", "@", empty ("0@" reads as "OL").
-constexpr std::array<char16_t, 4> overloadDigits { 0, u'0', u'@', 0 };
-constexpr std::array<char16_t, 4> zeroDigits { u'0', u'0', u'0', u'0' };
-
-std::array<char16_t, 4> digitsAt(const QString &frame, int firstPosition)
-{
-    std::array<char16_t, 4> digits {};
-    for (int i = 0; i < 4; ++i)
-        digits[size_t(i)] = frame[firstPosition - 1 + i].unicode();
-    return digits;
-}
 
 qint32 clampToInt(qint64 v)
 {
@@ -144,21 +114,21 @@ void Km50Decoder::ShowData50(const QString &frame)
     const int memory = ReadingText::twoDigitDecimal(at(14), at(15));
     if (memory >= 99)
         m_display.show(E::LabFUL);
-    m_display.setText(E::stor1, charText(at(14).unicode()));
-    m_display.setText(E::stor2, charText(at(15).unicode()));
+    m_display.setText(E::stor1, LcdTexts::character(at(14).unicode()));
+    m_display.setText(E::stor2, LcdTexts::character(at(15).unicode()));
 
     // Main digits A B C D.
     std::array<char16_t, 4> main;
     if (s2 & 0x2)
-        main = overloadDigits;
+        main = LcdTexts::overloadDigits;
     else if (at(3) == u'B')
-        main = zeroDigits;
+        main = LcdTexts::zeroDigits;
     else
-        main = digitsAt(frame, 4);
-    m_display.setText(E::LabelA, charText(main[0]));
-    m_display.setText(E::LabelB, charText(main[1]));
-    m_display.setText(E::LabelC, charText(main[2]));
-    m_display.setText(E::LabelD, charText(main[3]));
+        main = LcdTexts::digitsAt(frame, 4);
+    m_display.setText(E::LabelA, LcdTexts::character(main[0]));
+    m_display.setText(E::LabelB, LcdTexts::character(main[1]));
+    m_display.setText(E::LabelC, LcdTexts::character(main[2]));
+    m_display.setText(E::LabelD, LcdTexts::character(main[3]));
 
     if (s1 & 0x4) {
         negative = true;
@@ -300,15 +270,15 @@ void Km50Decoder::ShowData50(const QString &frame)
     if (secondaryShown) {
         std::array<char16_t, 4> secondary;
         if (s2 & 0x1)
-            secondary = overloadDigits;
+            secondary = LcdTexts::overloadDigits;
         else if (at(9) == u'B')
-            secondary = zeroDigits;
+            secondary = LcdTexts::zeroDigits;
         else
-            secondary = digitsAt(frame, 9);
-        m_display.setText(E::H_Time1, charText(secondary[0]));
-        m_display.setText(E::H_Time2, charText(secondary[1]));
-        m_display.setText(E::M_Time1, charText(secondary[2]));
-        m_display.setText(E::M_Time2, charText(secondary[3]));
+            secondary = LcdTexts::digitsAt(frame, 9);
+        m_display.setText(E::H_Time1, LcdTexts::character(secondary[0]));
+        m_display.setText(E::H_Time2, LcdTexts::character(secondary[1]));
+        m_display.setText(E::M_Time1, LcdTexts::character(secondary[2]));
+        m_display.setText(E::M_Time2, LcdTexts::character(secondary[3]));
         const int secondaryPoint = ReadingText::decimalDigit(at(13));
         if (secondaryPoint == 1)
             m_display.show(E::T_Point3);
