@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CurrentReading.h"
+#include "DecoderOutputs.h"
+#include "FrameDecoder.h"
+#include "GaugeScale.h"
+#include "Km90Display.h"
+#include "ReadingText.h"
+
+#include <QString>
+
+// Decodes KM90 frames (26 FrameDigits characters) into the panel state, the six
+// fields of the reading, and the calls to gauge, level bar, recorder and chart
+// made through DecoderOutputs.
+//
+// Between frames the previous unit, the gauge scale, the reading and the panel
+// state carry over; elements the blanking does not touch keep their state. A
+// character or value that cannot be read as a number ends the frame at that
+// step with ConversionError: what earlier steps set stays, and nothing is
+// drawn, recorded or plotted.
+class Km90Decoder : public FrameDecoder
+{
+public:
+    // localeDecimal is inserted into the value texts at the meter's decimal
+    // points and used again whenever Value is read back as a number.
+    Km90Decoder(DecoderOutputs &outputs, CurrentReading &reading,
+        QString localeDecimal = ReadingText::systemDecimalSeparator());
+
+    MeterModel model() const override { return MeterModel::Km90; }
+
+    void ShowData50(const QString &frame) override;
+
+    const Km90Display &display() const { return m_display; }
+    Km90Display &display() { return m_display; }
+    const LcdDisplayState &lcd() const override { return m_display; }
+    const GaugeScale &gaugeScale() const override { return m_scale; }
+    // Unit of the last frame that got as far as the scale switch.
+    const QString &previousUnit() const { return m_previousUnit; }
+    const QString &localeDecimal() const { return m_localeDecimal; }
+
+private:
+    void switchScaleOnUnitChange();
+
+    DecoderOutputs &m_outputs;
+    CurrentReading &m_reading;
+    const QString m_localeDecimal;
+    Km90Display m_display;
+    GaugeScale m_scale;
+    QString m_previousUnit;
+};
