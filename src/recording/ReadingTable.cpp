@@ -2,9 +2,12 @@
 #include "ReadingTable.h"
 
 #include <array>
+#include <limits>
+#include <type_traits>
 
 namespace {
 
+static_assert(ReadingTable::MaxColumns == 8);
 constexpr std::array<QStringView, 8> km90Columns { u"No", u"Time", u"Value", u"Unit", u"V_Value",
     u"V_Unit", u"I_Value", u"I_Unit" };
 constexpr std::array<QStringView, 4> km50Columns { u"No", u"time", u"Value", u"Unit" };
@@ -91,33 +94,91 @@ quint32 ReadingTable::intern(const QString &text, int column)
 {
     if (text.isEmpty())
         return 0;
-    if (text.size() > MaxTextLength)
-        return intern(text.left(MaxTextLength), column);
-    auto &last = m_lastPerColumn[size_t(column)];
-    if (last.second != 0 && last.first == text)
-        return last.second;
-    auto it = m_ids.constFind(text);
-    quint32 id;
-    if (it != m_ids.constEnd()) {
-        id = it.value();
-    } else {
-        m_strings.append(text);
-        id = quint32(m_strings.size());
-        m_ids.insert(text, id);
+    if (text.size() > MaxTextLength) {
+        // Cut without splitting a surrogate pair, which would leave half a character.
+        const qsizetype keep
+            = text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength;
+        return intern(text.left(keep), column);
     }
+    auto &last = m_lastPerColumn[size_t(column)];
+    if (last.second != 0
+        && ((last.first.constData() == text.constData() && last.first.size() == text.size())
+            || last.first == text))
+        return last.second;
+    const quint32 id = m_pool.intern(text);
     last = { text, id };
     return id;
 }
 
-void ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString> texts)
+std::optional<qint32> ReadingTable::parseNo(QStringView text)
 {
+    bool negative = false;
+    if (text.startsWith(u'-') || text.startsWith(u'+')) {
+        negative = text.front() == u'-';
+        text = text.sliced(1);
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+    // Accumulate as a negative number so that the smallest 32-bit value fits.
+    qint64 value = 0;
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 - (c.unicode() - u'0');
+        if (value < qint64(std::numeric_limits<qint32>::min()))
+            return std::nullopt;
+    }
+    if (!negative) {
+        value = -value;
+        if (value > std::numeric_limits<qint32>::max())
+            return std::nullopt;
+    }
+    return qint32(value);
+}
+
+bool ReadingTable::appendFields(std::span<const QString> fields)
+{
+    if (fields.empty() || fields.size() > size_t(m_columns))
+        return false;
+    std::optional<qint32> n;
+    if (!fields.front().isEmpty()) {
+        n = parseNo(fields.front());
+        if (!n)
+            return false;
+    }
+    return appendRow(n, fields.subspan(1));
+}
+
+bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString> texts)
+{
+    return appendRowOf(no, texts);
+}
+
+bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString *const> texts)
+{
+    return appendRowOf(no, texts);
+}
+
+template<typename Texts>
+bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
+{
+    if (texts.size() > size_t(m_columns - 1))
+        return false;
+    const auto textAt = [&texts](size_t i) -> const QString & {
+        if constexpr (std::is_pointer_v<typename Texts::value_type>)
+            return *texts[i];
+        else
+            return texts[i];
+    };
+
     // Everything that can fail (allocation) happens before the row is counted,
     // so a row is either complete or absent.
     if (m_rows % BlockRows == 0 && size_t(m_rows / BlockRows) == m_blocks.size())
-        m_blocks.push_back(std::make_unique<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
-    std::array<quint32, 8> ids {};
-    for (int c = 1; c < m_columns; ++c)
-        ids[size_t(c)] = size_t(c - 1) < texts.size() ? intern(texts[size_t(c - 1)], c) : 0;
+        m_blocks.push_back(
+            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+    std::array<quint32, MaxColumns> ids {};
+    for (size_t c = 1; c < size_t(m_columns); ++c)
+        ids[c] = c - 1 < texts.size() ? intern(textAt(c - 1), int(c)) : 0;
     m_noNull.push_back(!no.has_value());
 
     beginInsertRows(QModelIndex(), m_rows, m_rows);
@@ -127,6 +188,7 @@ void ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString> 
         r[c] = ids[size_t(c)];
     ++m_rows;
     endInsertRows();
+    return true;
 }
 
 void ReadingTable::clear()
@@ -135,8 +197,7 @@ void ReadingTable::clear()
     m_rows = 0;
     m_blocks.clear();
     m_noNull.clear();
-    m_strings.clear();
-    m_ids.clear();
+    m_pool.clear();
     for (auto &last : m_lastPerColumn)
         last = { QString(), 0 };
     endResetModel();
@@ -151,8 +212,7 @@ bool ReadingTable::takeRowsFrom(ReadingTable &other)
     std::swap(m_rows, other.m_rows);
     std::swap(m_blocks, other.m_blocks);
     std::swap(m_noNull, other.m_noNull);
-    std::swap(m_strings, other.m_strings);
-    std::swap(m_ids, other.m_ids);
+    m_pool.swap(other.m_pool);
     std::swap(m_lastPerColumn, other.m_lastPerColumn);
     other.endResetModel();
     other.clear();
@@ -174,7 +234,7 @@ QString ReadingTable::fieldText(int row, int column) const
         return n ? QString::number(*n) : QString();
     }
     const quint32 id = record(row)[column];
-    return id == 0 ? QString() : m_strings[qsizetype(id - 1)];
+    return id == 0 ? QString() : m_pool.text(id);
 }
 
 bool ReadingTable::isNull(int row, int column) const

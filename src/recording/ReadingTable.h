@@ -2,10 +2,9 @@
 #pragma once
 
 #include "MeterModel.h"
+#include "TextPool.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
-#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -26,13 +25,14 @@
 // Rows are stored compactly so that ten million rows fit in memory: each row is
 // a fixed-size record of 32-bit words (No, then one string id per text column),
 // kept in blocks, and every distinct text is stored once in a pool shared by all
-// columns.
+// columns. The pool only grows until the table is cleared or replaced.
 class ReadingTable : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     static constexpr int NoColumn = 0;
     static constexpr int MaxTextLength = 20;
+    static constexpr int MaxColumns = 8;
 
     explicit ReadingTable(MeterModel model, QObject *parent = nullptr);
     ~ReadingTable() override;
@@ -52,8 +52,22 @@ public:
     int columnIndex(QStringView name) const;
 
     // Appends one whole row: No (or null) and the texts of columns 1, 2, ... in
-    // order. Missing texts are null; texts beyond the last column are ignored.
-    void appendRow(std::optional<qint32> no, std::span<const QString> texts);
+    // order; missing texts are null. Refused (false, no row added) when there
+    // are more texts than text columns.
+    bool appendRow(std::optional<qint32> no, std::span<const QString> texts);
+    // The same with the texts given by address, for callers that keep them
+    // elsewhere (the recorder reads them from the current reading).
+    bool appendRow(std::optional<qint32> no, std::span<const QString *const> texts);
+    // Appends one whole row from texts by column position, as a table file
+    // holds them: fields[0] goes to No, read as a decimal integer (empty means
+    // null), the others are stored as text ("NULL" stays the text "NULL").
+    // Refused (false, no row added) when there are no fields, more fields than
+    // columns, or a No that is not a 32-bit decimal integer.
+    bool appendFields(std::span<const QString> fields);
+
+    // An optionally signed decimal integer that fits 32 bits, nothing else
+    // (no blanks, no other characters); nullopt otherwise.
+    static std::optional<qint32> parseNo(QStringView text);
 
     // Removes every row.
     void clear();
@@ -66,12 +80,16 @@ public:
     // A field as text: No in decimal, a text as stored, a null field empty.
     QString fieldText(int row, int column) const;
     bool isNull(int row, int column) const;
+    // Number of distinct texts the table stores (each is kept once for all rows).
+    qsizetype textCount() const { return m_pool.size(); }
 
 private:
     static constexpr int BlockRows = 1 << 14;
 
     quint32 *record(int row) const;
     quint32 intern(const QString &text, int column);
+    template<typename Texts>
+    bool appendRowOf(std::optional<qint32> no, const Texts &texts);
 
     MeterModel m_model;
     int m_columns;
@@ -79,9 +97,9 @@ private:
     std::vector<std::unique_ptr<quint32[]>> m_blocks; // BlockRows records each
     std::vector<bool> m_noNull; // one bit per row
 
-    // The string pool: id 0 is null, id n is m_strings[n - 1].
-    QList<QString> m_strings;
-    QHash<QString, quint32> m_ids;
-    // Last text interned per column and its id: readings repeat units and often values.
+    // The texts of all columns; id 0 in a record stands for null.
+    TextPool m_pool;
+    // Last text interned per column and its id: readings repeat units, time
+    // stamps and often values.
     std::vector<std::pair<QString, quint32>> m_lastPerColumn;
 };

@@ -34,25 +34,6 @@ QTime localTimeOfDay()
     return lastTime;
 }
 
-// The separator the system puts between hours and minutes; a colon when the
-// locale's time format shows none.
-QChar systemTimeSeparator()
-{
-    const QString format = QLocale::system().timeFormat(QLocale::ShortFormat);
-    const qsizetype hours = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
-    if (hours >= 0) {
-        for (qsizetype i = hours; i < format.size(); ++i) {
-            const QChar c = format[i];
-            if (c == u'h' || c == u'H')
-                continue;
-            if (!c.isLetter() && !c.isSpace() && c != u'\'')
-                return c;
-            break;
-        }
-    }
-    return u':';
-}
-
 } // namespace
 
 const std::array<RecordLimitChoice, 6> &recordLimitChoices()
@@ -65,67 +46,101 @@ Recorder::Recorder(MeterModel model, ReadingTable &table, const CurrentReading &
     , m_table(table)
     , m_reading(reading)
     , m_clock(localTimeOfDay)
-    , m_timeSeparator(systemTimeSeparator())
+    , m_timeSeparator(timeSeparatorOf(QLocale::system()))
 { }
+
+QChar Recorder::timeSeparatorOf(const QLocale &locale)
+{
+    // The first character after the hours field, if it is punctuation.
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    const qsizetype hours = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
+    if (hours >= 0) {
+        for (qsizetype i = hours; i < format.size(); ++i) {
+            const QChar c = format[i];
+            if (c == u'h' || c == u'H')
+                continue;
+            if (!c.isLetterOrNumber() && !c.isSpace() && c != u'\'')
+                return c;
+            break;
+        }
+    }
+    return u':';
+}
+
+void Recorder::setTimeSeparator(QChar separator)
+{
+    m_timeSeparator = separator;
+    m_lastSecond = -1;
+}
 
 std::optional<qint32> Recorder::intervalFromText(QStringView text)
 {
     if (text.isEmpty() || text == u"-" || text == u"+")
         return 0;
-    QStringView digits = text.startsWith(u'+') ? text.sliced(1) : text;
-    if (digits.isEmpty())
+    const auto interval = ReadingTable::parseNo(text);
+    if (!interval || *interval < 0)
         return std::nullopt;
-    qint64 value = 0;
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt; // also a minus sign: a negative count-down would never run out
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > std::numeric_limits<qint32>::max())
-            return std::nullopt;
-    }
-    return qint32(value);
+    return interval;
 }
 
-bool Recorder::acceptsIntervalKey(QChar key)
+bool Recorder::RecordSITimeKeyPress(QChar key)
 {
     return (key >= u'0' && key <= u'9') || key == u'\b';
 }
 
-bool Recorder::setIntervalText(const QString &text)
+bool Recorder::RecordSITimeChange(const QString &text)
 {
     const auto interval = intervalFromText(text);
     if (!interval)
         return false;
-    m_intervalText = text;
+    m_recordSITime = text;
     m_sampleCountdown = *interval;
     return true;
 }
 
 void Recorder::SampInterTimeTimer()
 {
-    if (m_sampling && m_sampleCountdown > 0)
+    if (m_recordSI && m_sampleCountdown > 0)
         --m_sampleCountdown;
+}
+
+int Recorder::recordLimitChoice() const
+{
+    for (size_t i = 0; i < limitChoices.size(); ++i) {
+        if (limitChoices[i].limit == m_recordLimit)
+            return int(i);
+    }
+    return -1;
+}
+
+bool Recorder::setRecordLimitChoice(int index)
+{
+    if (index < 0 || size_t(index) >= limitChoices.size())
+        return false;
+    m_recordLimit = limitChoices[size_t(index)].limit;
+    return true;
 }
 
 bool Recorder::counted() const
 {
     if (m_recordLimit < m_recordCounter)
         return false;
-    if (m_sampling && m_sampleCountdown != 0)
+    if (m_recordSI && m_sampleCountdown != 0)
         return false;
     return true;
 }
 
 bool Recorder::recordingTest() const
 {
-    return counted() && (m_repeat || m_reading.Value != m_lastRecordedValue);
+    return counted() && (m_repeatSet || m_reading.Value != m_lastRecordedValue);
 }
 
 const QString &Recorder::timeText()
 {
     const QTime now = m_clock();
-    if (now != m_lastTime || m_lastTimeText.isEmpty()) {
-        m_lastTime = now;
+    const int second = now.msecsSinceStartOfDay() / 1000;
+    if (second != m_lastSecond) {
+        m_lastSecond = second;
         const auto two = [](int n) { return QString::number(n).rightJustified(2, u'0'); };
         m_lastTimeText = two(now.hour()) + m_timeSeparator + two(now.minute()) + m_timeSeparator
             + two(now.second());
@@ -138,16 +153,17 @@ bool Recorder::INDataToTable(int mode)
     if (mode != 1 || !counted())
         return false;
 
-    const bool write = m_repeat || m_reading.Value != m_lastRecordedValue;
+    const bool write = m_repeatSet || m_reading.Value != m_lastRecordedValue;
     if (write) {
-        // The stored interval text always passes the interval rule.
-        m_sampleCountdown = intervalFromText(m_intervalText).value_or(0);
+        // The field only ever holds texts that pass the interval rule.
+        m_sampleCountdown = intervalFromText(m_recordSITime).value_or(0);
+        const QString &time = timeText();
         if (m_model == MeterModel::Km90) {
-            const std::array<QString, 7> texts { timeText(), m_reading.Value, m_reading.Unit,
-                m_reading.V_Value, m_reading.V_Unit, m_reading.I_Value, m_reading.I_Unit };
+            const std::array<const QString *, 7> texts { &time, &m_reading.Value, &m_reading.Unit,
+                &m_reading.V_Value, &m_reading.V_Unit, &m_reading.I_Value, &m_reading.I_Unit };
             m_table.appendRow(m_recordCounter, texts);
         } else {
-            const std::array<QString, 3> texts { timeText(), m_reading.Value, m_reading.Unit };
+            const std::array<const QString *, 3> texts { &time, &m_reading.Value, &m_reading.Unit };
             m_table.appendRow(m_recordCounter, texts);
         }
     }
@@ -157,7 +173,7 @@ bool Recorder::INDataToTable(int mode)
     return write;
 }
 
-bool Recorder::clearRecords()
+bool Recorder::ClearRClick()
 {
     const bool hadRows = m_table.rowCount() > 0;
     if (hadRows)

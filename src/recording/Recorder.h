@@ -4,6 +4,8 @@
 #include "CurrentReading.h"
 #include "MeterModel.h"
 
+#include <QChar>
+#include <QLocale>
 #include <QString>
 #include <QTime>
 
@@ -26,7 +28,8 @@ const std::array<RecordLimitChoice, 6> &recordLimitChoices();
 
 // The recording policy: decides for each decoded reading whether a row is
 // written to the reading table, under the record limit, the optional sampling
-// interval and the repeat rule.
+// interval and the repeat rule. The window owns the controls; it mirrors their
+// state here and calls the handlers below.
 class Recorder
 {
 public:
@@ -35,47 +38,61 @@ public:
 
     Recorder(MeterModel model, ReadingTable &table, const CurrentReading &reading);
 
+    // Default: the PC's local time of day.
     void setClock(Clock clock) { m_clock = std::move(clock); }
+    // Separator written between hours, minutes and seconds (default: the system's).
+    QChar timeSeparator() const { return m_timeSeparator; }
+    void setTimeSeparator(QChar separator);
+    // The time separator of a locale's time format; a colon when it shows none.
+    static QChar timeSeparatorOf(const QLocale &locale);
 
     // The "Repeat" box (ticked at start): record a reading equal to the last one.
-    bool repeat() const { return m_repeat; }
-    void setRepeat(bool on) { m_repeat = on; }
+    bool RepeatSet() const { return m_repeatSet; }
+    void setRepeatSet(bool on) { m_repeatSet = on; }
     // The "Sampling Interval" box (unticked at start).
-    bool sampling() const { return m_sampling; }
-    void setSampling(bool on) { m_sampling = on; }
+    bool RecordSI() const { return m_recordSI; }
+    void setRecordSI(bool on) { m_recordSI = on; }
 
-    // Text of the interval field ("10" at start). Setting it reloads the
-    // count-down by the interval rule. A text that is not "-", "+", empty or a
-    // non-negative decimal number that fits 32 bits is refused: the field keeps
-    // its text, the count-down is unchanged, and false is returned.
-    const QString &intervalText() const { return m_intervalText; }
-    bool setIntervalText(const QString &text);
-    // The interval rule: "-", "+" and empty mean 0, otherwise the decimal number.
-    // nullopt for a text the field refuses.
+    // Text of the interval field ("10" at start).
+    const QString &RecordSITime() const { return m_recordSITime; }
+    // The field's text changes: reloads the count-down by the interval rule.
+    // A text the rule cannot take (see intervalFromText) is refused: the field
+    // keeps its text, the count-down is unchanged, and false is returned.
+    bool RecordSITimeChange(const QString &text);
+    // The interval rule: "-", "+" and empty mean 0, otherwise an optionally
+    // signed decimal number of seconds. nullopt for anything else, for a
+    // negative number (the count-down would never run out) and for a number
+    // beyond 32 bits.
     static std::optional<qint32> intervalFromText(QStringView text);
     // Keys the interval field lets through: "0" to "9" and Backspace.
-    static bool acceptsIntervalKey(QChar key);
+    static bool RecordSITimeKeyPress(QChar key);
 
     // One tick of the one-second sampling timer.
     void SampInterTimeTimer();
 
-    qint32 recordLimit() const { return m_recordLimit; }
+    qint32 RecordLimit() const { return m_recordLimit; }
     void setRecordLimit(qint32 limit) { m_recordLimit = limit; }
+    // Index in recordLimitChoices() of the menu item to check, -1 if none matches.
+    int recordLimitChoice() const;
+    // A "Record" menu command; false for an index outside the menu.
+    bool setRecordLimitChoice(int index);
 
-    qint32 recordCounter() const { return m_recordCounter; }
-    qint32 sampleCountdown() const { return m_sampleCountdown; }
-    const QString &lastRecordedValue() const { return m_lastRecordedValue; }
+    qint32 RecordCounter() const { return m_recordCounter; }
+    qint32 SampleCountdown() const { return m_sampleCountdown; }
+    const QString &LastRecordedValue() const { return m_lastRecordedValue; }
 
-    // Would the current reading be counted and written now? Changes nothing.
+    // The recording test: would the current reading be counted and written
+    // now? Changes nothing.
     bool recordingTest() const;
 
     // Records the current reading if the policy lets it through (mode must be
     // 1). Returns whether a row was appended.
     bool INDataToTable(int mode);
 
-    // The table part of the clear command: empties the table if it holds rows
-    // and restarts numbering at 1. Returns whether there were rows.
-    bool clearRecords();
+    // The table half of the clear command: empties the table if it holds rows
+    // and restarts numbering at 1. Returns whether there were rows (the window
+    // decides from it whether to clear the chart).
+    bool ClearRClick();
 
 private:
     bool counted() const;
@@ -87,14 +104,15 @@ private:
     Clock m_clock;
     QChar m_timeSeparator;
 
-    bool m_repeat = true;
-    bool m_sampling = false;
-    QString m_intervalText = QStringLiteral("10");
+    bool m_repeatSet = true;
+    bool m_recordSI = false;
+    QString m_recordSITime = QStringLiteral("10");
     qint32 m_recordCounter = 1;
     qint32 m_recordLimit = 10000;
     qint32 m_sampleCountdown = 0;
     QString m_lastRecordedValue;
 
-    QTime m_lastTime;
+    // The time text of the last row and the second of the day it was made for.
+    int m_lastSecond = -1;
     QString m_lastTimeText;
 };

@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <limits>
+
 class TestReadingTable : public QObject
 {
     Q_OBJECT
@@ -16,13 +18,20 @@ private Q_SLOTS:
     void modelDataAndSignals();
     void manyRowsAcrossBlocks();
     void clearAndTakeRows();
+    void appendFieldsByPosition();
+    void refusedAppendAddsNoRow_data();
+    void refusedAppendAddsNoRow();
 };
 
 void TestReadingTable::columnsOfBothPrograms()
 {
     const ReadingTable km90(MeterModel::Km90);
-    QCOMPARE(km90.columnNames(),
-        (QStringList { "No", "Time", "Value", "Unit", "V_Value", "V_Unit", "I_Value", "I_Unit" }));
+    const QStringList km90Names { "No", "Time", "Value", "Unit", "V_Value", "V_Unit", "I_Value",
+        "I_Unit" };
+    QCOMPARE(km90.columnNames(), km90Names);
+    QCOMPARE(km90.columnCount(), 8);
+    for (int c = 0; c < km90.columnCount(); ++c)
+        QCOMPARE(km90.headerData(c, Qt::Horizontal).toString(), km90Names[c]);
     const ReadingTable km50(MeterModel::Km50_60);
     QCOMPARE(km50.columnNames(), (QStringList { "No", "time", "Value", "Unit" }));
     QCOMPARE(km50.headerData(1, Qt::Horizontal).toString(), QStringLiteral("time"));
@@ -79,10 +88,16 @@ void TestReadingTable::rowsReadBackAsStored()
 void TestReadingTable::longTextIsCutTo20Characters()
 {
     ReadingTable table(MeterModel::Km50_60);
-    table.appendRow(
-        1, QStringList { "12:00:00", "123456789012345678901234", QStringLiteral("\u2103") });
+    const QString pairAtTheCut = QStringLiteral("1234567890123456789") + QChar(0xD83D)
+        + QChar(0xDE00) + QStringLiteral("x"); // a surrogate pair at characters 20 and 21
+    table.appendRow(1,
+        QStringList {
+            "12345678901234567890", "123456789012345678901234", QStringLiteral("\u2103") });
+    table.appendRow(2, QStringList { pairAtTheCut });
+    QCOMPARE(table.fieldText(0, 1), QStringLiteral("12345678901234567890")); // exactly 20 stays
     QCOMPARE(table.fieldText(0, 2), QStringLiteral("12345678901234567890"));
     QCOMPARE(table.fieldText(0, 3), QStringLiteral("\u2103"));
+    QCOMPARE(table.fieldText(1, 1), QStringLiteral("1234567890123456789"));
 }
 
 void TestReadingTable::modelDataAndSignals()
@@ -100,7 +115,8 @@ void TestReadingTable::modelDataAndSignals()
 
 void TestReadingTable::manyRowsAcrossBlocks()
 {
-    // Enough rows to span several storage blocks, with texts repeating and changing.
+    // Enough rows to span several storage blocks and to make the text store
+    // grow its index several times, with texts repeating and changing.
     ReadingTable table(MeterModel::Km90);
     const int rows = 40000;
     for (int i = 0; i < rows; ++i) {
@@ -109,14 +125,18 @@ void TestReadingTable::manyRowsAcrossBlocks()
                 QString::number(i % 13), "v", QString::number(i), "A" });
     }
     QCOMPARE(table.rowCount(), rows);
-    for (int i : { 0, 16383, 16384, 32767, 32768, rows - 1 }) {
-        QCOMPARE(table.no(i), std::optional<qint32>(i + 1));
-        QCOMPARE(table.fieldText(i, 1), QString::number(i / 9));
-        QCOMPARE(table.fieldText(i, 2), QString::number(i % 977));
-        QCOMPARE(table.fieldText(i, 4), QString::number(i % 13));
-        QCOMPARE(table.fieldText(i, 6), QString::number(i));
-        QCOMPARE(table.fieldText(i, 7), QStringLiteral("A"));
+    // Every row, so that a text mixed up by the shared text store shows.
+    for (int i = 0; i < rows; ++i) {
+        if (table.no(i) != std::optional<qint32>(i + 1)
+            || table.fieldText(i, 1) != QString::number(i / 9)
+            || table.fieldText(i, 2) != QString::number(i % 977)
+            || table.fieldText(i, 4) != QString::number(i % 13)
+            || table.fieldText(i, 6) != QString::number(i)
+            || table.fieldText(i, 7) != QStringLiteral("A"))
+            QFAIL(qPrintable(QStringLiteral("row %1 reads back wrong").arg(i)));
     }
+    // The numbers 0 to 39999 once each, whatever column they came in, and the three units.
+    QCOMPARE(table.textCount(), rows + 3);
 }
 
 void TestReadingTable::clearAndTakeRows()
@@ -142,8 +162,60 @@ void TestReadingTable::clearAndTakeRows()
 
     table.clear();
     QCOMPARE(table.rowCount(), 0);
+    QCOMPARE(table.textCount(), 0);
     table.appendRow(1, QStringList { "d", "4", "V" });
     QCOMPARE(table.fieldText(0, 3), QStringLiteral("V"));
+}
+
+void TestReadingTable::appendFieldsByPosition()
+{
+    ReadingTable table(MeterModel::Km90);
+    QVERIFY(table.appendFields(QStringList { "-2147483648", "10:15:02", "12.34", "NULL" }));
+    QVERIFY(table.appendFields(QStringList { "+17" }));
+    QVERIFY(table.appendFields(QStringList { "", "x" }));
+    QCOMPARE(table.no(0), std::optional<qint32>(std::numeric_limits<qint32>::min()));
+    QCOMPARE(table.fieldText(0, 3), QStringLiteral("NULL"));
+    QVERIFY(table.isNull(0, 4)); // columns beyond the last field stay empty
+    QCOMPARE(table.no(1), std::optional<qint32>(17));
+    QVERIFY(table.isNull(1, 1));
+    QVERIFY(table.isNull(2, 0));
+    QCOMPARE(table.fieldText(2, 1), QStringLiteral("x"));
+}
+
+void TestReadingTable::refusedAppendAddsNoRow_data()
+{
+    QTest::addColumn<bool>("byFields");
+    QTest::addColumn<QStringList>("fields");
+    // A KM50_60 table: No, time, Value, Unit.
+    QTest::newRow("one text too many") << false << QStringList { "a", "b", "c", "d" };
+    QTest::newRow("no fields") << true << QStringList {};
+    QTest::newRow("one field too many") << true << QStringList { "1", "a", "b", "c", "d" };
+    QTest::newRow("No is NULL") << true << QStringList { "NULL", "a" };
+    QTest::newRow("No is a fraction") << true << QStringList { "1.5", "a" };
+    QTest::newRow("No beyond 32 bits") << true << QStringList { "2147483648", "a" };
+    QTest::newRow("No below 32 bits") << true << QStringList { "-2147483649", "a" };
+    QTest::newRow("No with a blank") << true << QStringList { " 1", "a" };
+    QTest::newRow("No is a sign") << true << QStringList { "-", "a" };
+}
+
+void TestReadingTable::refusedAppendAddsNoRow()
+{
+    QFETCH(bool, byFields);
+    QFETCH(QStringList, fields);
+
+    ReadingTable table(MeterModel::Km50_60);
+    QVERIFY(table.appendFields(QStringList { "1", "08:00:00", "1.0", "V" }));
+    QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
+    QVERIFY(!(byFields ? table.appendFields(fields) : table.appendRow(2, fields)));
+    QCOMPARE(table.rowCount(), 1);
+    QCOMPARE(inserted.size(), 0);
+
+    // The next row lands where the refused one would have.
+    QVERIFY(table.appendFields(QStringList { "3", "08:00:02", "3.0" }));
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(table.fieldText(1, 0), QStringLiteral("3"));
+    QCOMPARE(table.fieldText(1, 2), QStringLiteral("3.0"));
+    QVERIFY(table.isNull(1, 3));
 }
 
 QTEST_GUILESS_MAIN(TestReadingTable)

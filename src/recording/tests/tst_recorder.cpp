@@ -32,15 +32,15 @@ struct Script
             } else if (e == u"t") {
                 recorder.SampInterTimeTimer();
             } else if (e.startsWith(u"i:")) {
-                recorder.setIntervalText(arg);
+                recorder.RecordSITimeChange(arg);
             } else if (e == u"s+" || e == u"s-") {
-                recorder.setSampling(e == u"s+");
+                recorder.setRecordSI(e == u"s+");
             } else if (e == u"p+" || e == u"p-") {
-                recorder.setRepeat(e == u"p+");
+                recorder.setRepeatSet(e == u"p+");
             } else if (e.startsWith(u"l:")) {
                 recorder.setRecordLimit(arg.toInt());
             } else if (e == u"c") {
-                recorder.clearRecords();
+                recorder.ClearRClick();
             } else {
                 qFatal("bad script event %s", qPrintable(e));
             }
@@ -73,6 +73,9 @@ private Q_SLOTS:
     void km90RowAndRepeatRuleOnValueOnly();
     void clearReportsRowsAndKeepsState();
     void limitChoices();
+    void timeStamp();
+    void timeSeparatorOfLocale_data();
+    void timeSeparatorOfLocale();
 };
 
 void TestRecorder::policy_data()
@@ -125,23 +128,26 @@ void TestRecorder::policy()
 
     Script s;
     QCOMPARE(s.run(events), rows);
-    QCOMPARE(s.recorder.recordCounter(), counter);
+    QCOMPARE(s.recorder.RecordCounter(), counter);
     QVERIFY(!s.recorder.INDataToTable(0));
     QVERIFY(!s.recorder.INDataToTable(2));
-    QCOMPARE(s.recorder.recordCounter(), counter);
+    QCOMPARE(s.recorder.RecordCounter(), counter);
 }
 
 void TestRecorder::limitOfOneThousandThenFiveThousand()
 {
     Script s;
-    s.recorder.setRecordLimit(1000);
+    QCOMPARE(s.recorder.recordLimitChoice(), 2); // "10000" is checked at start
+    QVERIFY(s.recorder.setRecordLimitChoice(0)); // "1000"
     for (int i = 0; i < 1005; ++i)
         s.run({ QStringLiteral("r:%1").arg(i) });
     QCOMPARE(s.table.rowCount(), 1000);
     QCOMPARE(s.table.fieldText(999, 0), QStringLiteral("1000"));
-    QCOMPARE(s.recorder.recordCounter(), 1001);
-    s.recorder.setRecordLimit(5000);
+    QCOMPARE(s.recorder.RecordCounter(), 1001);
+    QVERIFY(s.recorder.setRecordLimitChoice(1)); // "5000"
+    QCOMPARE(s.recorder.RecordLimit(), 5000);
     s.run({ QStringLiteral("r:x") });
+    QCOMPARE(s.table.rowCount(), 1001);
     QCOMPARE(s.table.fieldText(1000, 0), QStringLiteral("1001"));
 }
 
@@ -156,8 +162,8 @@ void TestRecorder::recordingTestChangesNothing()
     s.reading.Value = QStringLiteral("b");
     QVERIFY(s.recorder.recordingTest());
     QVERIFY(s.recorder.recordingTest());
-    QCOMPARE(s.recorder.recordCounter(), 2);
-    QCOMPARE(s.recorder.sampleCountdown(), 0);
+    QCOMPARE(s.recorder.RecordCounter(), 2);
+    QCOMPARE(s.recorder.SampleCountdown(), 0);
     QCOMPARE(s.table.rowCount(), 1);
 }
 
@@ -177,7 +183,13 @@ void TestRecorder::intervalTexts_data()
     QTest::newRow("one beyond 32 bits") << "2147483648" << false << 10;
     QTest::newRow("many digits") << "99999999999999999999" << false << 10;
     QTest::newRow("negative") << "-5" << false << 10;
+    QTest::newRow("minus zero") << "-0" << true << 0;
     QTest::newRow("letters") << "1O" << false << 10;
+    QTest::newRow("blank inside") << "1 0" << false << 10;
+    QTest::newRow("trailing blank") << "5 " << false << 10;
+    QTest::newRow("two signs") << "+-5" << false << 10;
+    QTest::newRow("smallest 32-bit") << "-2147483648" << false << 10;
+    QTest::newRow("fraction") << "2.5" << false << 10;
 }
 
 void TestRecorder::intervalTexts()
@@ -188,18 +200,18 @@ void TestRecorder::intervalTexts()
 
     Script s;
     s.run({ "r:a" }); // count-down now holds the interval, 10
-    QCOMPARE(s.recorder.sampleCountdown(), 10);
-    QCOMPARE(s.recorder.setIntervalText(text), accepted);
-    QCOMPARE(s.recorder.sampleCountdown(), countdown);
-    QCOMPARE(s.recorder.intervalText(), accepted ? text : QStringLiteral("10"));
+    QCOMPARE(s.recorder.SampleCountdown(), 10);
+    QCOMPARE(s.recorder.RecordSITimeChange(text), accepted);
+    QCOMPARE(s.recorder.SampleCountdown(), countdown);
+    QCOMPARE(s.recorder.RecordSITime(), accepted ? text : QStringLiteral("10"));
 }
 
 void TestRecorder::intervalKeys()
 {
     for (QChar c : QStringLiteral("0123456789\b"))
-        QVERIFY(Recorder::acceptsIntervalKey(c));
+        QVERIFY(Recorder::RecordSITimeKeyPress(c));
     for (QChar c : QStringLiteral("-+. aA\t\r"))
-        QVERIFY(!Recorder::acceptsIntervalKey(c));
+        QVERIFY(!Recorder::RecordSITimeKeyPress(c));
 }
 
 void TestRecorder::km90RowAndRepeatRuleOnValueOnly()
@@ -208,7 +220,8 @@ void TestRecorder::km90RowAndRepeatRuleOnValueOnly()
     ReadingTable table(MeterModel::Km90);
     Recorder recorder(MeterModel::Km90, table, reading);
     recorder.setClock([] { return QTime(9, 5, 7); });
-    recorder.setRepeat(false);
+    recorder.setTimeSeparator(u':');
+    recorder.setRepeatSet(false);
 
     reading = { QStringLiteral("123.4"), QStringLiteral("KW"), QStringLiteral("230.1"),
         QStringLiteral("v"), QStringLiteral("5.360"), QStringLiteral("A") };
@@ -223,22 +236,22 @@ void TestRecorder::km90RowAndRepeatRuleOnValueOnly()
     reading.Unit = QStringLiteral("KVA");
     QVERIFY(!recorder.INDataToTable(1));
     QCOMPARE(table.rowCount(), 1);
-    QCOMPARE(recorder.recordCounter(), 3);
+    QCOMPARE(recorder.RecordCounter(), 3);
 }
 
 void TestRecorder::clearReportsRowsAndKeepsState()
 {
     Script s;
-    QVERIFY(!s.recorder.clearRecords()); // empty table
+    QVERIFY(!s.recorder.ClearRClick()); // empty table
     s.run({ "i:4", "p-", "r:a", "r:b" });
     s.recorder.setRecordLimit(5000);
-    QVERIFY(s.recorder.clearRecords());
+    QVERIFY(s.recorder.ClearRClick());
     QCOMPARE(s.table.rowCount(), 0);
-    QCOMPARE(s.recorder.recordCounter(), 1);
-    QCOMPARE(s.recorder.lastRecordedValue(), QStringLiteral("b"));
-    QCOMPARE(s.recorder.sampleCountdown(), 4);
-    QCOMPARE(s.recorder.recordLimit(), 5000);
-    QVERIFY(!s.recorder.repeat());
+    QCOMPARE(s.recorder.RecordCounter(), 1);
+    QCOMPARE(s.recorder.LastRecordedValue(), QStringLiteral("b"));
+    QCOMPARE(s.recorder.SampleCountdown(), 4);
+    QCOMPARE(s.recorder.RecordLimit(), 5000);
+    QVERIFY(!s.recorder.RepeatSet());
 }
 
 void TestRecorder::limitChoices()
@@ -251,6 +264,50 @@ void TestRecorder::limitChoices()
     QCOMPARE(captions,
         (QStringList { "set1k 1000 1000", "set5k 5000 5000", "set10k 10000 10000",
             "set50k 50000 50000", "set100k 100000 100000", "setlimit Limitless 10000000" }));
+
+    Script s;
+    QVERIFY(s.recorder.setRecordLimitChoice(5));
+    QCOMPARE(s.recorder.RecordLimit(), 10000000);
+    QCOMPARE(s.recorder.recordLimitChoice(), 5);
+    QVERIFY(!s.recorder.setRecordLimitChoice(6));
+    QVERIFY(!s.recorder.setRecordLimitChoice(-1));
+    QCOMPARE(s.recorder.RecordLimit(), 10000000);
+    s.recorder.setRecordLimit(1234); // no menu item for it
+    QCOMPARE(s.recorder.recordLimitChoice(), -1);
+}
+
+void TestRecorder::timeStamp()
+{
+    // The clock runs across midnight; rows of one second share a time text.
+    const QList<QTime> clock { QTime(23, 59, 59, 100), QTime(23, 59, 59, 900), QTime(0, 0, 0, 0),
+        QTime(7, 3, 9, 999) };
+    Script s;
+    qsizetype tick = 0;
+    s.recorder.setClock([&] { return clock[tick++]; });
+    s.recorder.setTimeSeparator(u'.');
+    s.run({ "r:a", "r:b", "r:c" });
+    s.recorder.setTimeSeparator(u':');
+    s.run({ "r:d" });
+    QStringList times;
+    for (int r = 0; r < s.table.rowCount(); ++r)
+        times << s.table.fieldText(r, s.table.columnIndex(u"Time"));
+    QCOMPARE(times, (QStringList { "23.59.59", "23.59.59", "00.00.00", "07:03:09" }));
+}
+
+void TestRecorder::timeSeparatorOfLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QChar>("separator");
+    QTest::newRow("C") << "C" << QChar(u':');
+    QTest::newRow("English") << "en_US" << QChar(u':');
+    QTest::newRow("Finnish") << "fi_FI" << QChar(u'.');
+}
+
+void TestRecorder::timeSeparatorOfLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QChar, separator);
+    QCOMPARE(Recorder::timeSeparatorOf(QLocale(locale)), separator);
 }
 
 QTEST_GUILESS_MAIN(TestRecorder)
