@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "MeterModel.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <optional>
+
+// meterlog: the headless companion program. It feeds cable reports (or whole
+// frames) through the same link, decoder and recorder as the windows, and
+// prints the rows the recorder appends, or a trace of every decoded frame.
+
+struct MeterLogOptions
+{
+    MeterModel model = MeterModel::Km90;
+    bool frames = false; // input lines are FrameDigits, not cable reports
+    QString decimal; // LocaleDecimal
+    bool repeat = true; // the "Repeat" box
+    std::optional<qint32> limit; // RecordLimit
+    bool trace = false;
+    QString file; // empty: standard input
+};
+
+// Exit statuses.
+enum MeterLogStatus { ExitOk = 0, ExitBadLine = 1, ExitUsage = 2 };
+
+QString meterLogUsage();
+
+// Parses the arguments (without the program name). Returns the options, or
+// nothing after writing help (status ExitOk) or a usage error (ExitUsage) to
+// the given streams; status receives the exit status in that case.
+std::optional<MeterLogOptions> parseMeterLogArguments(
+    const QStringList &arguments, QTextStream &out, QTextStream &err, int &status);
+
+// Replays the input and writes the rows or the trace to out; messages about
+// unreadable lines go to err. Returns the exit status.
+int runMeterLogReplay(
+    const MeterLogOptions &options, QTextStream &in, QTextStream &out, QTextStream &err);
