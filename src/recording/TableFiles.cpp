@@ -1,0 +1,638 @@
+// SPDX-License-Identifier: MIT
+#include "TableFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <array>
+#include <charconv>
+#include <functional>
+#include <type_traits>
+
+namespace TableFiles {
+
+namespace {
+
+constexpr char kCodePage[] = "GBK";
+
+// Characters of codes 0 to 32: separators when reading, trimmed when writing.
+constexpr bool isBlank(char16_t c)
+{
+    return c <= 32;
+}
+
+QStringView trimmedField(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin].unicode()))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1].unicode()))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+// Appends text in code page 936. Plain ASCII, nearly every text of a table,
+// is copied byte for byte; anything else goes through the codec.
+void appendEncoded(QByteArray &out, QStringView text, QStringEncoder &encoder)
+{
+    const qsizetype n = text.size();
+    const char16_t *s = text.utf16();
+    qsizetype i = 0;
+    while (i < n && s[i] < 0x80)
+        ++i;
+    if (i == n) {
+        const qsizetype at = out.size();
+        out.resize(at + n);
+        char *d = out.data() + at;
+        for (qsizetype k = 0; k < n; ++k)
+            d[k] = char(s[k]);
+        return;
+    }
+    out.append(QByteArray(encoder.encode(text)));
+}
+
+// Where a token lies in a line; a quoted token still carries its quotes.
+template<typename Char>
+struct TokenSpan
+{
+    const Char *begin;
+    const Char *end;
+    bool quoted;
+    bool closed; // a quoted token that found its closing quote
+};
+
+template<typename Char>
+constexpr bool isSeparator(Char c)
+{
+    return static_cast<std::make_unsigned_t<Char>>(c) <= 32;
+}
+
+// Splits one line (no line end inside) by the token rule, bytes or UTF-16 alike:
+// in code page 936 no byte of a two-byte character is a blank, a control
+// character or a double quote, so the rule can run on the raw bytes.
+template<typename Char, typename Sink>
+void forEachToken(const Char *p, const Char *end, Sink &&sink)
+{
+    while (p < end) {
+        if (isSeparator(*p)) {
+            ++p;
+            continue;
+        }
+        const Char *start = p;
+        if (*p == Char('"')) {
+            bool closed = false;
+            ++p;
+            while (p < end && !closed) {
+                if (*p == Char('"')) {
+                    if (p + 1 < end && p[1] == Char('"'))
+                        ++p; // a doubled quote inside the token
+                    else
+                        closed = true;
+                }
+                ++p;
+            }
+            sink(TokenSpan<Char> { start, p, true, closed });
+        } else {
+            while (p < end && !isSeparator(*p))
+                ++p;
+            sink(TokenSpan<Char> { start, p, false, false });
+        }
+    }
+}
+
+// The content of a quoted token: enclosing quotes dropped, doubled quotes made single.
+template<typename Char, typename Out>
+void unquote(const TokenSpan<Char> &token, Out &out)
+{
+    const Char *p = token.begin + 1;
+    const Char *e = token.closed ? token.end - 1 : token.end;
+    for (; p < e; ++p) {
+        out.push_back(*p);
+        if (*p == Char('"'))
+            ++p; // skip the second quote of the pair
+    }
+}
+
+// Decodes the bytes of one token into out: quotes resolved, the code page
+// turned into text.
+void decodeToken(
+    const TokenSpan<char> &token, QString &out, QByteArray &scratch, QStringDecoder &decoder)
+{
+    const char *b = token.begin;
+    const char *e = token.end;
+    if (token.quoted) {
+        scratch.clear();
+        unquote(token, scratch);
+        b = scratch.constData();
+        e = b + scratch.size();
+    }
+    const qsizetype n = e - b;
+    qsizetype i = 0;
+    while (i < n && static_cast<unsigned char>(b[i]) < 0x80)
+        ++i;
+    if (i == n) {
+        out.resize(n);
+        char16_t *d = reinterpret_cast<char16_t *>(out.data());
+        for (qsizetype k = 0; k < n; ++k)
+            d[k] = char16_t(static_cast<unsigned char>(b[k]));
+        return;
+    }
+    out = decoder.decode(QByteArrayView(b, n));
+}
+
+const char *lineEnd(const char *p, const char *end)
+{
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
+// Past the line end at p: CR LF, CR or LF.
+const char *skipLineEnd(const char *p, const char *end)
+{
+    if (p < end && *p == '\r')
+        ++p;
+    else if (p < end && *p == '\n')
+        return p + 1;
+    if (p < end && *p == '\n')
+        ++p;
+    return p;
+}
+
+using Producer = std::function<bool(QIODevice &, QString &)>;
+
+// Writes what produce() puts into a device to path. A regular file (or a name not
+// yet taken) is replaced only when the new content is complete: it is written
+// beside the target and renamed over it. Devices and pipes cannot be replaced
+// that way (renaming would put a plain file where /dev/full was), so they are
+// written directly.
+bool writeReplacing(const QString &path, const Producer &produce, QString &error)
+{
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        error = QStringLiteral("\"%1\" is a folder").arg(path);
+        return false;
+    }
+    if (info.exists() && !info.isFile()) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
+            return false;
+        }
+        if (!produce(file, error)) {
+            error = QStringLiteral("Cannot write \"%1\": %2").arg(path, error);
+            return false;
+        }
+        file.close();
+        if (file.error() != QFileDevice::NoError) {
+            error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString());
+            return false;
+        }
+        return true;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString());
+        return false;
+    }
+    if (!produce(file, error)) {
+        file.cancelWriting();
+        error = QStringLiteral("Cannot write \"%1\": %2").arg(path, error);
+        return false;
+    }
+    if (!file.commit()) {
+        error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool writeAll(QIODevice &device, const QByteArray &bytes, QString &error)
+{
+    if (device.write(bytes) != bytes.size()) {
+        error = device.errorString();
+        return false;
+    }
+    return true;
+}
+
+// XML 1.0 carries TAB, LF, CR and everything from the blank on, except
+// unpaired surrogates and U+FFFE, U+FFFF.
+bool xmlCanCarry(QStringView text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD)
+            return false;
+        if (c == 0xFFFE || c == 0xFFFF)
+            return false;
+        if (QChar::isHighSurrogate(c)) {
+            if (i + 1 >= n || !QChar::isLowSurrogate(text[i + 1].unicode()))
+                return false;
+            ++i;
+        } else if (QChar::isLowSurrogate(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr QStringView kPacket = u"DATAPACKET";
+constexpr QStringView kMetadata = u"METADATA";
+constexpr QStringView kFields = u"FIELDS";
+constexpr QStringView kField = u"FIELD";
+constexpr QStringView kParams = u"PARAMS";
+constexpr QStringView kRowData = u"ROWDATA";
+constexpr QStringView kRow = u"ROW";
+constexpr QStringView kIntegerType = u"i4";
+constexpr QStringView kStringType = u"string";
+
+QString typeOf(int column)
+{
+    return (column == ReadingTable::NoColumn ? kIntegerType : kStringType).toString();
+}
+
+bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
+{
+    const int columns = table.columnCount();
+    const int rows = table.rowCount();
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 1; c < columns; ++c) {
+            if (!xmlCanCarry(table.fieldText(r, c))) {
+                error = QStringLiteral("Row %1, column %2 holds a character that XML cannot carry")
+                            .arg(r + 1)
+                            .arg(table.columnName(c));
+                return false;
+            }
+        }
+    }
+
+    const QStringList names = table.columnNames();
+    QXmlStreamWriter xml(&device);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(kPacket.toString());
+    xml.writeAttribute(QStringLiteral("Version"), QStringLiteral("2.0"));
+    xml.writeStartElement(kMetadata.toString());
+    xml.writeStartElement(kFields.toString());
+    for (int c = 0; c < columns; ++c) {
+        xml.writeEmptyElement(kField.toString());
+        xml.writeAttribute(QStringLiteral("attrname"), names[c]);
+        xml.writeAttribute(QStringLiteral("fieldtype"), typeOf(c));
+        if (c != ReadingTable::NoColumn)
+            xml.writeAttribute(
+                QStringLiteral("WIDTH"), QString::number(ReadingTable::MaxTextLength));
+    }
+    xml.writeEndElement(); // FIELDS
+    xml.writeEmptyElement(kParams.toString());
+    xml.writeEndElement(); // METADATA
+    xml.writeStartElement(kRowData.toString());
+    const QString row = kRow.toString();
+    for (int r = 0; r < rows; ++r) {
+        xml.writeEmptyElement(row);
+        for (int c = 0; c < columns; ++c) {
+            if (!table.isNull(r, c))
+                xml.writeAttribute(names[c], table.fieldText(r, c));
+        }
+        if (xml.hasError())
+            break;
+    }
+    xml.writeEndElement(); // ROWDATA
+    xml.writeEndElement(); // DATAPACKET
+    xml.writeEndDocument();
+    if (xml.hasError()) {
+        error = device.errorString();
+        if (error.isEmpty())
+            error = QStringLiteral("The XML could not be written");
+        return false;
+    }
+    return true;
+}
+
+// Reads <FIELDS> and checks that it defines exactly the table's columns.
+bool readFields(
+    QXmlStreamReader &xml, const ReadingTable &table, QStringList &names, QString &error)
+{
+    names.clear();
+    while (xml.readNextStartElement()) {
+        if (xml.name() != kField) {
+            error = QStringLiteral("Unexpected <%1> among the fields").arg(xml.name());
+            return false;
+        }
+        const auto attributes = xml.attributes();
+        const int c = int(names.size());
+        const QString name = attributes.value(QLatin1StringView("attrname")).toString();
+        if (c >= table.columnCount() || name.compare(table.columnName(c), Qt::CaseInsensitive) != 0
+            || attributes.value(QLatin1StringView("fieldtype")) != typeOf(c)
+            || (c != ReadingTable::NoColumn
+                && attributes.value(QLatin1StringView("WIDTH"))
+                    != QString::number(ReadingTable::MaxTextLength))) {
+            error = QStringLiteral("Field %1 (\"%2\") is not column %1 of the table")
+                        .arg(c + 1)
+                        .arg(name);
+            return false;
+        }
+        names.append(name);
+        xml.skipCurrentElement();
+    }
+    if (names.size() != table.columnCount()) {
+        error = QStringLiteral("The file defines %1 fields, the table has %2 columns")
+                    .arg(names.size())
+                    .arg(table.columnCount());
+        return false;
+    }
+    return true;
+}
+
+bool readRows(QXmlStreamReader &xml, const QStringList &names, ReadingTable &loaded, QString &error)
+{
+    const int columns = int(names.size());
+    std::array<QString, ReadingTable::MaxColumns> texts;
+    while (xml.readNextStartElement()) {
+        if (xml.name() != kRow) {
+            error = QStringLiteral("Unexpected <%1> among the rows").arg(xml.name());
+            return false;
+        }
+        std::optional<qint32> no;
+        for (auto &text : texts)
+            text.clear();
+        for (const QXmlStreamAttribute &attribute : xml.attributes()) {
+            const auto c = names.indexOf(attribute.name());
+            if (c < 0) {
+                error = QStringLiteral("Row %1 has a field \"%2\" that is not a column")
+                            .arg(loaded.rowCount() + 1)
+                            .arg(attribute.name());
+                return false;
+            }
+            if (c == ReadingTable::NoColumn) {
+                no = ReadingTable::parseNo(attribute.value());
+                if (!no) {
+                    error = QStringLiteral("Row %1 has a No that is not a number")
+                                .arg(loaded.rowCount() + 1);
+                    return false;
+                }
+            } else {
+                texts[size_t(c - 1)] = attribute.value().toString();
+            }
+        }
+        if (xml.readNextStartElement()) {
+            error = QStringLiteral("Row %1 holds an element").arg(loaded.rowCount() + 1);
+            return false;
+        }
+        loaded.appendRow(no, std::span<const QString>(texts.data(), size_t(columns - 1)));
+    }
+    return true;
+}
+
+} // namespace
+
+QString fileExtension(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.sliced(dot);
+}
+
+Format saveFormat(MeterModel model, const QString &path)
+{
+    const QString extension = fileExtension(path);
+    const Qt::CaseSensitivity cs
+        = model == MeterModel::Km90 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    return extension.compare(u".xml", cs) == 0 ? Format::Xml : Format::Text;
+}
+
+Format openFormat(const QString &path)
+{
+    return fileExtension(path) == u".xml" ? Format::Xml : Format::Text;
+}
+
+QString tableHeaderLine(const ReadingTable &table)
+{
+    return table.columnNames().join(u'\t');
+}
+
+QStringList splitTableLine(QStringView line)
+{
+    QStringList tokens;
+    forEachToken(line.utf16(), line.utf16() + line.size(), [&tokens](const auto &token) {
+        QString text;
+        if (token.quoted)
+            unquote(token, text);
+        else
+            text = QStringView(token.begin, token.end).toString();
+        tokens.append(text);
+    });
+    return tokens;
+}
+
+QByteArray tableTextBytes(const ReadingTable &table)
+{
+    QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
+    const int rows = table.rowCount();
+    const int columns = table.columnCount();
+    QByteArray out;
+    // A KM90 row of readings takes about 50 bytes.
+    out.reserve(qsizetype(rows) * (8 * columns) + 64);
+    appendEncoded(out, tableHeaderLine(table), encoder);
+    out.append("\r\n");
+    char number[16];
+    for (int r = 0; r < rows; ++r) {
+        if (const auto no = table.no(r)) {
+            const auto written = std::to_chars(number, number + sizeof number, *no);
+            out.append(number, written.ptr - number);
+        } else {
+            // A row without No (only a file can give one) is written as an
+            // empty quoted token, which reads back as no number again.
+            out.append("\"\"");
+        }
+        for (int c = 1; c < columns; ++c) {
+            out.append('\t');
+            const QString text = table.fieldText(r, c);
+            const QStringView field = trimmedField(text);
+            if (field.isEmpty())
+                out.append("NULL");
+            else
+                appendEncoded(out, field, encoder);
+        }
+        out.append("\r\n");
+    }
+    return out;
+}
+
+Result writeTableTextFile(const ReadingTable &table, const QString &path)
+{
+    Result result;
+    result.format = Format::Text;
+    const QByteArray bytes = tableTextBytes(table);
+    result.ok = writeReplacing(
+        path,
+        [&bytes](QIODevice &device, QString &error) { return writeAll(device, bytes, error); },
+        result.error);
+    return result;
+}
+
+Result writeTableXmlFile(const ReadingTable &table, const QString &path)
+{
+    Result result;
+    result.format = Format::Xml;
+    result.ok = writeReplacing(
+        path,
+        [&table](QIODevice &device, QString &error) { return produceXml(table, device, error); },
+        result.error);
+    return result;
+}
+
+Result appendTableText(QByteArrayView bytes, ReadingTable &table)
+{
+    Result result;
+    result.format = Format::Text;
+    if (bytes.isEmpty()) {
+        result.error = QStringLiteral("The file is empty");
+        return result;
+    }
+    QStringDecoder decoder(kCodePage, QStringDecoder::Flag::Stateless);
+    const int columns = table.columnCount();
+    std::array<QString, ReadingTable::MaxColumns> fields;
+    QByteArray scratch;
+
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    // The first line is the header; whatever it holds, it is skipped.
+    p = skipLineEnd(lineEnd(p, end), end);
+    qsizetype line = 1;
+    while (p < end) {
+        ++line;
+        const char *const eol = lineEnd(p, end);
+        int count = 0;
+        bool tooMany = false;
+        forEachToken(p, eol, [&](const TokenSpan<char> &token) {
+            if (count == columns) {
+                tooMany = true;
+                return;
+            }
+            decodeToken(token, fields[size_t(count)], scratch, decoder);
+            ++count;
+        });
+        p = skipLineEnd(eol, end);
+        if (count == 0)
+            continue;
+        if (tooMany) {
+            result.failedLine = line;
+            result.error
+                = QStringLiteral("Line %1 has more fields than the table has columns").arg(line);
+            return result;
+        }
+        if (!table.appendFields(std::span<const QString>(fields.data(), size_t(count)))) {
+            result.failedLine = line;
+            result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
+                               .arg(line)
+                               .arg(fields[0], table.columnName(ReadingTable::NoColumn));
+            return result;
+        }
+        ++result.rows;
+    }
+    result.ok = true;
+    return result;
+}
+
+Result readTableTextFile(const QString &path, ReadingTable &table)
+{
+    Result result;
+    result.format = Format::Text;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
+        return result;
+    }
+    return appendTableText(bytes, table);
+}
+
+Result readTableXml(QIODevice &device, ReadingTable &table)
+{
+    Result result;
+    result.format = Format::Xml;
+    QXmlStreamReader xml(&device);
+    ReadingTable loaded(table.meterModel());
+    QStringList names;
+    bool haveFields = false;
+    bool haveRows = false;
+    QString error;
+
+    if (!xml.readNextStartElement() || xml.name() != kPacket) {
+        error = QStringLiteral("Not an XML data packet");
+    } else {
+        while (error.isEmpty() && xml.readNextStartElement()) {
+            if (xml.name() == kMetadata && !haveFields && !haveRows) {
+                while (error.isEmpty() && xml.readNextStartElement()) {
+                    if (xml.name() == kFields && !haveFields)
+                        haveFields = readFields(xml, table, names, error);
+                    else
+                        xml.skipCurrentElement();
+                }
+            } else if (xml.name() == kRowData && haveFields && !haveRows) {
+                haveRows = readRows(xml, names, loaded, error);
+            } else {
+                error = QStringLiteral("Unexpected <%1> in the data packet").arg(xml.name());
+            }
+        }
+        if (error.isEmpty() && !haveFields)
+            error = QStringLiteral("The data packet has no fields");
+        if (error.isEmpty() && !haveRows)
+            error = QStringLiteral("The data packet has no rows");
+    }
+    if (error.isEmpty()) {
+        // Whatever follows the packet must still be well-formed.
+        while (!xml.atEnd())
+            xml.readNext();
+    }
+    if (xml.hasError())
+        error = QStringLiteral("Line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+    if (!error.isEmpty()) {
+        result.error = error;
+        return result;
+    }
+    table.takeRowsFrom(loaded);
+    result.rows = table.rowCount();
+    result.ok = true;
+    return result;
+}
+
+Result readTableXmlFile(const QString &path, ReadingTable &table)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Result result;
+        result.format = Format::Xml;
+        result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
+        return result;
+    }
+    return readTableXml(file, table);
+}
+
+Result WriteTableText(const ReadingTable &table, const QString &path)
+{
+    if (saveFormat(table.meterModel(), path) == Format::Xml)
+        return writeTableXmlFile(table, path);
+    return writeTableTextFile(table, path);
+}
+
+Result ReadTableFile(const QString &path, ReadingTable &table)
+{
+    if (openFormat(path) == Format::Xml)
+        return readTableXmlFile(path, table);
+    return readTableTextFile(path, table);
+}
+
+} // namespace TableFiles

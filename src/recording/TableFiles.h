@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ReadingTable.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+class QIODevice;
+
+// Writing the reading table to a file and reading such files back, without any
+// window or dialog: the commands that ask for names and show messages sit on top.
+//
+// Text table file (every name whose extension is not the XML one): code page 936
+// (GBK) bytes, no byte-order mark, every line ended by CR LF, fields separated by
+// one TAB. Line 1 holds the column names; each further line one row: No in
+// decimal, then each text column with the characters of codes 0 to 32 trimmed
+// from both ends, or "NULL" where nothing remains. Nothing is quoted.
+//
+// Reading a text file drops its first line unseen, splits each further line into
+// tokens (see splitTableLine) and appends one row per line that has tokens,
+// token n into column n. It stops at the first line that does not fit; the rows
+// of the earlier lines stay, no row is added for the failing line.
+//
+// XML table file: a data packet, UTF-8:
+//   <DATAPACKET Version="2.0">
+//     <METADATA><FIELDS>
+//       <FIELD attrname="No" fieldtype="i4"/>
+//       <FIELD attrname="Time" fieldtype="string" WIDTH="20"/> ...
+//     </FIELDS><PARAMS/></METADATA>
+//     <ROWDATA><ROW No="1" Time="10:15:02" Value="12.34"/> ...</ROWDATA>
+//   </DATAPACKET>
+// one attribute per non-null field. Reading one replaces all rows of the table,
+// or changes nothing when the file is not such a packet or its fields are not
+// the table's columns.
+//
+// Every write replaces the file only once the new content is completely on disk
+// (a temporary file beside it takes its place), so a failed save leaves an
+// existing file as it was. Special files (devices, pipes) are written directly.
+namespace TableFiles {
+
+enum class Format { Text, Xml };
+
+struct Result
+{
+    Format format = Format::Text;
+    bool ok = false;
+    // Why it failed, for diagnostics and the general error report; empty on success.
+    QString error;
+    // Reading: rows appended (text) or now in the table (XML).
+    qsizetype rows = 0;
+    // Reading a text file: the 1-based line that failed, 0 when none did.
+    qsizetype failedLine = 0;
+};
+
+// The extension of a file name: the part of its name (the path's last element)
+// from the last '.' on, dot included; empty when the name has no dot.
+QString fileExtension(const QString &path);
+
+// The format a name is written in: KM90 writes XML only for the extension
+// ".xml" exactly, KM50_60 for ".xml" in any letter case.
+Format saveFormat(MeterModel model, const QString &path);
+// The format a name is read in, for both programs: XML only for ".xml" exactly.
+Format openFormat(const QString &path);
+
+// The header line of the text file, without line end: the column names joined by TAB.
+QString tableHeaderLine(const ReadingTable &table);
+
+// The tokens of one line of a text table file. Runs of characters of codes 0 to
+// 32 separate tokens and yield none themselves. A token that starts with a double
+// quote runs to the closing quote (or the end of the line), two quotes inside it
+// stand for one and the enclosing quotes are dropped; any other token is the
+// longest run of characters above code 32.
+QStringList splitTableLine(QStringView line);
+
+// The complete text file of the table, as bytes.
+QByteArray tableTextBytes(const ReadingTable &table);
+// Writes the table as a text file.
+Result writeTableTextFile(const ReadingTable &table, const QString &path);
+// Writes the table as an XML data packet. Fails, writing nothing, when a text
+// holds a character that XML cannot carry (control characters other than TAB,
+// LF and CR).
+Result writeTableXmlFile(const ReadingTable &table, const QString &path);
+
+// Appends the rows of text file content to the table (see above).
+Result appendTableText(QByteArrayView bytes, ReadingTable &table);
+// Reads a text file into the table. A file that cannot be read, or is empty
+// (it has no first line to drop), fails without touching the table.
+Result readTableTextFile(const QString &path, ReadingTable &table);
+// Replaces the table's rows with those of an XML data packet.
+Result readTableXml(QIODevice &device, ReadingTable &table);
+Result readTableXmlFile(const QString &path, ReadingTable &table);
+
+// Writes the table in the format saveFormat gives for its program.
+Result WriteTableText(const ReadingTable &table, const QString &path);
+// Reads a file into the table in the format openFormat gives: a text file
+// appends rows, an XML file replaces them.
+Result ReadTableFile(const QString &path, ReadingTable &table);
+
+} // namespace TableFiles

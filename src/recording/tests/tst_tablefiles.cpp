@@ -1,0 +1,572 @@
+// SPDX-License-Identifier: MIT
+#include "TableFiles.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TableFiles;
+
+namespace {
+
+constexpr auto AllFiles = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+
+const QString Celsius = QStringLiteral("\u2103");
+const QString Sum = QStringLiteral("\u2211");
+
+// A table as text: one line per row, fields joined by '|', a null field as '~'.
+QString dump(const ReadingTable &table)
+{
+    QStringList lines;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        QStringList fields;
+        for (int c = 0; c < table.columnCount(); ++c)
+            fields << (table.isNull(r, c) ? QStringLiteral("~") : table.fieldText(r, c));
+        lines << fields.join(u'|');
+    }
+    return lines.join(u'\n');
+}
+
+// Fills a table from dump() text ('~' or a missing field is null).
+void fill(ReadingTable &table, const QString &rows)
+{
+    if (rows.isEmpty())
+        return;
+    for (const QString &line : rows.split(u'\n')) {
+        const QStringList fields = line.split(u'|');
+        QStringList texts;
+        for (qsizetype i = 1; i < fields.size(); ++i)
+            texts << (fields[i] == u"~" ? QString() : fields[i]);
+        const std::optional<qint32> no
+            = fields[0] == u"~" ? std::nullopt : std::optional<qint32>(fields[0].toInt());
+        QVERIFY(table.appendRow(no, texts));
+    }
+}
+
+MeterModel modelOf(bool km90)
+{
+    return km90 ? MeterModel::Km90 : MeterModel::Km50_60;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Two KM90 rows as a meter records them, with the GBK signs and empty fields.
+const QString Km90Rows = QStringLiteral("1|10:15:02|123.4|KW|230.1|v|5.360|A\n"
+                                        "2|10:15:03|-0.5|%1|~|~|OL|~\n"
+                                        "-3|10:15:04|%2 12|W|~|~|~|~")
+                             .arg(Celsius, Sum);
+const QString Km50Rows = QStringLiteral("1|08:00:00|0.123|V\n"
+                                        "2|08:00:01|OL|~\n"
+                                        "3|08:00:02|25.0|%1")
+                             .arg(Celsius);
+
+} // namespace
+
+class TestTableFiles : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void extensionDecidesFormat_data();
+    void extensionDecidesFormat();
+    void textBytes_data();
+    void textBytes();
+    void tokens_data();
+    void tokens();
+    void readText_data();
+    void readText();
+    void textRoundTrip_data();
+    void textRoundTrip();
+    void fileOpenedTwiceAppendsTwice();
+    void unreadableFileLeavesTableAlone();
+    void xmlRoundTripReplacesRows_data();
+    void xmlRoundTripReplacesRows();
+    void badXmlLeavesTableAlone_data();
+    void badXmlLeavesTableAlone();
+    void xmlRefusesTextItCannotCarry();
+    void failedSaveKeepsOldFile_data();
+    void failedSaveKeepsOldFile();
+    void writeFailureMidwayKeepsOldFile();
+    void readOnlyFolderKeepsOldFile();
+};
+
+void TestTableFiles::extensionDecidesFormat_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<bool>("km90SavesXml");
+    QTest::addColumn<bool>("km50SavesXml");
+    QTest::addColumn<bool>("opensXml");
+    QTest::newRow("xml") << "/d/t.xml"
+                         << ".xml" << true << true << true;
+    QTest::newRow("XML") << "/d/t.XML"
+                         << ".XML" << false << true << false;
+    QTest::newRow("Xml") << "/d/t.Xml"
+                         << ".Xml" << false << true << false;
+    QTest::newRow("xls") << "/d/t.xls"
+                         << ".xls" << false << false << false;
+    QTest::newRow("last dot counts") << "/d/t.xml.txt"
+                                     << ".txt" << false << false << false;
+    QTest::newRow("no dot") << "/d/t"
+                            << "" << false << false << false;
+    QTest::newRow("dot in folder only") << "/d.xml/t"
+                                        << "" << false << false << false;
+    QTest::newRow("trailing dot") << "/d/t."
+                                  << "." << false << false << false;
+}
+
+void TestTableFiles::extensionDecidesFormat()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, extension);
+    QFETCH(bool, km90SavesXml);
+    QFETCH(bool, km50SavesXml);
+    QFETCH(bool, opensXml);
+    QCOMPARE(fileExtension(name), extension);
+    QCOMPARE(saveFormat(MeterModel::Km90, name) == Format::Xml, km90SavesXml);
+    QCOMPARE(saveFormat(MeterModel::Km50_60, name) == Format::Xml, km50SavesXml);
+    QCOMPARE(openFormat(name) == Format::Xml, opensXml);
+}
+
+void TestTableFiles::textBytes_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray km90Header = "No\tTime\tValue\tUnit\tV_Value\tV_Unit\tI_Value\tI_Unit\r\n";
+    const QByteArray km50Header = "No\ttime\tValue\tUnit\r\n";
+    QTest::newRow("km90 empty table") << true << "" << km90Header;
+    QTest::newRow("km50 empty table") << false << "" << km50Header;
+    QTest::newRow("km50 empty unit is NULL")
+        << false << "3|10:15:02|12.34|~" << km50Header + "3\t10:15:02\t12.34\tNULL\r\n";
+    QTest::newRow("km90 empty voltage fields are NULL")
+        << true << "12|09:00:00|1.5|KW|~|~|6.5|A"
+        << km90Header + "12\t09:00:00\t1.5\tKW\tNULL\tNULL\t6.5\tA\r\n";
+    QTest::newRow("codes 0 to 32 trimmed, inner blank kept")
+        << false << QStringLiteral("-5| \t08:00:00\u0001|12 3 |\u0000\u001f ")
+        << km50Header + "-5\t08:00:00\t12 3\tNULL\r\n";
+    QTest::newRow("text NULL written as it is")
+        << false << "2147483647|~|NULL|x" << km50Header + "2147483647\tNULL\tNULL\tx\r\n";
+    QTest::newRow("GBK signs") << false << QStringLiteral("1|t|%1|%2").arg(Sum, Celsius)
+                               << km50Header + "1\tt\t\xA1\xC6\t\xA1\xE6\r\n";
+    QTest::newRow("row without No") << false << "~|t|v|u" << km50Header + "\"\"\tt\tv\tu\r\n";
+    QTest::newRow("several rows in table order")
+        << false << "1|a|b|c\n3|d|e|f" << km50Header + "1\ta\tb\tc\r\n3\td\te\tf\r\n";
+}
+
+void TestTableFiles::textBytes()
+{
+    QFETCH(bool, km90);
+    QFETCH(QString, rows);
+    QFETCH(QByteArray, bytes);
+    ReadingTable table(modelOf(km90));
+    fill(table, rows);
+    QCOMPARE(tableTextBytes(table), bytes);
+}
+
+void TestTableFiles::tokens_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("tokens");
+    QTest::newRow("tabs") << "1\t10:00:00\t1.5\tV" << QStringList { "1", "10:00:00", "1.5", "V" };
+    QTest::newRow("runs of blanks are one separator") << " \t1 \t\t 2\x01\x1f"
+                                                         "3 "
+                                                      << QStringList { "1", "2", "3" };
+    QTest::newRow("blank inside a value makes two") << "12 3" << QStringList { "12", "3" };
+    QTest::newRow("only separators") << " \t \x0b" << QStringList {};
+    QTest::newRow("empty") << "" << QStringList {};
+    QTest::newRow("NUL separates") << QStringLiteral("a\u0000b") << QStringList { "a", "b" };
+    QTest::newRow("quoted with blank and doubled quote")
+        << "1\t\"a b \"\"c\"\"\"\tx" << QStringList { "1", "a b \"c\"", "x" };
+    QTest::newRow("empty quoted") << "\"\"\tNULL" << QStringList { "", "NULL" };
+    QTest::newRow("text right after closing quote") << "\"ab\"cd" << QStringList { "ab", "cd" };
+    QTest::newRow("unclosed quote runs to the end")
+        << "1 \"a\tb\"\"" << QStringList { "1", "a\tb\"" };
+    QTest::newRow("quote inside a plain token") << "a\"b" << QStringList { "a\"b" };
+    QTest::newRow("commas do not separate") << "1,2" << QStringList { "1,2" };
+}
+
+void TestTableFiles::tokens()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, tokens);
+    QCOMPARE(splitTableLine(line), tokens);
+
+    // The reader splits the encoded bytes by the same rule.
+    ReadingTable table(MeterModel::Km90);
+    const QByteArray bytes = "header\r\n9 " + line.toUtf8() + "\r\n";
+    const Result result = appendTableText(bytes, table);
+    QVERIFY2(result.ok == (tokens.size() < table.columnCount()), qPrintable(result.error));
+    if (result.ok) {
+        QCOMPARE(table.rowCount(), 1);
+        for (qsizetype i = 0; i < tokens.size(); ++i)
+            QCOMPARE(table.fieldText(0, int(i) + 1), tokens[i]);
+    }
+}
+
+void TestTableFiles::readText_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>(
+        "rows"); // rows of the table afterwards, which held "7|a|b|c" for km50
+    // 0: the read succeeds; -1: it fails before any line
+    QTest::addColumn<int>("failedLine");
+
+    const QByteArray header = "No\ttime\tValue\tUnit\r\n";
+    QTest::newRow("header only") << false << header << "7|a|b|c" << 0;
+    QTest::newRow("header without line end") << false << QByteArray("No") << "7|a|b|c" << 0;
+    QTest::newRow("one empty line") << false << QByteArray("\r\n") << "7|a|b|c" << 0;
+    QTest::newRow("empty file fails") << false << QByteArray() << "7|a|b|c" << -1;
+    QTest::newRow("any first line is dropped")
+        << false << QByteArray("1\tx\ty\tz\r\n2\tp\tq\tr\r\n") << "7|a|b|c\n2|p|q|r" << 0;
+    QTest::newRow("rows appended, NULL kept as text, lines without tokens skipped")
+        << false << header + "1\t08:00:00\t1.5\tNULL\r\n\r\n \t \r\n-4\t08:00:01\t2.5\tV\r\n"
+        << "7|a|b|c\n1|08:00:00|1.5|NULL\n-4|08:00:01|2.5|V" << 0;
+    QTest::newRow("CR, LF and CR LF all end lines")
+        << false << QByteArray("h\r1\ta\n2\tb\r\n3\tc\n\r4\td")
+        << "7|a|b|c\n1|a|~|~\n2|b|~|~\n3|c|~|~\n4|d|~|~" << 0;
+    QTest::newRow("missing tokens leave columns empty") << false << header + "5\r\n6\tt\r\n"
+                                                        << "7|a|b|c\n5|~|~|~\n6|t|~|~" << 0;
+    QTest::newRow("quoted tokens") << false << header + "\"8\"\t\"a \"\"b\"\"\"\t\"\"\tu\r\n"
+                                   << "7|a|b|c\n8|a \"b\"|~|u" << 0;
+    QTest::newRow("empty quoted No is no number") << false << header + "\"\"\tt\r\n"
+                                                  << "7|a|b|c\n~|t|~|~" << 0;
+    QTest::newRow("GBK bytes") << false << header + "1\t\xA1\xC6\t5\t\xA1\xE6\r\n"
+                               << QStringLiteral("7|a|b|c\n1|%1|5|%2").arg(Sum, Celsius) << 0;
+    QTest::newRow("too many tokens fail after earlier rows")
+        << false << header + "1\t08:00:00\t12\tV\r\n2\t08:00:01\t12 3\tV\r\n3\t08:00:02\t1\tV\r\n"
+        << "7|a|b|c\n1|08:00:00|12|V" << 3;
+    QTest::newRow("km90 blank in value shifts later fields")
+        << true << QByteArray("h\r\n1\t08:00:00\t12 3\tKW\tNULL\tNULL\r\n")
+        << "1|08:00:00|12|3|KW|NULL|NULL|~" << 0;
+    QTest::newRow("No that is not a number fails") << false << header + "1\ta\r\nx1\tb\r\n"
+                                                   << "7|a|b|c\n1|a|~|~" << 3;
+    QTest::newRow("No beyond 32 bits fails") << false << header + "2147483648\ta\r\n"
+                                             << "7|a|b|c" << 2;
+    QTest::newRow("NULL as No fails") << false << header + "NULL\ta\r\n"
+                                      << "7|a|b|c" << 2;
+    QTest::newRow("long text cut to 20 characters")
+        << false << header + "1\t123456789012345678901234\r\n"
+        << "7|a|b|c\n1|12345678901234567890|~|~" << 0;
+}
+
+void TestTableFiles::readText()
+{
+    QFETCH(bool, km90);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, rows);
+    QFETCH(int, failedLine);
+    ReadingTable table(modelOf(km90));
+    if (!km90)
+        fill(table, QStringLiteral("7|a|b|c"));
+    const int before = table.rowCount();
+    const Result result = appendTableText(bytes, table);
+    QCOMPARE(result.ok, failedLine == 0);
+    QCOMPARE(result.failedLine, qMax(failedLine, 0));
+    QCOMPARE(result.rows, table.rowCount() - before);
+    QCOMPARE(result.format, Format::Text);
+    QCOMPARE(dump(table), rows);
+}
+
+void TestTableFiles::textRoundTrip_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("reread"); // empty fields come back as the text NULL
+    QTest::newRow("km90") << true << Km90Rows
+                          << QStringLiteral("1|10:15:02|123.4|KW|230.1|v|5.360|A\n"
+                                            "2|10:15:03|-0.5|%1|NULL|NULL|OL|NULL")
+                                 .arg(Celsius);
+    QTest::newRow("km50") << false << Km50Rows
+                          << QStringLiteral("1|08:00:00|0.123|V\n"
+                                            "2|08:00:01|OL|NULL\n"
+                                            "3|08:00:02|25.0|%1")
+                                 .arg(Celsius);
+}
+
+void TestTableFiles::textRoundTrip()
+{
+    QFETCH(bool, km90);
+    QFETCH(QString, rows);
+    QFETCH(QString, reread);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("t.txt"));
+    ReadingTable table(modelOf(km90));
+    fill(table, rows);
+    const Result written = WriteTableText(table, path);
+    QVERIFY2(written.ok, qPrintable(written.error));
+    QCOMPARE(written.format, Format::Text);
+    QCOMPARE(readAll(path), tableTextBytes(table));
+
+    ReadingTable back(modelOf(km90));
+    const Result read = ReadTableFile(path, back);
+    // The KM90 fixture's third row has a blank in its value: the shifted fields
+    // make one token too many, so the file stops there with two rows read.
+    QCOMPARE(read.ok, !km90);
+    QCOMPARE(read.failedLine, km90 ? 4 : 0);
+    QCOMPARE(dump(back), reread);
+}
+
+void TestTableFiles::fileOpenedTwiceAppendsTwice()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xls"));
+    ReadingTable table(MeterModel::Km50_60);
+    fill(table, QStringLiteral("5|a|b|c\n6|d|e|f"));
+    QVERIFY(writeTableTextFile(table, path).ok);
+    QVERIFY(ReadTableFile(path, table).ok);
+    QVERIFY(ReadTableFile(path, table).ok);
+    QCOMPARE(dump(table), QStringLiteral("5|a|b|c\n6|d|e|f\n5|a|b|c\n6|d|e|f\n5|a|b|c\n6|d|e|f"));
+}
+
+void TestTableFiles::unreadableFileLeavesTableAlone()
+{
+    QTemporaryDir dir;
+    ReadingTable table(MeterModel::Km50_60);
+    fill(table, QStringLiteral("1|a|b|c"));
+    for (const QString &name : { QStringLiteral("missing.txt"), QStringLiteral("missing.xml") }) {
+        const Result result = ReadTableFile(dir.filePath(name), table);
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+    }
+    QVERIFY(!ReadTableFile(dir.path(), table).ok); // a folder
+    QCOMPARE(dump(table), QStringLiteral("1|a|b|c"));
+}
+
+void TestTableFiles::xmlRoundTripReplacesRows_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("km90") << true
+                          << Km90Rows
+            + QStringLiteral("\n~|<&>\"'|a\tb|~|~|~|~|~\n0|~|~|~|~|~|~|~");
+    QTest::newRow("km50") << false << Km50Rows;
+    QTest::newRow("km50 empty table") << false << QString();
+}
+
+void TestTableFiles::xmlRoundTripReplacesRows()
+{
+    QFETCH(bool, km90);
+    QFETCH(QString, rows);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xml"));
+    ReadingTable table(modelOf(km90));
+    fill(table, rows);
+    const Result written = WriteTableText(table, path);
+    QVERIFY2(written.ok, qPrintable(written.error));
+    QCOMPARE(written.format, Format::Xml);
+    QVERIFY(readAll(path).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATAPACKET"));
+
+    ReadingTable back(modelOf(km90));
+    fill(back, km90 ? QStringLiteral("99|old") : QStringLiteral("99|old|x|y"));
+    const Result read = ReadTableFile(path, back);
+    QVERIFY2(read.ok, qPrintable(read.error));
+    QCOMPARE(read.format, Format::Xml);
+    QCOMPARE(read.rows, table.rowCount());
+    QCOMPARE(dump(back), dump(table));
+}
+
+void TestTableFiles::badXmlLeavesTableAlone_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    const QByteArray fields = "<METADATA><FIELDS>"
+                              "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                              "<FIELD attrname=\"time\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                              "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                              "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                              "</FIELDS><PARAMS/></METADATA>";
+    const auto packet = [](const QByteArray &body) {
+        return "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\">" + body + "</DATAPACKET>";
+    };
+    // The sound packet first, so that the rows below fail only for what they change.
+    QTest::newRow("sound packet (control)")
+        << packet(fields + "<ROWDATA><ROW No=\"1\" time=\"a\"/></ROWDATA>");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("text table") << QByteArray("No\ttime\tValue\tUnit\r\n1\ta\tb\tc\r\n");
+    QTest::newRow("other root") << QByteArray("<TABLE/>");
+    QTest::newRow("no rows part") << packet(fields);
+    QTest::newRow("no fields part") << packet("<ROWDATA/>");
+    QTest::newRow("fields of the other program")
+        << packet(QByteArray(fields)
+                      .replace("\"time\"", "\"Time\"")
+                      .replace("</FIELDS>",
+                          "<FIELD attrname=\"V_Value\" fieldtype=\"string\" "
+                          "WIDTH=\"20\"/></FIELDS>")
+               + "<ROWDATA/>");
+    QTest::newRow("column missing")
+        << packet(QByteArray(fields).replace(
+                      "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>", "")
+               + "<ROWDATA/>");
+    QTest::newRow("columns in another order") << packet(QByteArray(fields)
+                                                            .replace("\"time\"", "\"T\"")
+                                                            .replace("\"Value\"", "\"time\"")
+                                                            .replace("\"T\"", "\"Value\"")
+        + "<ROWDATA/>");
+    QTest::newRow("No as text") << packet(
+        QByteArray(fields).replace("\"i4\"", "\"string\" WIDTH=\"20\"") + "<ROWDATA/>");
+    QTest::newRow("other width") << packet(
+        QByteArray(fields).replace(
+            "WIDTH=\"20\"/><FIELD attrname=\"Value\"", "WIDTH=\"40\"/><FIELD attrname=\"Value\"")
+        + "<ROWDATA/>");
+    QTest::newRow("field that is not a column")
+        << packet(fields + "<ROWDATA><ROW No=\"1\" V_Value=\"a\"/></ROWDATA>");
+    QTest::newRow("No that is not a number")
+        << packet(fields + "<ROWDATA><ROW No=\"1\"/><ROW No=\"x\"/></ROWDATA>");
+    QTest::newRow("element inside a row")
+        << packet(fields + "<ROWDATA><ROW No=\"1\"><ROW/></ROW></ROWDATA>");
+    QTest::newRow("other element among rows")
+        << packet(fields + "<ROWDATA><ROW No=\"1\"/><COL/></ROWDATA>");
+    QTest::newRow("cut off")
+        << packet(fields + "<ROWDATA><ROW No=\"1\"/><ROW No=\"2\"/>").chopped(20);
+    QTest::newRow("not well-formed after the packet") << packet(fields + "<ROWDATA/>") + "<junk";
+}
+
+void TestTableFiles::badXmlLeavesTableAlone()
+{
+    QFETCH(QByteArray, xml);
+    ReadingTable table(MeterModel::Km50_60);
+    fill(table, QStringLiteral("1|a|b|c\n2|d|e|f"));
+    QBuffer buffer(&xml);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const Result result = readTableXml(buffer, table);
+    if (QByteArray(QTest::currentDataTag()).startsWith("sound packet")) {
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(dump(table), QStringLiteral("1|a|~|~"));
+        return;
+    }
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.isEmpty());
+    QCOMPARE(dump(table), QStringLiteral("1|a|b|c\n2|d|e|f"));
+}
+
+void TestTableFiles::xmlRefusesTextItCannotCarry()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xml"));
+    QVERIFY(writeBytes(path, "old"));
+    ReadingTable table(MeterModel::Km50_60);
+    fill(table, QStringLiteral("1|a|b|c"));
+    table.appendFields(splitTableLine(u"2 \"x\u0001y\""));
+    QCOMPARE(table.rowCount(), 2);
+    const Result result = writeTableXmlFile(table, path);
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.isEmpty());
+    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(AllFiles), QStringList { "t.xml" });
+}
+
+void TestTableFiles::failedSaveKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("xml");
+    QTest::newRow("missing folder, text") << "missing/t.txt" << false;
+    QTest::newRow("missing folder, xml") << "missing/t.xml" << true;
+    QTest::newRow("a folder, text") << "folder" << false;
+    QTest::newRow("disk full, text") << "/dev/full" << false;
+    QTest::newRow("disk full, xml") << "/dev/full" << true;
+}
+
+void TestTableFiles::failedSaveKeepsOldFile()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, xml);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("keep.txt")), "old"));
+    const QString path = QDir(dir.path()).absoluteFilePath(target);
+    ReadingTable table(MeterModel::Km90);
+    fill(table, Km90Rows);
+    const Result result = xml ? writeTableXmlFile(table, path) : writeTableTextFile(table, path);
+    QVERIFY(!result.ok);
+    QVERIFY(result.error.contains(path));
+    // Nothing else in the folder changed, no temporary file stayed behind.
+    QCOMPARE(QDir(dir.path()).entryList(AllFiles), (QStringList { "folder", "keep.txt" }));
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("folder"))).entryList(AllFiles), QStringList());
+    // A device is written into, never replaced by a plain file.
+    if (target.startsWith(u"/dev/")) {
+        struct stat st
+        {
+        };
+        QCOMPARE(::stat("/dev/full", &st), 0);
+        QVERIFY(S_ISCHR(st.st_mode));
+    }
+}
+
+void TestTableFiles::writeFailureMidwayKeepsOldFile()
+{
+    // A write that fails part-way (here the file size limit, as a full disk would)
+    // must leave the file that was there before as it was.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xls"));
+    QVERIFY(writeBytes(path, "old content"));
+    ReadingTable table(MeterModel::Km90);
+    for (int i = 0; i < 2000; ++i)
+        table.appendRow(i, QStringList { "10:00:00", QString::number(i), "KW" });
+
+    rlimit saved {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Result text = writeTableTextFile(table, path);
+    const Result xml = writeTableXmlFile(table, path);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!text.ok);
+    QVERIFY(!xml.ok);
+    QCOMPARE(readAll(path), QByteArray("old content"));
+    QCOMPARE(QDir(dir.path()).entryList(AllFiles), QStringList { "t.xls" });
+    // Within the limit the same save replaces the file.
+    QVERIFY(writeTableTextFile(table, path).ok);
+    QCOMPARE(readAll(path), tableTextBytes(table));
+}
+
+void TestTableFiles::readOnlyFolderKeepsOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.txt"));
+    QVERIFY(writeBytes(path, "old"));
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    // Permissions do not stop a privileged user (root) from writing.
+    const bool enforced = !QFile(dir.filePath(QStringLiteral("probe"))).open(QIODevice::WriteOnly);
+    if (!enforced) {
+        QFile::remove(dir.filePath(QStringLiteral("probe")));
+        QFile::setPermissions(
+            dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QSKIP("Folder permissions are not enforced for this user (running as root)");
+    }
+    ReadingTable table(MeterModel::Km50_60);
+    fill(table, Km50Rows);
+    const Result text = writeTableTextFile(table, path);
+    const Result xml = writeTableXmlFile(table, dir.filePath(QStringLiteral("t.xml")));
+    QFile::setPermissions(
+        dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(!text.ok);
+    QVERIFY(!xml.ok);
+    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(AllFiles), QStringList { "t.txt" });
+}
+
+QTEST_GUILESS_MAIN(TestTableFiles)
+#include "tst_tablefiles.moc"
