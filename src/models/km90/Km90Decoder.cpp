@@ -118,8 +118,8 @@ void Km90Decoder::ShowData50(const QString &frame)
 
     // The link indicator goes on; the modes start cleared.
     m_outputs.linkOn();
-    bool powerFactorMode = false;
-    bool sumMode = false;
+    bool PfMode = false;
+    bool SumMode = false;
 
     // Blank the panel; the "USB" mark is on for every decoded frame.
     m_display.DispInit(0);
@@ -145,9 +145,9 @@ void Km90Decoder::ShowData50(const QString &frame)
         m_display.show(E::LabelF);
 
     // Main digits: the overload mark wins over the zero marker.
-    const bool mainOverload = s2 & 0x2;
+    const bool MainOverload = s2 & 0x2;
     std::array<char16_t, 4> main;
-    if (mainOverload)
+    if (MainOverload)
         main = LcdTexts::overloadDigits;
     else if (at(3) == u'B')
         main = LcdTexts::zeroDigits;
@@ -169,10 +169,10 @@ void Km90Decoder::ShowData50(const QString &frame)
     // The reading as a number, read once: the gauge, the bar and the chart all
     // use it. An overloaded reading is not read.
     double value = 0;
-    qint32 wholeReading = 0;
-    if (!mainOverload) {
+    qint32 WholeReading = 0;
+    if (!MainOverload) {
         value = ReadingText::valueNumber(m_reading.Value, m_localeDecimal);
-        wholeReading = ReadingText::integerPart(value);
+        WholeReading = ReadingText::integerPart(value);
     }
 
     // Function code.
@@ -197,7 +197,7 @@ void Km90Decoder::ShowData50(const QString &frame)
         m_display.setText(E::cos_dis, QStringLiteral("Cos"));
         m_display.show(E::cos_dis);
         m_display.hide(E::AC);
-        powerFactorMode = true;
+        PfMode = true;
         break;
     case 4:
         m_reading.Unit = QStringLiteral("o");
@@ -209,7 +209,7 @@ void Km90Decoder::ShowData50(const QString &frame)
         m_display.hide(E::cos_dis);
         break;
     case 7:
-        sumMode = true;
+        SumMode = true;
         break;
     default: // 6, 8, 9: no quantity; unit, scale and range of the frame before stay
         break;
@@ -234,7 +234,7 @@ void Km90Decoder::ShowData50(const QString &frame)
     m_display.setVisible(E::LCDHold, s3 & 0x1);
     m_display.setVisible(E::labMEM, s3 & 0x8);
     m_display.setVisible(E::Labclr, s3 & 0x2);
-    m_display.setText(E::wsg, sumMode ? QStringLiteral("\u2211W") : QStringLiteral("\u2211"));
+    m_display.setText(E::wsg, SumMode ? QStringLiteral("\u2211W") : QStringLiteral("\u2211"));
     m_display.setVisible(E::wsg, s4 & 0x1);
     m_display.setVisible(E::ol3, s4 & 0x2);
     m_display.setVisible(E::ol2, s4 & 0x4);
@@ -244,8 +244,9 @@ void Km90Decoder::ShowData50(const QString &frame)
         m_display.show(e);
 
     // Voltage row: overload mark or digits, no sign.
+    const bool Row2Overload = s2 & 0x1;
     const std::array<char16_t, 4> voltage
-        = (s2 & 0x1) ? LcdTexts::overloadDigits : LcdTexts::digitsAt(frame, 9);
+        = Row2Overload ? LcdTexts::overloadDigits : LcdTexts::digitsAt(frame, 9);
     setDigits(m_display, { E::LCDAA, E::LCDBB, E::LCDCC, E::LCDDD }, voltage);
     const int voltagePoint = ReadingText::decimalDigit(at(13));
     if (buildValue(m_reading.V_Value, false, voltage, voltagePoint, m_localeDecimal)) {
@@ -270,36 +271,40 @@ void Km90Decoder::ShowData50(const QString &frame)
 
     switchScaleOnUnitChange();
 
-    if (!sumMode) {
-        const qint32 scaled
-            = powerFactorMode && !mainOverload ? ReadingText::scaledInteger(value, 1000) : 0;
+    // Gauge, level bar and chart value, all from the number read above; the sum
+    // display only updates the panel.
+    double PlotValue = value;
+    if (!SumMode) {
+        const qint32 scaled = PfMode && !MainOverload ? ReadingText::scaledInteger(value, 1000) : 0;
 
         // Needle: an overload sits at the end of its sign.
         qint64 position;
-        if (mainOverload)
+        if (MainOverload)
             position = negative ? 0 : 10 * qint64(m_scale.Step);
-        else if (powerFactorMode)
+        else if (PfMode)
             position = qint64(scaled) + m_scale.ZeroOffset;
         else
-            position = qint64(m_scale.ZeroOffset) + wholeReading;
+            position = qint64(m_scale.ZeroOffset) + WholeReading;
         m_outputs.kdRun(clampToInt(position));
 
         // Level bar: the size of the reading, never empty; full on overload.
         m_outputs.setBarMax(m_scale.BarMax);
-        const qint32 size = powerFactorMode ? scaled : clampToInt(qAbs(qint64(wholeReading)));
-        m_outputs.setBarPos(mainOverload ? m_scale.BarMax : std::max(size, 1));
+        const qint32 size = PfMode ? scaled : clampToInt(qAbs(qint64(WholeReading)));
+        m_outputs.setBarPos(MainOverload ? m_scale.BarMax : std::max(size, 1));
 
-        double plotValue = value;
-        if (mainOverload) {
-            const double end = powerFactorMode ? 1.0 : double(m_scale.FullScale);
-            plotValue = negative ? -end : end;
+        if (MainOverload) {
+            const double end = PfMode ? 1.0 : double(m_scale.FullScale);
+            PlotValue = negative ? -end : end;
         }
-        if (mainOverload)
-            m_reading.Value = QStringLiteral("OL");
-        m_outputs.inDataToTable(1);
-        m_outputs.addValue(plotValue);
-    } else if (mainOverload) {
+    }
+
+    // An overloaded reading is recorded as "OL", also in the sum display.
+    if (MainOverload)
         m_reading.Value = QStringLiteral("OL");
+
+    if (!SumMode) {
+        m_outputs.inDataToTable(1);
+        m_outputs.addValue(PlotValue);
     }
 
     // The phi sign follows "Cos".

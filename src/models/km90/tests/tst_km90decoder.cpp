@@ -90,8 +90,9 @@ void TestKm90Decoder::frames_data()
         << calls({ { "SelectGaugeScale\t3", "KDsetup", "SetValueMinimum\t-1", "SetValueMaximum\t1",
                "KDrun\t500", "BarMax\t1000", "BarPos\t1", "INDataToTable\t1", "AddValue\t-0.5" } })
         << QStringList { "-0.500", "PF", "229.8", "v", "12.50", "A" }
-        << QStringList { "LabelF=1:-", "Point1=1:.", "cos_dis=1:Cos", "Image1=1", "AC=0",
-               "T_Point2=1:.", "LcdAuto=1:AUTO" };
+        << QStringList { "LabelF=1:-", "LabelA=1:0", "LabelB=1:5", "LabelC=1:0", "LabelD=1:0",
+               "Point1=1:.", "Point2=0:.", "Point3=0:.", "cos_dis=1:Cos", "Image1=1", "AC=0",
+               "kwh=0:KWh", "kvar=0: KVAr", "T_Point2=1:.", "LcdAuto=1:AUTO" };
     QTest::newRow("worked example: negative overload held")
         << QStringList { power } << overloadHeld << "." << false
         << calls({ { "KDrun\t0", "BarMax\t600", "BarPos\t600", "INDataToTable\t1",
@@ -232,9 +233,9 @@ void TestKm90Decoder::frames_data()
         << QStringList { "LabelA=1:5", "LabelD=1:8", "rsUSB=1:USB", "LCDAA=1:8", "LcdAuto=0:AUTO" };
     QTest::newRow("kept OL fails when read")
         << QStringList { overloadHeld }
-        << f("0", "0", "1234", "5", "2301", "1", "5360", "3", "05", "0000") << "." << true
+        << f("5", "0", "1234", "5", "2290", "1", "5360", "3", "05", "0000") << "." << true
         << calls({}) << QStringList { "OL", "KW", "230.1", "v", "5.360", "A" }
-        << QStringList { "LabelA=1:1" };
+        << QStringList { "LabelA=1:1", "LCDHold=0:\"", "hz=0:Hz", "LcdAuto=0:AUTO", "LCDDD=1:1" };
     QTest::newRow("letters among the main digits")
         << QStringList {} << f("0", "0", "12C4", "1", "2301", "1", "5360", "3", "05", "0000") << "."
         << true << calls({}) << QStringList { "12C.4", "", "", "", "", "" }
@@ -316,6 +317,13 @@ void TestKm90Decoder::startUpLookAndBlanking()
         "T_Point2", "T_Point3", "T_dPoint1", "Lab0", "LabFUL", "RST", "Image1" };
     expected.sort();
     QCOMPARE(blanked, expected);
+
+    // Blanking only hides: nothing outside the blank set comes back on.
+    for (int i = 0; i < d.count(); ++i)
+        d.setVisible(i, false);
+    d.DispInit(0);
+    for (int i = 0; i < d.count(); ++i)
+        QVERIFY2(!d.isVisible(i), qPrintable(d.name(i)));
 }
 
 void TestKm90Decoder::scaleStateAfterFrames()
@@ -323,17 +331,22 @@ void TestKm90Decoder::scaleStateAfterFrames()
     RecordingOutputs outputs;
     CurrentReading current;
     Km90Decoder decoder(outputs, current, QStringLiteral("."));
-    QCOMPARE(decoder.gaugeScale().BarMax, 60); // start-up scale until a quantity is known
+    QCOMPARE(decoder.gaugeScale(), GaugeScale {}); // start-up scale until a quantity is known
+    QCOMPARE(decoder.gaugeScale().BarMax, 60);
     decoder.ShowData50(power);
-    QCOMPARE(decoder.gaugeScale().BarMax, 600);
+    QCOMPARE(decoder.gaugeScale(), (GaugeScale { QStringLiteral("6"), 600, 600, 600, 120 }));
     QCOMPARE(decoder.previousUnit(), QStringLiteral("KW"));
     outputs.calls.clear();
     decoder.ShowData50(power); // same unit: no new scale, no dial redraw
     QVERIFY(!outputs.calls.contains(QStringLiteral("KDsetup")));
+    const GaugeScale powerFactorScale { QStringLiteral("7"), 1000, 1000, 1000, 200 };
     decoder.ShowData50(powerFactor);
-    QCOMPARE(decoder.gaugeScale().DialKey, QStringLiteral("7"));
+    QCOMPARE(decoder.gaugeScale(), powerFactorScale);
+    QCOMPARE(decoder.previousUnit(), QStringLiteral("PF"));
     decoder.ShowData50(f("7", "0", "2475", "1", "2301", "1", "5360", "3", "12", "0081"));
-    QCOMPARE(decoder.gaugeScale().DialKey, QStringLiteral("7")); // the sum display keeps the scale
+    QCOMPARE(decoder.gaugeScale(), powerFactorScale); // the sum display keeps the scale
+    decoder.ShowData50(f("4", "0", "0243", "1", "2301", "1", "5360", "3", "06", "0000"));
+    QCOMPARE(decoder.gaugeScale(), (GaugeScale { QStringLiteral("10"), 360, 360, 360, 72 }));
 }
 
 QTEST_GUILESS_MAIN(TestKm90Decoder)
