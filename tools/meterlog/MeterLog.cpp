@@ -1,15 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "MeterLog.h"
 
-#include "ConversionError.h"
-#include "CurrentReading.h"
-#include "FrameAssembler.h"
-#include "Km50Decoder.h"
-#include "Km90Decoder.h"
-#include "ReadingTable.h"
+#include "MeterSession.h"
 #include "ReadingText.h"
-#include "Recorder.h"
-#include "RecordingOutputs.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -39,20 +32,8 @@ QString usageText()
         "A report line is hex bytes starting with the report ID (00 F3 2A 3B 4C 00 00 00 00)\n"
         "or a link-history line (R 00  F3 2A 3B 4C 00 00 00 00 ). Blank lines and lines\n"
         "starting with # are skipped.\n"
-        "Exit status: 0 all lines read, 1 a line could not be parsed, 2 usage error.\n");
-}
-
-// Text of a field as the table's text file writes it: blanks and control
-// characters trimmed from both ends, "NULL" when nothing remains.
-QString fileField(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 32)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 32)
-        --end;
-    return begin == end ? QStringLiteral("NULL") : text.sliced(begin, end - begin);
+        "Exit status: 0 all lines read, 1 a line could not be parsed, 2 usage error,\n"
+        "3 no interface cable could be read.\n");
 }
 
 // Parses one cable report line. Returns false when the line is not one.
@@ -89,145 +70,6 @@ bool isFrameText(QStringView line)
     return true;
 }
 
-// Everything a frame passes through, wired as in the programs, with the
-// decoder's calls forwarded to the recorder and, when tracing, printed.
-class ReplaySession : public RecordingOutputs
-{
-public:
-    ReplaySession(const MeterLogOptions &options, QTextStream &out, QTextStream &err)
-        : m_options(options)
-        , m_out(out)
-        , m_err(err)
-        , m_table(options.model)
-        , m_recorder(options.model, m_table, m_reading)
-        , m_link(frameLength(options.model))
-    {
-        const QString decimal = options.decimal;
-        if (options.model == MeterModel::Km90)
-            m_decoder = std::make_unique<Km90Decoder>(*this, m_reading, decimal);
-        else
-            m_decoder = std::make_unique<Km50Decoder>(*this, m_reading, decimal);
-        m_recorder.setRepeatSet(options.repeat);
-        m_recorder.setRecordSI(false);
-        if (options.limit)
-            m_recorder.setRecordLimit(*options.limit);
-        recordingTestAnswer = [this] { return m_recorder.recordingTest(); };
-        m_link.setShowData50([this](const QString &frame) { showFrame(frame); });
-        m_link.setFailureHandler([this](const QString &frame, const QString &message) {
-            if (!m_options.trace)
-                m_err << "line " << m_lineNumber << ": frame " << frame
-                      << " not decoded: " << message << '\n';
-        });
-    }
-
-    void printHeader()
-    {
-        if (m_options.trace)
-            return;
-        QStringList names;
-        for (int c = 0; c < m_table.columnCount(); ++c)
-            names << m_table.columnName(c);
-        m_out << names.join(u'\t') << '\n';
-    }
-
-    void setLineNumber(int n) { m_lineNumber = n; }
-
-    void feedReport(const QByteArray &report)
-    {
-        m_link.Read50(quint8(report[0]), QByteArrayView(report).sliced(1));
-    }
-
-    void feedFrame(const QString &frame)
-    {
-        try {
-            showFrame(frame);
-        } catch (const ConversionError &error) {
-            if (!m_options.trace)
-                m_err << "line " << m_lineNumber << ": frame " << frame
-                      << " not decoded: " << error.message() << '\n';
-        }
-    }
-
-    // DecoderOutputs: the recorder really records; everything is logged.
-    void inDataToTable(int mode) override
-    {
-        RecordingOutputs::inDataToTable(mode);
-        if (m_recorder.INDataToTable(mode))
-            rowAppended(m_table.rowCount() - 1);
-    }
-
-private:
-    void showFrame(const QString &frame)
-    {
-        calls.clear();
-        if (m_options.trace)
-            m_out << "FRAME\t" << frame << '\n';
-        try {
-            m_decoder->ShowData50(frame);
-        } catch (const ConversionError &error) {
-            if (m_options.trace) {
-                flushCalls();
-                m_out << "ERROR\t" << error.message() << '\n';
-                printReadingAndLcd();
-            }
-            throw;
-        }
-        if (m_options.trace) {
-            flushCalls();
-            printReadingAndLcd();
-        }
-    }
-
-    void flushCalls()
-    {
-        for (const QString &line : std::as_const(calls))
-            m_out << line << '\n';
-        calls.clear();
-    }
-
-    void rowAppended(int row)
-    {
-        QStringList fields;
-        for (int c = 0; c < m_table.columnCount(); ++c) {
-            if (m_options.trace && m_table.columnName(c).compare(u"Time", Qt::CaseInsensitive) == 0)
-                continue;
-            fields << fileField(m_table.fieldText(row, c));
-        }
-        if (m_options.trace)
-            calls << QStringLiteral("Row\t") + fields.join(u'\t');
-        else
-            m_out << fields.join(u'\t') << '\n';
-    }
-
-    void printReadingAndLcd()
-    {
-        QStringList reading { QStringLiteral("READING"), m_reading.Value, m_reading.Unit };
-        if (m_options.model == MeterModel::Km90)
-            reading << m_reading.V_Value << m_reading.V_Unit << m_reading.I_Value
-                    << m_reading.I_Unit;
-        m_out << reading.join(u'\t') << '\n';
-
-        const LcdDisplayState &lcd = m_decoder->lcd();
-        m_out << "LCD";
-        for (int i : lcd.indexesByName()) {
-            m_out << '\t' << lcd.info(i).name << '=' << (lcd.isVisible(i) ? '1' : '0');
-            if (lcd.info(i).hasText)
-                m_out << ':' << lcd.text(i);
-        }
-        m_out << '\n';
-    }
-
-    const MeterLogOptions &m_options;
-    QTextStream &m_out;
-    QTextStream &m_err;
-    CurrentReading m_reading;
-    ReadingTable m_table;
-    Recorder m_recorder;
-    FrameAssembler m_link;
-    std::unique_ptr<FrameDecoder> m_decoder;
-    int m_lineNumber = 0;
-};
-
 } // namespace
 
 QString meterLogUsage()
@@ -246,8 +88,12 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     const QCommandLineOption noRepeat(QStringLiteral("no-repeat"));
     const QCommandLineOption limit(QStringLiteral("limit"), QString(), QStringLiteral("N"));
     const QCommandLineOption trace(QStringLiteral("trace"));
+    const QCommandLineOption device(QStringLiteral("device"));
+    const QCommandLineOption demo(QStringLiteral("demo"));
+    const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     const QCommandLineOption help(QStringList { QStringLiteral("help"), QStringLiteral("h") });
-    parser.addOptions({ model, frames, decimal, noRepeat, limit, trace, help });
+    parser.addOptions(
+        { model, frames, decimal, noRepeat, limit, trace, device, demo, count, help });
     parser.addPositionalArgument(QStringLiteral("FILE"), QString());
 
     auto usageError = [&](const QString &message) -> std::optional<MeterLogOptions> {
@@ -288,7 +134,29 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
                 QStringLiteral("--limit takes a whole number, not '%1'").arg(parser.value(limit)));
         options.limit = n;
     }
+    if (parser.isSet(device) && parser.isSet(demo))
+        return usageError(QStringLiteral("--device and --demo exclude each other"));
+    if (parser.isSet(device))
+        options.source = MeterLogOptions::Source::Device;
+    else if (parser.isSet(demo))
+        options.source = MeterLogOptions::Source::Demo;
+    const bool live = options.source != MeterLogOptions::Source::Replay;
+    if (parser.isSet(count)) {
+        bool ok = false;
+        const qint64 n = parser.value(count).toLongLong(&ok);
+        if (!ok || n < 0)
+            return usageError(
+                QStringLiteral("--count takes a whole number, not '%1'").arg(parser.value(count)));
+        if (!live)
+            return usageError(QStringLiteral("--count goes with --device or --demo"));
+        options.count = n;
+    }
+    if (live && options.frames)
+        return usageError(
+            QStringLiteral("--frames goes with a capture, not with --device or --demo"));
     const QStringList files = parser.positionalArguments();
+    if (live && !files.isEmpty())
+        return usageError(QStringLiteral("a FILE cannot be read together with --device or --demo"));
     if (files.size() > 1)
         return usageError(QStringLiteral("only one FILE can be given"));
     if (!files.isEmpty())
@@ -299,7 +167,7 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
 int runMeterLogReplay(
     const MeterLogOptions &options, QTextStream &in, QTextStream &out, QTextStream &err)
 {
-    ReplaySession session(options, out, err);
+    MeterSession session(options, out, err);
     session.printHeader();
 
     int status = ExitOk;
@@ -325,7 +193,7 @@ int runMeterLogReplay(
                 status = ExitBadLine;
                 continue;
             }
-            session.feedReport(report);
+            session.feedReport(quint8(report[0]), QByteArrayView(report).sliced(1));
         }
     }
     out.flush();

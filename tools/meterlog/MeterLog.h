@@ -22,6 +22,9 @@ struct MeterLogOptions
     std::optional<qint32> limit; // RecordLimit
     bool trace = false;
     QString file; // empty: standard input
+    enum class Source { Replay, Device, Demo };
+    Source source = Source::Replay; // --device reads the cable, --demo the demo cable
+    std::optional<qint64> count; // live: stop after this many frames
 };
 
 // Exit statuses.

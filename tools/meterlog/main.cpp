@@ -1,10 +1,24 @@
 // SPDX-License-Identifier: MIT
+#include "HidapiBackend.h"
 #include "MeterLog.h"
+#include "MeterLogLive.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-#include <cstdio>
+#include <atomic>
+#include <csignal>
+
+namespace {
+
+std::atomic<bool> interrupted { false };
+
+void onInterrupt(int)
+{
+    interrupted = true;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -16,6 +30,20 @@ int main(int argc, char **argv)
     const auto options = parseMeterLogArguments(app.arguments().mid(1), out, err, status);
     if (!options)
         return status;
+
+    if (options->source != MeterLogOptions::Source::Replay) {
+        // Ctrl-C ends a live run cleanly, with everything printed so far flushed.
+        std::signal(SIGINT, onInterrupt);
+        std::signal(SIGTERM, onInterrupt);
+        std::shared_ptr<HidBackend> backend;
+        if (options->source == MeterLogOptions::Source::Device) {
+            backend = std::make_shared<HidapiBackend>();
+        } else {
+            err << "meterlog: the demo meter is not available in this build\n";
+            return ExitNoCable;
+        }
+        return runMeterLogLive(*options, backend, out, err, [] { return interrupted.load(); });
+    }
 
     QFile file;
     if (options->file.isEmpty()) {

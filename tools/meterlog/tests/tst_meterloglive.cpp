@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+#include "CableReports.h"
+#include "FakeHidBackend.h"
+#include "MeterFrames.h"
+#include "MeterLogLive.h"
+
+#include <QTest>
+
+namespace {
+
+const QString power = QStringLiteral("000123412301153603051000DA");
+
+struct LiveRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+LiveRun runLive(const std::shared_ptr<FakeHidBackend> &backend, std::optional<qint64> count)
+{
+    MeterLogOptions options;
+    options.model = MeterModel::Km90;
+    options.decimal = QStringLiteral(".");
+    options.source = MeterLogOptions::Source::Device;
+    options.count = count;
+    LiveRun r;
+    QTextStream out(&r.out);
+    QTextStream err(&r.err);
+    r.status = runMeterLogLive(options, backend, out, err);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+} // namespace
+
+class TestMeterLogLive : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void readsTheCableUntilCount();
+    void picksTheCableByExactDescription_data();
+    void picksTheCableByExactDescription();
+    void silentMeterIsReportedAndWaitedFor();
+    void cableThatCannotBeOpenedReadWrite();
+};
+
+void TestMeterLogLive::readsTheCableUntilCount()
+{
+    auto backend = std::make_shared<FakeHidBackend>();
+    backend->plug(FakeHidBackend::makeInterface(
+        QStringLiteral("mouse"), QStringLiteral("USB Optical Mouse"), 0x046d, 0xc077));
+    const auto cable
+        = FakeHidBackend::makeInterface(QStringLiteral("cable"), QStringLiteral("USB to Serial"));
+    backend->plug(cable);
+    for (int i = 0; i < 3; ++i) {
+        for (const QByteArray &r : CableReports::frameReports(frameBytesFromDigits(power), 2))
+            backend->queueReport(cable.path, r);
+    }
+
+    const LiveRun r = runLive(backend, 2);
+    QCOMPARE(r.status, 0);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3); // header and two frames
+    QVERIFY(lines[1].startsWith(u"1\t"));
+    QVERIFY(lines[2].endsWith(u"\t123.4\tKW\t230.1\tv\t5.360\tA"));
+    // The set-up report went out on connect and again on the way out, as Disconnect does.
+    const QByteArray setup = QByteArray::fromHex("00600900000300000000");
+    QCOMPARE(backend->featureReports(cable.path), (QList<QByteArray> { setup, setup }));
+}
+
+void TestMeterLogLive::picksTheCableByExactDescription_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("exact") << "USB to Serial"
+                           << "" << true;
+    QTest::newRow("serial suffix") << "USB to Serial"
+                                   << "0001" << false;
+    QTest::newRow("other case") << "USB to serial"
+                                << "" << false;
+    QTest::newRow("no product") << ""
+                                << "" << false;
+}
+
+void TestMeterLogLive::picksTheCableByExactDescription()
+{
+    QFETCH(QString, product);
+    QFETCH(QString, serial);
+    QFETCH(bool, found);
+
+    auto backend = std::make_shared<FakeHidBackend>();
+    auto cable = FakeHidBackend::makeInterface(QStringLiteral("cable"), product);
+    if (product.isEmpty())
+        cable.product.reset();
+    if (!serial.isEmpty())
+        cable.serial = serial;
+    cable.indexedStrings = false;
+    backend->plug(cable);
+    const LiveRun r = runLive(backend, 0);
+    QCOMPARE(r.status, found ? 0 : int(ExitNoCable));
+    QCOMPARE(r.err.contains(u"no interface cable \"USB to Serial\""), !found);
+}
+
+void TestMeterLogLive::silentMeterIsReportedAndWaitedFor()
+{
+    auto backend = std::make_shared<FakeHidBackend>();
+    const auto cable
+        = FakeHidBackend::makeInterface(QStringLiteral("cable"), QStringLiteral("USB to Serial"));
+    backend->plug(cable);
+    for (int i = 0; i < 1899; ++i)
+        backend->queueReport(cable.path, CableReports::idleReport());
+    // 1899 idle reports say nothing; the 1900th brings the message once; then the meter speaks.
+    backend->queueReport(cable.path, CableReports::idleReport());
+    for (const QByteArray &r : CableReports::frameReports(frameBytesFromDigits(power), 1))
+        backend->queueReport(cable.path, r);
+
+    const LiveRun r = runLive(backend, 1);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err.count(meterSilentMessage()), 1);
+    QCOMPARE(r.out.split(u'\n', Qt::SkipEmptyParts).size(), 2);
+}
+
+void TestMeterLogLive::cableThatCannotBeOpenedReadWrite()
+{
+    auto backend = std::make_shared<FakeHidBackend>();
+    auto cable
+        = FakeHidBackend::makeInterface(QStringLiteral("cable"), QStringLiteral("USB to Serial"));
+    cable.readWrite = false; // no access to the node: only the query-only open works
+    backend->plug(cable);
+    const LiveRun r = runLive(backend, 1);
+    QCOMPARE(r.status, int(ExitNoCable));
+    QVERIFY(r.err.contains(u"cannot be opened for reading and writing"));
+}
+
+QTEST_GUILESS_MAIN(TestMeterLogLive)
+#include "tst_meterloglive.moc"
