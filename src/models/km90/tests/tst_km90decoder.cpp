@@ -106,6 +106,22 @@ void TestKm90Decoder::frames_data()
         << calls({ { "KDrun\t1200", "BarMax\t600", "BarPos\t600", "INDataToTable\t1",
                "AddValue\t600" } })
         << QStringList { "OL", "KW", "230.1", "v", "5.360", "A" } << QStringList { "LabelF=0:-" };
+    // 1.001 x 1000 is 1000.999... in binary; the 15-digit step gives 1001.
+    QTest::newRow("power factor scaled through 15 digits")
+        << QStringList { powerFactor }
+        << f("3", "0", "1001", "3", "2298", "1", "1250", "2", "00", "0000") << "." << false
+        << calls({ { "KDrun\t2001", "BarMax\t1000", "BarPos\t1001", "INDataToTable\t1",
+               "AddValue\t1.001" } })
+        << QStringList { "1.001", "PF", "229.8", "v", "12.50", "A" }
+        << QStringList { "LabelF=0:-", "cos_dis=1:Cos", "Image1=1" };
+    QTest::newRow("power after power factor")
+        << QStringList { powerFactor } << power << "." << false
+        << calls({ scale0,
+               { "KDrun\t723", "BarMax\t600", "BarPos\t123", "INDataToTable\t1",
+                   "AddValue\t123.4" } })
+        << QStringList { "123.4", "KW", "230.1", "v", "5.360", "A" }
+        << QStringList { "AC=1", "cos_dis=0:Cos", "Image1=0", "LabelF=0:-", "Point1=0:.",
+               "T_Point2=0:.", "kwh=1:KW" };
     QTest::newRow("power factor overload")
         << QStringList { powerFactor }
         << f("3", "0", "9999", "3", "2298", "1", "1250", "2", "00", "0200") << "." << false
