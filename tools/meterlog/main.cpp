@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "DemoCableBackend.h"
 #include "HidapiBackend.h"
 #include "MeterLog.h"
 #include "MeterLogLive.h"
@@ -36,12 +37,10 @@ int main(int argc, char **argv)
         std::signal(SIGINT, onInterrupt);
         std::signal(SIGTERM, onInterrupt);
         std::shared_ptr<HidBackend> backend;
-        if (options->source == MeterLogOptions::Source::Device) {
+        if (options->source == MeterLogOptions::Source::Device)
             backend = std::make_shared<HidapiBackend>();
-        } else {
-            err << "meterlog: the demo meter is not available in this build\n";
-            return ExitNoCable;
-        }
+        else
+            backend = std::make_shared<DemoCableBackend>(options->model);
         return runMeterLogLive(*options, backend, out, err, [] { return interrupted.load(); });
     }
 

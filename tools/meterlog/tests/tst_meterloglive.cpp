@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "CableReports.h"
+#include "DemoCableBackend.h"
 #include "FakeHidBackend.h"
 #include "MeterFrames.h"
 #include "MeterLogLive.h"
 
+#include <QProcess>
 #include <QTest>
+
+Q_DECLARE_METATYPE(MeterModel)
 
 namespace {
 
@@ -17,10 +21,11 @@ struct LiveRun
     QString err;
 };
 
-LiveRun runLive(const std::shared_ptr<FakeHidBackend> &backend, std::optional<qint64> count)
+LiveRun runLive(const std::shared_ptr<HidBackend> &backend, std::optional<qint64> count,
+    MeterModel model = MeterModel::Km90)
 {
     MeterLogOptions options;
-    options.model = MeterModel::Km90;
+    options.model = model;
     options.decimal = QStringLiteral(".");
     options.source = MeterLogOptions::Source::Device;
     options.count = count;
@@ -44,6 +49,9 @@ private Q_SLOTS:
     void picksTheCableByExactDescription();
     void silentMeterIsReportedAndWaitedFor();
     void cableThatCannotBeOpenedReadWrite();
+    void demoMeterGivesRows_data();
+    void demoMeterGivesRows();
+    void programReadsTheDemoMeter();
 };
 
 void TestMeterLogLive::readsTheCableUntilCount()
@@ -133,6 +141,39 @@ void TestMeterLogLive::cableThatCannotBeOpenedReadWrite()
     const LiveRun r = runLive(backend, 1);
     QCOMPARE(r.status, int(ExitNoCable));
     QVERIFY(r.err.contains(u"cannot be opened for reading and writing"));
+}
+
+void TestMeterLogLive::demoMeterGivesRows_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::newRow("km90") << MeterModel::Km90;
+    QTest::newRow("km50_60") << MeterModel::Km50_60;
+}
+
+void TestMeterLogLive::demoMeterGivesRows()
+{
+    QFETCH(MeterModel, model);
+    // The demo cable without its real-time pace: the stream is read as fast as it comes.
+    const LiveRun r = runLive(std::make_shared<DemoCableBackend>(model, false), 20, model);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, QString());
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 21); // the header and a row for each of the first 20 frames
+    QVERIFY(lines[20].startsWith(u"20\t"));
+}
+
+void TestMeterLogLive::programReadsTheDemoMeter()
+{
+    // The program itself, at the meter's real pace: three frames take about a second.
+    QProcess meterlog;
+    meterlog.start(QStringLiteral(MKMETERLOG_EXE),
+        { QStringLiteral("--model"), QStringLiteral("km50_60"), QStringLiteral("--demo"),
+            QStringLiteral("--count"), QStringLiteral("3") });
+    QVERIFY(meterlog.waitForFinished(60000));
+    QCOMPARE(meterlog.exitCode(), 0);
+    const QList<QByteArray> lines = meterlog.readAllStandardOutput().split('\n');
+    QCOMPARE(lines.first(), QByteArray("No\ttime\tValue\tUnit"));
+    QCOMPARE(lines.size(), 5); // header, three rows, the empty piece after the last newline
 }
 
 QTEST_GUILESS_MAIN(TestMeterLogLive)
