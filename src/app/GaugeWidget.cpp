@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+#include "GaugeWidget.h"
+
+#include <QPainter>
+
+namespace {
+constexpr int kBevel = 2; // KD1 fills the panel inside its bevel
+}
+
+GaugeWidget::GaugeWidget(MeterModel model, QSize panelSize, QWidget *parent)
+    : QFrame(parent)
+    , m_model(model)
+    , m_dial(panelSize)
+{
+    setObjectName(QStringLiteral("KD"));
+    setFixedSize(panelSize);
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(kBevel);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+    m_dialImage = QImage(panelSize - QSize(2 * kBevel, 2 * kBevel), QImage::Format_RGB32);
+    m_dialImage.fill(Qt::white);
+}
+
+void GaugeWidget::KDsetup(const GaugeScale &scale)
+{
+    m_scale = scale;
+    m_dialImage = drawDial(m_dial, m_model, m_scale, m_dialImage.size());
+    update();
+}
+
+void GaugeWidget::KDrun(int position)
+{
+    m_position = position;
+    m_needle = m_dial.needle(position, m_scale.Step);
+    m_needleDrawn = true;
+    update();
+}
+
+QImage GaugeWidget::picture() const
+{
+    QImage image = m_dialImage;
+    if (m_needleDrawn)
+        drawNeedle(image, m_needle);
+    return image;
+}
+
+void GaugeWidget::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    QPainter p(this);
+    p.drawImage(QPoint(kBevel, kBevel), picture());
+}

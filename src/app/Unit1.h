@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CurrentReading.h"
+#include "DecoderOutputs.h"
+#include "DeliverableTraits.h"
+#include "FrameAssembler.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class ChartPanel;
+class ClickableImage;
+class FrameDecoder;
+class GaugeWidget;
+class HelpWindow;
+class HidBackend;
+class HidChangeNotifier;
+class LinkControl;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QTableView;
+class QTimer;
+class QToolButton;
+class ReadingTable;
+class Recorder;
+class TableFileCommands;
+class THidDeviceController;
+class UserDialogs;
+
+// The main window of either program: the emulated display, the gauge and level
+// bar, the record tool bar and grid, the trend chart, the Connect and EXIT
+// panels, the menu and the timers. It connects the frame decoder's calls to
+// them and runs the handlers of its controls; the link logic lives in
+// LinkControl, the recording policy in Recorder, the chart paging in the
+// chart panel.
+class TFrmTest : public QMainWindow, private DecoderOutputs
+{
+    Q_OBJECT
+public:
+    struct Options
+    {
+        QString localeDecimal; // empty: the system's decimal separator
+        QString exeFolder; // empty: the folder of the running program
+    };
+
+    // Creates the HID device controller on the backend (which lists the
+    // devices and selects the cable), then runs FormCreate.
+    TFrmTest(const DeliverableTraits &traits, std::shared_ptr<HidBackend> backend,
+        std::unique_ptr<HidChangeNotifier> notifier, UserDialogs &dialogs,
+        const Options &options = {}, QWidget *parent = nullptr);
+    ~TFrmTest() override;
+
+    const DeliverableTraits &traits() const { return m_traits; }
+    const QString &LocaleDecimal() const { return m_localeDecimal; }
+    const QString &ExeFolder() const { return m_exeFolder; }
+    const CurrentReading &currentReading() const { return m_reading; }
+
+    FrameAssembler &assembler() { return m_assembler; }
+    FrameDecoder &decoder() { return *m_decoder; }
+    LinkControl &link() { return *m_link; }
+    ReadingTable &cds1() { return *m_table; }
+    Recorder &recorder() { return *m_recorder; }
+    ChartPanel &chartPanel() { return *m_chart; }
+    GaugeWidget &gauge() { return *m_gauge; }
+    QProgressBar &PBar2() { return *m_bar; }
+    QTableView &DBGrid1() { return *m_grid; }
+    QWidget &client() { return *m_client; }
+    QWidget *lcdPanel() const { return m_lcd; }
+    QAction *HELP1() const { return m_help1; }
+    HelpWindow *helpWindow() const { return m_helpWindow; }
+    QTimer &ConTimer() { return *m_conTimer; }
+    QTimer &SampInterTime() { return *m_sampInterTime; }
+    bool linkIndicatorOn() const;
+
+    // The general error report: an error box captioned with the application
+    // title; the program carries on.
+    void showErrorReport(const QString &message);
+
+public Q_SLOTS:
+    void Panel2Click();
+    void Panel3Click();
+    void ClearRClick();
+    void HELP1Click();
+    void Save_asClick();
+    void OpenClick();
+    void MajPrintClick();
+    // The record-limit menu: index into the six limits.
+    void setRecordLimitClick(int index);
+
+private:
+    // DecoderOutputs
+    void linkOn() override;
+    void dispInit(int mode) override;
+    void selectGaugeScale(int index) override;
+    void kdSetup() override;
+    void setValueMinimum(double y) override;
+    void setValueMaximum(double y) override;
+    void kdRun(int position) override;
+    void setBarMax(int maximum) override;
+    void setBarPos(int position) override;
+    bool recordingTest() override;
+    void inDataToTable(int mode) override;
+    void addValue(double y) override;
+
+    void buildControls();
+    void buildPanel7();
+    void buildGrid();
+    void buildMenu();
+    void FormCreate();
+    void showPanel2();
+    void followNewestRow();
+    void toggleChartEnlargement();
+    void afterFrame();
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    const DeliverableTraits &m_traits;
+    UserDialogs &m_dialogs;
+    Options m_options;
+    QString m_localeDecimal;
+    QString m_exeFolder;
+
+    CurrentReading m_reading;
+    std::unique_ptr<ReadingTable> m_table;
+    std::unique_ptr<Recorder> m_recorder;
+    std::unique_ptr<FrameDecoder> m_decoder;
+    FrameAssembler m_assembler;
+    std::unique_ptr<THidDeviceController> m_hidctl;
+    std::unique_ptr<LinkControl> m_link;
+    TableFileCommands *m_fileCommands = nullptr;
+
+    QWidget *m_client = nullptr;
+    ClickableImage *m_panel2 = nullptr;
+    ClickableImage *m_panel3 = nullptr;
+    QWidget *m_lcd = nullptr;
+    QWidget *m_panel7 = nullptr;
+    QCheckBox *m_repeatSet = nullptr;
+    QCheckBox *m_recordSI = nullptr;
+    QLineEdit *m_recordSITime = nullptr;
+    QString m_acceptedSITime;
+    QTableView *m_grid = nullptr;
+    GaugeWidget *m_gauge = nullptr;
+    QLabel *m_conOk = nullptr;
+    QLabel *m_conOkN = nullptr;
+    QProgressBar *m_bar = nullptr;
+    ChartPanel *m_chart = nullptr;
+    QRect m_chartRemembered;
+    QList<QAction *> m_limitActions;
+    QAction *m_help1 = nullptr;
+    QPointer<HelpWindow> m_helpWindow;
+    QTimer *m_conTimer = nullptr;
+    QTimer *m_sampInterTime = nullptr;
+};

@@ -1,0 +1,302 @@
+// SPDX-License-Identifier: MIT
+#include "CableReports.h"
+#include "ChartPanel.h"
+#include "Chtshow.h"
+#include "ErrorReport.h"
+#include "FakeHidBackend.h"
+#include "GaugeWidget.h"
+#include "HelpWindow.h"
+#include "HidControllerClass.h"
+#include "LinkControl.h"
+#include "MeterFrames.h"
+#include "ReadingTable.h"
+#include "Recorder.h"
+#include "RecordingUserDialogs.h"
+#include "Unit1.h"
+#include "uCharControl.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(MeterModel)
+
+namespace {
+
+const QString kCablePath = QStringLiteral("/dev/hidraw-cable");
+
+struct Rig
+{
+    explicit Rig(MeterModel model, bool withCable = true, const QString &exeFolder = {})
+    {
+        if (withCable) {
+            auto cable = FakeHidBackend::makeInterface("cable", "USB to Serial");
+            cable.path = kCablePath;
+            backend->plug(cable);
+        }
+        TFrmTest::Options options;
+        options.localeDecimal = QStringLiteral(".");
+        options.exeFolder = exeFolder;
+        window = std::make_unique<TFrmTest>(
+            deliverableTraits(model), backend, backend->createNotifier(), dialogs, options);
+    }
+    void queueFrames(const QList<QByteArray> &frames)
+    {
+        for (const QByteArray &f : frames) {
+            for (const QByteArray &r : CableReports::frameReports(f))
+                backend->queueReport(kCablePath, r);
+        }
+    }
+    qint64 chartPoints() { return window->chartPanel().chart()->pointCount(0); }
+
+    std::shared_ptr<FakeHidBackend> backend = std::make_shared<FakeHidBackend>();
+    RecordingUserDialogs dialogs;
+    std::unique_ptr<TFrmTest> window;
+};
+
+QList<QByteArray> readings(MeterModel model, const QStringList &mainDigits)
+{
+    QList<QByteArray> out;
+    for (const QString &digits : mainDigits) {
+        if (model == MeterModel::Km90) {
+            Km90Frame f;
+            f.mainDigits = digits;
+            out.append(f.bytes());
+        } else {
+            Km50Frame f;
+            f.mainDigits = digits;
+            out.append(f.bytes());
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+class TestFrmTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startUp_data();
+    void startUp();
+    void framesReachEveryView_data();
+    void framesReachEveryView();
+    void clearCommand_data();
+    void clearCommand();
+    void recordLimitMenu();
+    void intervalField();
+    void helpOpensFileBesideProgram();
+    void errorReportText_data();
+    void errorReportText();
+    void exitClosesWithoutQuestion();
+};
+
+void TestFrmTest::startUp_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<int>("firstColumnWidth");
+    QTest::newRow("km90") << MeterModel::Km90 << "KM90  Interface Program Ver:3.01"
+                          << QSize(739, 479) << 35;
+    QTest::newRow("km50_60") << MeterModel::Km50_60 << "KM50/60 Interface Program Ver2.01"
+                             << QSize(718, 454) << 50;
+}
+
+void TestFrmTest::startUp()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(QString, caption);
+    QFETCH(QSize, client);
+    QFETCH(int, firstColumnWidth);
+    Rig rig(model);
+    TFrmTest &w = *rig.window;
+    QCOMPARE(w.windowTitle(), caption);
+    QCOMPARE(w.client().size(), client);
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(w.recorder().RecordLimit(), 10000);
+    QVERIFY(w.findChild<QAction *>("set10k")->isChecked());
+    QVERIFY(!w.findChild<QAction *>("set1k")->isChecked());
+    QVERIFY(w.findChild<QCheckBox *>("RepeatSet")->isChecked());
+    QVERIFY(!w.findChild<QCheckBox *>("RecordSI")->isChecked());
+    QCOMPARE(w.findChild<QLineEdit *>("RecordSITime")->text(), QStringLiteral("10"));
+    QCOMPARE(w.cds1().rowCount(), 0);
+    QCOMPARE(w.gauge().position(), 600);
+    QCOMPARE(w.gauge().needle().tip, QPoint(185, 34));
+    QVERIFY(!w.linkIndicatorOn());
+    QCOMPARE(w.PBar2().maximum(), 60);
+    QCOMPARE(w.PBar2().value(), 20);
+    QCOMPARE(w.DBGrid1().columnWidth(0), firstColumnWidth);
+    QCOMPARE(w.link().selectedLine(), 0);
+    QVERIFY(!w.link().USBCon());
+    QCOMPARE(w.ConTimer().interval(), 100);
+    QCOMPARE(w.SampInterTime().interval(), 1000);
+    QVERIFY(rig.dialogs.calls().isEmpty());
+}
+
+void TestFrmTest::framesReachEveryView_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::newRow("km90") << MeterModel::Km90;
+    QTest::newRow("km50_60") << MeterModel::Km50_60;
+}
+
+void TestFrmTest::framesReachEveryView()
+{
+    QFETCH(MeterModel, model);
+    Rig rig(model);
+    TFrmTest &w = *rig.window;
+    w.Panel2Click();
+    QVERIFY(w.link().USBCon());
+    rig.queueFrames(readings(model, { "0100", "0250", "0300" }));
+    QTRY_COMPARE(w.cds1().rowCount(), 3);
+    QCOMPARE(w.cds1().fieldText(2, 2), QStringLiteral("0300"));
+    QCOMPARE(rig.chartPoints(), 1 + 3); // the chart starts with one zero point
+    QCOMPARE(w.chartPanel().chart()->valueAt(0, 3), 300.0);
+    QVERIFY(w.linkIndicatorOn());
+    QVERIFY(w.gauge().position() != 600);
+    QCOMPARE(w.PBar2().maximum(), 600); // the decoder chose scale 0
+    QVERIFY(w.PBar2().value() > 0);
+    // The grid follows the newest row.
+    QCOMPARE(w.DBGrid1().currentIndex().row(), 2);
+
+    // Three watchdog ticks switch the indicator off again.
+    w.ConTimer().stop();
+    for (int i = 0; i < 3; ++i)
+        w.link().ConTimerTimer();
+    QVERIFY(!w.linkIndicatorOn());
+    w.Panel2Click();
+    QVERIFY(!w.link().USBCon());
+}
+
+void TestFrmTest::clearCommand_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<bool>("withRows");
+    QTest::addColumn<bool>("chartCleared");
+    QTest::newRow("km90 rows") << MeterModel::Km90 << true << true;
+    QTest::newRow("km90 empty table keeps chart") << MeterModel::Km90 << false << false;
+    QTest::newRow("km50_60 rows") << MeterModel::Km50_60 << true << true;
+    QTest::newRow("km50_60 empty table clears chart") << MeterModel::Km50_60 << false << true;
+}
+
+void TestFrmTest::clearCommand()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(bool, withRows);
+    QFETCH(bool, chartCleared);
+    Rig rig(model);
+    TFrmTest &w = *rig.window;
+    if (withRows) {
+        w.Panel2Click();
+        rig.queueFrames(readings(model, { "0100", "0200" }));
+        QTRY_COMPARE(w.cds1().rowCount(), 2);
+        w.Panel2Click();
+    } else {
+        w.chartPanel().chartControl().AddValue(5);
+        w.chartPanel().chart()->refreshNow();
+    }
+    rig.dialogs.clear();
+    w.ClearRClick();
+    QCOMPARE(rig.dialogs.messages().size(), 1);
+    QCOMPARE(rig.dialogs.messages().first().caption, QStringLiteral("Information"));
+    QCOMPARE(rig.dialogs.messages().first().text,
+        QStringLiteral(" Warning:all Records will be deleted! "));
+    QCOMPARE(w.cds1().rowCount(), 0);
+    QCOMPARE(w.recorder().RecordCounter(), 1);
+    // A cleared chart holds its single zero point again.
+    QCOMPARE(rig.chartPoints() == 1, chartCleared);
+}
+
+void TestFrmTest::recordLimitMenu()
+{
+    Rig rig(MeterModel::Km90);
+    TFrmTest &w = *rig.window;
+    w.findChild<QAction *>("setlimit")->trigger();
+    QCOMPARE(w.recorder().RecordLimit(), 10000000);
+    int checked = 0;
+    for (const char *name : { "set1k", "set5k", "set10k", "set50k", "set100k", "setlimit" })
+        checked += w.findChild<QAction *>(name)->isChecked() ? 1 : 0;
+    QCOMPARE(checked, 1);
+    QVERIFY(w.findChild<QAction *>("setlimit")->isChecked());
+}
+
+void TestFrmTest::intervalField()
+{
+    Rig rig(MeterModel::Km50_60);
+    auto *field = rig.window->findChild<QLineEdit *>("RecordSITime");
+    field->clear();
+    QTest::keyClicks(field, "3x-4");
+    QCOMPARE(field->text(), QStringLiteral("34"));
+    QCOMPARE(rig.window->recorder().SampleCountdown(), 34);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QCOMPARE(field->text(), QStringLiteral("3"));
+    field->setText(QStringLiteral("99999999999")); // beyond 32 bits: refused
+    QCOMPARE(field->text(), QStringLiteral("3"));
+    QCOMPARE(rig.window->recorder().SampleCountdown(), 3);
+}
+
+void TestFrmTest::helpOpensFileBesideProgram()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("km50.hlp"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<html><body><h1>Contents</h1><p>Connecting the cable</p></body></html>");
+    file.close();
+
+    Rig rig(MeterModel::Km90, true, dir.path());
+    TFrmTest &w = *rig.window;
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F1);
+    QVERIFY(w.helpWindow());
+    QCOMPARE(w.helpWindow()->fileName(), dir.filePath("km50.hlp"));
+    QVERIFY(w.helpWindow()->text().contains("Connecting the cable"));
+    w.helpWindow()->close();
+
+    QVERIFY(QFile::remove(dir.filePath("km50.hlp")));
+    w.HELP1Click();
+    QVERIFY(w.helpWindow()->text().contains("cannot be opened"));
+    QVERIFY(rig.dialogs.calls().isEmpty());
+}
+
+void TestFrmTest::errorReportText_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "Disk full"
+                            << "Disk full.";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("exclamation sorts before") << "Failed!"
+                                              << "Failed!";
+    QTest::newRow("question mark sorts after") << "Why?"
+                                               << "Why?.";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestFrmTest::errorReportText()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(ErrorReport::boxText(message), shown);
+}
+
+void TestFrmTest::exitClosesWithoutQuestion()
+{
+    Rig rig(MeterModel::Km50_60);
+    TFrmTest &w = *rig.window;
+    w.show();
+    w.Panel3Click();
+    QVERIFY(!w.isVisible());
+    QVERIFY(rig.dialogs.calls().isEmpty());
+}
+
+QTEST_MAIN(TestFrmTest)
+#include "tst_frmtest.moc"
