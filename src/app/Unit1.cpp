@@ -551,3 +551,8 @@ void TFrmTest::addValue(double y)
 {
     m_chart->chartControl().AddValue(y);
 }
+
+HelpWindow *TFrmTest::helpWindow() const
+{
+    return m_helpWindow.data();
+}

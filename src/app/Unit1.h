@@ -74,7 +74,7 @@ public:
     QWidget &client() { return *m_client; }
     QWidget *lcdPanel() const { return m_lcd; }
     QAction *HELP1() const { return m_help1; }
-    HelpWindow *helpWindow() const { return m_helpWindow; }
+    HelpWindow *helpWindow() const;
     QTimer &ConTimer() { return *m_conTimer; }
     QTimer &SampInterTime() { return *m_sampInterTime; }
     bool linkIndicatorOn() const;

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "ProgramMain.h"
+
+#include "DeliverableTraits.h"
+#include "DemoCableBackend.h"
+#include "HidControllerClass.h"
+#include "HidapiBackend.h"
+#include "JoinedHidBackend.h"
+#include "KmApplication.h"
+#include "QtUserDialogs.h"
+#include "SystemHidChangeNotifier.h"
+#include "Unit1.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cstdio>
+
+ProgramArguments parseProgramArguments(const QStringList &arguments)
+{
+    ProgramArguments out;
+    for (const QString &a : arguments) {
+        if (a == u"--demo") {
+            out.demo = true;
+        } else if (a == u"--help" || a == u"-h") {
+            out.action = ProgramArguments::Action::Help;
+            return out;
+        } else if (a == u"--version") {
+            out.action = ProgramArguments::Action::Version;
+            return out;
+        } else {
+            out.action = ProgramArguments::Action::Usage;
+            out.unknown = a;
+            return out;
+        }
+    }
+    return out;
+}
+
+QString programUsage(const QString &programName)
+{
+    return QStringLiteral("Usage: %1 [--demo] [--help] [--version]\n"
+                          "  --demo     add a simulated \"USB to Serial\" cable with a meter\n"
+                          "             behind it; press Connect to see it stream\n"
+                          "  --help     show this text and exit\n"
+                          "  --version  show the program's version and exit\n")
+        .arg(programName);
+}
+
+int runProgram(MeterModel model, int argc, char **argv)
+{
+    const DeliverableTraits &traits = deliverableTraits(model);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const ProgramArguments args = parseProgramArguments(arguments);
+    switch (args.action) {
+    case ProgramArguments::Action::Help:
+        std::fputs(qPrintable(programUsage(traits.programName)), stdout);
+        return 0;
+    case ProgramArguments::Action::Version:
+        std::printf("%s\n", qPrintable(traits.caption));
+        return 0;
+    case ProgramArguments::Action::Usage:
+        std::fprintf(stderr, "%s: unknown argument '%s'\n%s", qPrintable(traits.programName),
+            qPrintable(args.unknown), qPrintable(programUsage(traits.programName)));
+        return 2;
+    case ProgramArguments::Action::Run:
+        break;
+    }
+
+    KmApplication app(argc, argv);
+    QtUserDialogs dialogs;
+    app.setDialogs(&dialogs);
+
+    std::shared_ptr<HidBackend> backend = std::make_shared<HidapiBackend>();
+    if (args.demo) {
+        backend = std::make_shared<JoinedHidBackend>(std::vector<std::shared_ptr<HidBackend>> {
+            backend, std::make_shared<DemoCableBackend>(model) });
+    }
+    TFrmTest window(traits, backend, createSystemHidChangeNotifier(), dialogs);
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        window.adjustSize();
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
+    window.show();
+    return app.exec();
+}

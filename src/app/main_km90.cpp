@@ -1,0 +1,7 @@
+// SPDX-License-Identifier: MIT
+#include "ProgramMain.h"
+
+int main(int argc, char **argv)
+{
+    return runProgram(MeterModel::Km90, argc, argv);
+}
