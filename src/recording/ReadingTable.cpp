@@ -110,6 +110,21 @@ quint32 ReadingTable::intern(const QString &text, int column)
     return id;
 }
 
+quint32 ReadingTable::intern(QStringView text, int column)
+{
+    if (text.isEmpty())
+        return 0;
+    if (text.size() > MaxTextLength)
+        text = text.first(
+            text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
+    auto &last = m_lastPerColumn[size_t(column)];
+    if (last.second != 0 && QStringView(last.first) == text)
+        return last.second;
+    const quint32 id = m_pool.intern(text);
+    last = { m_pool.text(id), id };
+    return id;
+}
+
 std::optional<qint32> ReadingTable::parseNo(QStringView text)
 {
     bool negative = false;
@@ -136,7 +151,8 @@ std::optional<qint32> ReadingTable::parseNo(QStringView text)
     return qint32(value);
 }
 
-bool ReadingTable::appendFields(std::span<const QString> fields)
+template<typename Field>
+bool ReadingTable::appendFieldsOf(std::span<const Field> fields)
 {
     if (fields.empty() || fields.size() > size_t(m_columns))
         return false;
@@ -146,7 +162,17 @@ bool ReadingTable::appendFields(std::span<const QString> fields)
         if (!n)
             return false;
     }
-    return appendRow(n, fields.subspan(1));
+    return appendRowOf(n, fields.subspan(1));
+}
+
+bool ReadingTable::appendFields(std::span<const QString> fields)
+{
+    return appendFieldsOf(fields);
+}
+
+bool ReadingTable::appendFields(std::span<const QStringView> fields)
+{
+    return appendFieldsOf(fields);
 }
 
 bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString> texts)
@@ -164,7 +190,7 @@ bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
 {
     if (texts.size() > size_t(m_columns - 1))
         return false;
-    const auto textAt = [&texts](size_t i) -> const QString & {
+    const auto textAt = [&texts](size_t i) -> decltype(auto) {
         if constexpr (std::is_pointer_v<typename Texts::value_type>)
             return *texts[i];
         else
@@ -235,6 +261,12 @@ QString ReadingTable::fieldText(int row, int column) const
     }
     const quint32 id = record(row)[column];
     return id == 0 ? QString() : m_pool.text(id);
+}
+
+QStringView ReadingTable::textView(int row, int column) const
+{
+    const quint32 id = record(row)[column];
+    return id == 0 ? QStringView() : QStringView(m_pool.text(id));
 }
 
 bool ReadingTable::isNull(int row, int column) const

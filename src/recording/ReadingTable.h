@@ -64,6 +64,9 @@ public:
     // Refused (false, no row added) when there are no fields, more fields than
     // columns, or a No that is not a 32-bit decimal integer.
     bool appendFields(std::span<const QString> fields);
+    // The same with the fields as views into buffers of the caller (a file
+    // reader): a text is copied only when the table does not hold it yet.
+    bool appendFields(std::span<const QStringView> fields);
 
     // An optionally signed decimal integer that fits 32 bits, nothing else
     // (no blanks, no other characters); nullopt otherwise.
@@ -79,6 +82,9 @@ public:
     std::optional<qint32> no(int row) const;
     // A field as text: No in decimal, a text as stored, a null field empty.
     QString fieldText(int row, int column) const;
+    // A text field (column other than No) as stored, without a copy; empty for a
+    // null field. Valid until the table next changes.
+    QStringView textView(int row, int column) const;
     bool isNull(int row, int column) const;
     // Number of distinct texts the table stores (each is kept once for all rows).
     qsizetype textCount() const { return m_pool.size(); }
@@ -88,6 +94,9 @@ private:
 
     quint32 *record(int row) const;
     quint32 intern(const QString &text, int column);
+    quint32 intern(QStringView text, int column);
+    template<typename Field>
+    bool appendFieldsOf(std::span<const Field> fields);
     template<typename Texts>
     bool appendRowOf(std::optional<qint32> no, const Texts &texts);
 

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <functional>
 #include <type_traits>
 
@@ -37,24 +38,51 @@ QStringView trimmedField(QStringView text)
     return text.sliced(begin, end - begin);
 }
 
+// A growing byte buffer written through a pointer: the writer reserves room for
+// a piece, fills it and moves on, with no per-piece bookkeeping of QByteArray.
+class ByteSink
+{
+public:
+    explicit ByteSink(qsizetype expected) { m_bytes.resize(qMax<qsizetype>(expected, 256)); }
+
+    char *room(qsizetype n)
+    {
+        if (m_used + n > m_bytes.size())
+            m_bytes.resize(qMax(m_bytes.size() * 2, m_used + n));
+        return m_bytes.data() + m_used;
+    }
+    void advance(qsizetype n) { m_used += n; }
+    void append(const char *data, qsizetype n)
+    {
+        std::memcpy(room(n), data, size_t(n));
+        m_used += n;
+    }
+    void append(char c) { append(&c, 1); }
+    qsizetype size() const { return m_used; }
+    QByteArrayView bytes() const { return QByteArrayView(m_bytes.constData(), m_used); }
+    void clear() { m_used = 0; }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_used = 0;
+};
+
 // Appends text in code page 936. Plain ASCII, nearly every text of a table,
 // is copied byte for byte; anything else goes through the codec.
-void appendEncoded(QByteArray &out, QStringView text, QStringEncoder &encoder)
+void appendEncoded(ByteSink &out, QStringView text, QStringEncoder &encoder)
 {
     const qsizetype n = text.size();
     const char16_t *s = text.utf16();
+    char *d = out.room(n);
     qsizetype i = 0;
-    while (i < n && s[i] < 0x80)
-        ++i;
+    for (; i < n && s[i] < 0x80; ++i)
+        d[i] = char(s[i]);
     if (i == n) {
-        const qsizetype at = out.size();
-        out.resize(at + n);
-        char *d = out.data() + at;
-        for (qsizetype k = 0; k < n; ++k)
-            d[k] = char(s[k]);
+        out.advance(n);
         return;
     }
-    out.append(QByteArray(encoder.encode(text)));
+    const QByteArray encoded = encoder.encode(text);
+    out.append(encoded.constData(), encoded.size());
 }
 
 // Where a token lies in a line; a quoted token still carries its quotes.
@@ -119,32 +147,74 @@ void unquote(const TokenSpan<Char> &token, Out &out)
     }
 }
 
-// Decodes the bytes of one token into out: quotes resolved, the code page
-// turned into text.
-void decodeToken(
-    const TokenSpan<char> &token, QString &out, QByteArray &scratch, QStringDecoder &decoder)
+// Decodes the tokens of a line into one buffer of UTF-16 text and hands them
+// out as views, so that reading a file allocates nothing per field; the table
+// copies a text only when it is new to it.
+class LineDecoder
 {
-    const char *b = token.begin;
-    const char *e = token.end;
-    if (token.quoted) {
-        scratch.clear();
-        unquote(token, scratch);
-        b = scratch.constData();
-        e = b + scratch.size();
+public:
+    LineDecoder()
+        : m_decoder(kCodePage, QStringDecoder::Flag::Stateless)
+    { }
+
+    void startLine()
+    {
+        m_used = 0;
+        m_count = 0;
     }
-    const qsizetype n = e - b;
-    qsizetype i = 0;
-    while (i < n && static_cast<unsigned char>(b[i]) < 0x80)
-        ++i;
-    if (i == n) {
-        out.resize(n);
-        char16_t *d = reinterpret_cast<char16_t *>(out.data());
-        for (qsizetype k = 0; k < n; ++k)
-            d[k] = char16_t(static_cast<unsigned char>(b[k]));
-        return;
+    int count() const { return m_count; }
+
+    // Decodes one token: quotes resolved, the code page turned into text.
+    void add(const TokenSpan<char> &token)
+    {
+        const char *b = token.begin;
+        const char *e = token.end;
+        if (token.quoted) {
+            m_scratch.clear();
+            unquote(token, m_scratch);
+            b = m_scratch.constData();
+            e = b + m_scratch.size();
+        }
+        const qsizetype n = e - b;
+        const qsizetype at = m_used;
+        char16_t *d = room(n);
+        qsizetype i = 0;
+        for (; i < n && static_cast<unsigned char>(b[i]) < 0x80; ++i)
+            d[i] = char16_t(b[i]);
+        if (i == n) {
+            m_used += n;
+        } else {
+            const QString decoded = m_decoder.decode(QByteArrayView(b, n));
+            std::memcpy(room(decoded.size()), decoded.utf16(), size_t(decoded.size()) * 2);
+            m_used += decoded.size();
+        }
+        m_spans[size_t(m_count++)] = { at, m_used - at };
     }
-    out = decoder.decode(QByteArrayView(b, n));
-}
+
+    std::span<const QStringView> fields()
+    {
+        for (int k = 0; k < m_count; ++k)
+            m_views[size_t(k)]
+                = QStringView(m_text.data() + m_spans[size_t(k)].first, m_spans[size_t(k)].second);
+        return std::span<const QStringView>(m_views.data(), size_t(m_count));
+    }
+
+private:
+    char16_t *room(qsizetype n)
+    {
+        if (size_t(m_used + n) > m_text.size())
+            m_text.resize(qMax(m_text.size() * 2, size_t(m_used + n)));
+        return m_text.data() + m_used;
+    }
+
+    QStringDecoder m_decoder;
+    QByteArray m_scratch;
+    std::vector<char16_t> m_text;
+    qsizetype m_used = 0;
+    int m_count = 0;
+    std::array<std::pair<qsizetype, qsizetype>, ReadingTable::MaxColumns> m_spans {};
+    std::array<QStringView, ReadingTable::MaxColumns> m_views {};
+};
 
 const char *lineEnd(const char *p, const char *end)
 {
@@ -213,9 +283,9 @@ bool writeReplacing(const QString &path, const Producer &produce, QString &error
     return true;
 }
 
-bool writeAll(QIODevice &device, const QByteArray &bytes, QString &error)
+bool writeAll(QIODevice &device, QByteArrayView bytes, QString &error)
 {
-    if (device.write(bytes) != bytes.size()) {
+    if (device.write(bytes.data(), bytes.size()) != bytes.size()) {
         error = device.errorString();
         return false;
     }
@@ -391,6 +461,46 @@ bool readRows(QXmlStreamReader &xml, const QStringList &names, ReadingTable &loa
     return true;
 }
 
+// Produces the text file of the table in pieces of about a mebibyte and hands
+// each to emit, so that a million rows never sit in memory twice; stops and
+// returns false as soon as emit does.
+template<typename Emit>
+bool produceTableText(const ReadingTable &table, const Emit &emit)
+{
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
+    const int rows = table.rowCount();
+    const int columns = table.columnCount();
+    ByteSink out(kPiece + 1024);
+    appendEncoded(out, tableHeaderLine(table), encoder);
+    out.append("\r\n", 2);
+    for (int r = 0; r < rows; ++r) {
+        if (out.size() >= kPiece) {
+            if (!emit(out.bytes()))
+                return false;
+            out.clear();
+        }
+        if (const auto no = table.no(r)) {
+            char *d = out.room(11);
+            out.advance(std::to_chars(d, d + 11, *no).ptr - d);
+        } else {
+            // A row without No (only a file can give one) is written as an
+            // empty quoted token, which reads back as no number again.
+            out.append("\"\"", 2);
+        }
+        for (int c = 1; c < columns; ++c) {
+            out.append('\t');
+            const QStringView field = trimmedField(table.textView(r, c));
+            if (field.isEmpty())
+                out.append("NULL", 4);
+            else
+                appendEncoded(out, field, encoder);
+        }
+        out.append("\r\n", 2);
+    }
+    return emit(out.bytes());
+}
+
 } // namespace
 
 QString fileExtension(const QString &path)
@@ -434,46 +544,24 @@ QStringList splitTableLine(QStringView line)
 
 QByteArray tableTextBytes(const ReadingTable &table)
 {
-    QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
-    const int rows = table.rowCount();
-    const int columns = table.columnCount();
-    QByteArray out;
-    // A KM90 row of readings takes about 50 bytes.
-    out.reserve(qsizetype(rows) * (8 * columns) + 64);
-    appendEncoded(out, tableHeaderLine(table), encoder);
-    out.append("\r\n");
-    char number[16];
-    for (int r = 0; r < rows; ++r) {
-        if (const auto no = table.no(r)) {
-            const auto written = std::to_chars(number, number + sizeof number, *no);
-            out.append(number, written.ptr - number);
-        } else {
-            // A row without No (only a file can give one) is written as an
-            // empty quoted token, which reads back as no number again.
-            out.append("\"\"");
-        }
-        for (int c = 1; c < columns; ++c) {
-            out.append('\t');
-            const QString text = table.fieldText(r, c);
-            const QStringView field = trimmedField(text);
-            if (field.isEmpty())
-                out.append("NULL");
-            else
-                appendEncoded(out, field, encoder);
-        }
-        out.append("\r\n");
-    }
-    return out;
+    QByteArray bytes;
+    produceTableText(table, [&bytes](QByteArrayView piece) {
+        bytes.append(piece);
+        return true;
+    });
+    return bytes;
 }
 
 Result writeTableTextFile(const ReadingTable &table, const QString &path)
 {
     Result result;
     result.format = Format::Text;
-    const QByteArray bytes = tableTextBytes(table);
     result.ok = writeReplacing(
         path,
-        [&bytes](QIODevice &device, QString &error) { return writeAll(device, bytes, error); },
+        [&table](QIODevice &device, QString &error) {
+            return produceTableText(table,
+                [&device, &error](QByteArrayView piece) { return writeAll(device, piece, error); });
+        },
         result.error);
     return result;
 }
@@ -489,74 +577,145 @@ Result writeTableXmlFile(const ReadingTable &table, const QString &path)
     return result;
 }
 
+struct TextTableReader::Private
+{
+    explicit Private(ReadingTable &t)
+        : table(t)
+    { }
+
+    // Reads the complete lines of data and returns how many bytes they took.
+    // Unless this is the end of the file, a line is complete only once its end
+    // is seen; a CR at the very end might still be followed by its LF.
+    qsizetype readLines(QByteArrayView data, bool endOfFile);
+    // One line, without its line end; false when it fails.
+    bool readLine(const char *p, const char *end);
+
+    ReadingTable &table;
+    LineDecoder decoder;
+    QByteArray carry; // the start of a line that the next piece completes
+    qint64 bytesSeen = 0;
+    qsizetype line = 0;
+    Result result;
+    bool failed = false;
+};
+
+qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFile)
+{
+    const char *const begin = data.data();
+    const char *const end = begin + data.size();
+    const char *p = begin;
+    while (p < end && !failed) {
+        const char *const eol = lineEnd(p, end);
+        if (!endOfFile && (eol == end || (*eol == '\r' && eol + 1 == end)))
+            break;
+        failed = !readLine(p, eol);
+        p = skipLineEnd(eol, end);
+    }
+    return p - begin;
+}
+
+bool TextTableReader::Private::readLine(const char *p, const char *end)
+{
+    // The first line is the header; whatever it holds, it is skipped.
+    if (++line == 1)
+        return true;
+    const int columns = table.columnCount();
+    bool tooMany = false;
+    decoder.startLine();
+    forEachToken(p, end, [&](const TokenSpan<char> &token) {
+        if (decoder.count() == columns)
+            tooMany = true;
+        else if (!tooMany)
+            decoder.add(token);
+    });
+    if (decoder.count() == 0)
+        return true;
+    if (tooMany) {
+        result.failedLine = line;
+        result.error
+            = QStringLiteral("Line %1 has more fields than the table has columns").arg(line);
+        return false;
+    }
+    const auto fields = decoder.fields();
+    if (!table.appendFields(fields)) {
+        result.failedLine = line;
+        result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
+                           .arg(line)
+                           .arg(fields[0].toString(), table.columnName(ReadingTable::NoColumn));
+        return false;
+    }
+    ++result.rows;
+    return true;
+}
+
+TextTableReader::TextTableReader(ReadingTable &table)
+    : d(std::make_unique<Private>(table))
+{
+    d->result.format = Format::Text;
+}
+
+TextTableReader::~TextTableReader() = default;
+
+bool TextTableReader::feed(QByteArrayView piece)
+{
+    if (d->failed)
+        return false;
+    d->bytesSeen += piece.size();
+    if (d->carry.isEmpty()) {
+        const qsizetype used = d->readLines(piece, false);
+        d->carry = piece.sliced(used).toByteArray();
+    } else {
+        d->carry.append(piece);
+        d->carry.remove(0, d->readLines(d->carry, false));
+    }
+    return !d->failed;
+}
+
+Result TextTableReader::finish()
+{
+    if (!d->failed) {
+        d->readLines(d->carry, true);
+        d->carry.clear();
+    }
+    if (d->bytesSeen == 0) {
+        d->failed = true;
+        d->result.error = QStringLiteral("The file is empty");
+    }
+    d->result.ok = !d->failed;
+    return d->result;
+}
+
 Result appendTableText(QByteArrayView bytes, ReadingTable &table)
 {
-    Result result;
-    result.format = Format::Text;
-    if (bytes.isEmpty()) {
-        result.error = QStringLiteral("The file is empty");
-        return result;
-    }
-    QStringDecoder decoder(kCodePage, QStringDecoder::Flag::Stateless);
-    const int columns = table.columnCount();
-    std::array<QString, ReadingTable::MaxColumns> fields;
-    QByteArray scratch;
-
-    const char *p = bytes.data();
-    const char *const end = p + bytes.size();
-    // The first line is the header; whatever it holds, it is skipped.
-    p = skipLineEnd(lineEnd(p, end), end);
-    qsizetype line = 1;
-    while (p < end) {
-        ++line;
-        const char *const eol = lineEnd(p, end);
-        int count = 0;
-        bool tooMany = false;
-        forEachToken(p, eol, [&](const TokenSpan<char> &token) {
-            if (count == columns) {
-                tooMany = true;
-                return;
-            }
-            decodeToken(token, fields[size_t(count)], scratch, decoder);
-            ++count;
-        });
-        p = skipLineEnd(eol, end);
-        if (count == 0)
-            continue;
-        if (tooMany) {
-            result.failedLine = line;
-            result.error
-                = QStringLiteral("Line %1 has more fields than the table has columns").arg(line);
-            return result;
-        }
-        if (!table.appendFields(std::span<const QString>(fields.data(), size_t(count)))) {
-            result.failedLine = line;
-            result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
-                               .arg(line)
-                               .arg(fields[0], table.columnName(ReadingTable::NoColumn));
-            return result;
-        }
-        ++result.rows;
-    }
-    result.ok = true;
-    return result;
+    TextTableReader reader(table);
+    reader.feed(bytes);
+    return reader.finish();
 }
 
 Result readTableTextFile(const QString &path, ReadingTable &table)
 {
-    Result result;
-    result.format = Format::Text;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
+        Result result;
         result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
         return result;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
-        return result;
+    // Pieces of a mebibyte: the file never sits in memory whole.
+    constexpr qint64 kPiece = qint64(1) << 20;
+    QByteArray buffer(kPiece, Qt::Uninitialized);
+    TextTableReader reader(table);
+    for (;;) {
+        const qint64 n = file.read(buffer.data(), kPiece);
+        if (n < 0) {
+            Result result = reader.finish();
+            result.ok = false;
+            result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
+            return result;
+        }
+        if (n == 0 || !reader.feed(QByteArrayView(buffer.constData(), n)))
+            break;
     }
-    return appendTableText(bytes, table);
+    return reader.finish();
 }
 
 Result readTableXml(QIODevice &device, ReadingTable &table)

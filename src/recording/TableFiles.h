@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
+
 class QIODevice;
 
 // Writing the reading table to a file and reading such files back, without any
@@ -84,6 +86,28 @@ Result writeTableTextFile(const ReadingTable &table, const QString &path);
 // holds a character that XML cannot carry (control characters other than TAB,
 // LF and CR).
 Result writeTableXmlFile(const ReadingTable &table, const QString &path);
+
+// Appends the rows of a text file to the table as its content arrives in pieces
+// of any size, so that a large file never sits in memory whole: each line is
+// read once its end has arrived. After a line fails, later pieces are ignored.
+class TextTableReader
+{
+public:
+    explicit TextTableReader(ReadingTable &table);
+    ~TextTableReader();
+    TextTableReader(const TextTableReader &) = delete;
+    TextTableReader &operator=(const TextTableReader &) = delete;
+
+    // The next piece of the file; false once a line has failed.
+    bool feed(QByteArrayView piece);
+    // The end of the file: reads a last line without line end and gives the
+    // outcome. A file without any byte fails: it has no first line to drop.
+    Result finish();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 // Appends the rows of text file content to the table (see above).
 Result appendTableText(QByteArrayView bytes, ReadingTable &table);

@@ -35,7 +35,8 @@ void TextPool::rebuildIndex(size_t slotCount)
     m_slots.swap(slots);
 }
 
-quint32 TextPool::intern(const QString &text)
+template<typename MakeText>
+quint32 TextPool::internOf(QStringView text, const MakeText &makeText)
 {
     const quint32 hash = hashOf(text);
     // Room for one more text first, so that a failed allocation leaves the
@@ -55,10 +56,20 @@ quint32 TextPool::intern(const QString &text)
             && std::memcmp(known.constData(), text.constData(), size_t(text.size()) * 2) == 0)
             return id;
     }
-    m_texts.append(text);
+    m_texts.append(makeText());
     const auto id = quint32(m_texts.size());
     m_slots[i] = (quint64(hash) << 32) | id;
     return id;
+}
+
+quint32 TextPool::intern(const QString &text)
+{
+    return internOf(text, [&text] { return text; });
+}
+
+quint32 TextPool::intern(QStringView text)
+{
+    return internOf(text, [text] { return text.toString(); });
 }
 
 void TextPool::clear()

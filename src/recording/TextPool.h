@@ -15,6 +15,8 @@ class TextPool
 public:
     // The id of text, which must not be empty, adding it if it is new.
     quint32 intern(const QString &text);
+    // The same for text held elsewhere: it is copied only when it is new.
+    quint32 intern(QStringView text);
     // The text of an id that intern returned.
     const QString &text(quint32 id) const { return m_texts[qsizetype(id - 1)]; }
     qsizetype size() const { return m_texts.size(); }
@@ -24,6 +26,8 @@ public:
 
 private:
     static quint32 hashOf(QStringView text);
+    template<typename MakeText>
+    quint32 internOf(QStringView text, const MakeText &makeText);
     void rebuildIndex(size_t slotCount);
 
     QList<QString> m_texts;

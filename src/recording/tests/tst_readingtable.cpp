@@ -4,7 +4,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <array>
 #include <limits>
+#include <vector>
 
 class TestReadingTable : public QObject
 {
@@ -80,6 +82,8 @@ void TestReadingTable::rowsReadBackAsStored()
     QVERIFY(table.isNull(1, 5)); // empty text is stored as null
     QCOMPARE(table.fieldText(1, 6), QStringLiteral("0@"));
     QVERIFY(table.isNull(1, 7)); // not given
+    QCOMPARE(table.textView(1, 3), QStringView(u"\u2211"));
+    QVERIFY(table.textView(1, 5).isEmpty());
     QCOMPARE(table.fieldText(2, 0), QStringLiteral("-7"));
     for (int c = 1; c < table.columnCount(); ++c)
         QVERIFY(table.isNull(2, c));
@@ -171,8 +175,14 @@ void TestReadingTable::appendFieldsByPosition()
 {
     ReadingTable table(MeterModel::Km90);
     QVERIFY(table.appendFields(QStringList { "-2147483648", "10:15:02", "12.34", "NULL" }));
-    QVERIFY(table.appendFields(QStringList { "+17" }));
-    QVERIFY(table.appendFields(QStringList { "", "x" }));
+    // Fields given as views into a buffer of the caller, which is reused after.
+    QString buffer = QStringLiteral("+17");
+    const std::array<QStringView, 1> view { QStringView(buffer) };
+    QVERIFY(table.appendFields(view));
+    buffer = QStringLiteral("xx,x");
+    const std::array<QStringView, 2> views { QStringView(), QStringView(buffer).sliced(3) };
+    QVERIFY(table.appendFields(views));
+    buffer.fill(u'y');
     QCOMPARE(table.no(0), std::optional<qint32>(std::numeric_limits<qint32>::min()));
     QCOMPARE(table.fieldText(0, 3), QStringLiteral("NULL"));
     QVERIFY(table.isNull(0, 4)); // columns beyond the last field stay empty
@@ -207,6 +217,10 @@ void TestReadingTable::refusedAppendAddsNoRow()
     QVERIFY(table.appendFields(QStringList { "1", "08:00:00", "1.0", "V" }));
     QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
     QVERIFY(!(byFields ? table.appendFields(fields) : table.appendRow(2, fields)));
+    if (byFields) {
+        const std::vector<QStringView> views(fields.cbegin(), fields.cend());
+        QVERIFY(!table.appendFields(std::span<const QStringView>(views)));
+    }
     QCOMPARE(table.rowCount(), 1);
     QCOMPARE(inserted.size(), 0);
 

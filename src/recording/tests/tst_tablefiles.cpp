@@ -284,6 +284,20 @@ void TestTableFiles::readText()
     QCOMPARE(result.rows, table.rowCount() - before);
     QCOMPARE(result.format, Format::Text);
     QCOMPARE(dump(table), rows);
+
+    // The same content arriving one byte at a time, as from a file read in
+    // pieces: every line end, CR LF pair and two-byte character is split once.
+    ReadingTable piecewise(modelOf(km90));
+    if (!km90)
+        fill(piecewise, QStringLiteral("7|a|b|c"));
+    TextTableReader reader(piecewise);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        reader.feed(bytes.sliced(i, 1));
+    const Result pieces = reader.finish();
+    QCOMPARE(pieces.ok, result.ok);
+    QCOMPARE(pieces.failedLine, result.failedLine);
+    QCOMPARE(pieces.rows, result.rows);
+    QCOMPARE(dump(piecewise), rows);
 }
 
 void TestTableFiles::textRoundTrip_data()
