@@ -143,7 +143,11 @@ TFrmTest::TFrmTest(const DeliverableTraits &traits, std::shared_ptr<HidBackend> 
 
 TFrmTest::~TFrmTest()
 {
-    // Reading stops before the decoder, table and widgets it feeds go away.
+    // Reading stops before the decoder, table and widgets it feeds go away. A
+    // report already handed over while the read thread stops reaches nothing.
+    m_assembler.setShowData50({});
+    m_assembler.setHistoryHandler({});
+    m_assembler.setFailureHandler({});
     m_link.reset();
     m_hidctl.reset();
 }
@@ -153,6 +157,11 @@ void TFrmTest::buildControls()
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("ClientArea"));
     m_client->setFixedSize(m_traits.clientSize);
+    // The controls were laid out for an 8-point font; larger text would not fit
+    // the grid's columns and the tool bar.
+    QFont font = m_client->font();
+    font.setPointSize(8);
+    m_client->setFont(font);
     setCentralWidget(m_client);
 
     m_panel2 = commandPanel(QStringLiteral("Panel2"), QString(), m_client);
@@ -239,7 +248,8 @@ void TFrmTest::buildPanel7()
 
     m_recordSI = new QCheckBox(QStringLiteral("Sampling Interval            'S"), m_panel7);
     m_recordSI->setObjectName(QStringLiteral("RecordSI"));
-    m_recordSI->setGeometry(70, 0, 170, h);
+    const int buttonsLeft = m_traits.panel7.width() - 4 - 4 * (h - 2);
+    m_recordSI->setGeometry(70, 0, buttonsLeft - 72, h);
     connect(
         m_recordSI, &QCheckBox::toggled, this, [this](bool on) { m_recorder->setRecordSI(on); });
 
@@ -253,6 +263,7 @@ void TFrmTest::buildPanel7()
     m_recordSITime = new QLineEdit(QStringLiteral("10"), m_panel7);
     m_recordSITime->setObjectName(QStringLiteral("RecordSITime"));
     m_recordSITime->setGeometry(fieldLeft, 3, qMax(fieldWidth, 26), h - 6);
+    m_recordSITime->setAlignment(Qt::AlignRight);
     m_recordSITime->installEventFilter(this);
     m_acceptedSITime = m_recordSITime->text();
     connect(m_recordSITime, &QLineEdit::textChanged, this, [this](const QString &text) {
@@ -278,7 +289,7 @@ void TFrmTest::buildPanel7()
         { "SpeedButton3", "Open Data", QStyle::SP_DialogOpenButton, &TFrmTest::OpenClick },
         { "MajPrint", "Print Data", QStyle::SP_FileDialogDetailedView, &TFrmTest::MajPrintClick },
     };
-    int x = m_traits.panel7.width() - 4 - 4 * (h - 2);
+    int x = buttonsLeft;
     for (const Button &b : buttons) {
         auto *button = new QToolButton(m_panel7);
         button->setObjectName(QString::fromLatin1(b.name));

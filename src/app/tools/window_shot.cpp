@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// Takes a picture of a program's window while the demo meter streams:
+//   km_window_shot km90|km50_60 OUT.png [seconds]
+// Runs on any Qt platform, including offscreen.
+#include "DeliverableTraits.h"
+#include "DemoCableBackend.h"
+#include "HidControllerClass.h"
+#include "QtUserDialogs.h"
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: km_window_shot km90|km50_60 OUT.png [seconds]\n");
+        return 2;
+    }
+    const MeterModel model = args.at(1) == u"km90" ? MeterModel::Km90 : MeterModel::Km50_60;
+    const int seconds = args.size() > 3 ? args.at(3).toInt() : 4;
+    QtUserDialogs dialogs;
+    TFrmTest window(
+        deliverableTraits(model), std::make_shared<DemoCableBackend>(model), {}, dialogs);
+    window.show();
+    window.Panel2Click();
+    QTimer::singleShot(seconds * 1000, &app, [&] {
+        const bool saved = window.grab().save(args.at(2));
+        app.exit(saved ? 0 : 1);
+    });
+    return app.exec();
+}
