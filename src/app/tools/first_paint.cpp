@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+// Starts a program's window and ends as soon as the window has been painted
+// for the first time: km_first_paint km90|km50_60. The start-up benchmark times
+// this process from its start to its end.
+#include "DeliverableTraits.h"
+#include "DemoCableBackend.h"
+#include "HidControllerClass.h"
+#include "RecordingUserDialogs.h"
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QEvent>
+
+namespace {
+
+class FirstPaint : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const MeterModel model
+        = app.arguments().value(1) == u"km50_60" ? MeterModel::Km50_60 : MeterModel::Km90;
+    RecordingUserDialogs dialogs;
+    TFrmTest window(
+        deliverableTraits(model), std::make_shared<DemoCableBackend>(model), {}, dialogs);
+    FirstPaint watcher;
+    window.client().installEventFilter(&watcher);
+    window.show();
+    return app.exec();
+}
