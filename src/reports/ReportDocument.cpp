@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#include "ReportDocument.h"
+
+#include "ReadingTable.h"
+#include "TableSnapshot.h"
+
+#include <QLocale>
+
+ReportDocument::ReportDocument(ReportDesign design, std::shared_ptr<const ReportRows> rows,
+    ReportStamp stamp, PageGeometry page)
+    : m_rows(std::move(rows))
+    , m_layout(std::move(design), m_rows->rowCount(), std::move(stamp), page)
+{ }
+
+QString reportDateText(const QDate &date)
+{
+    return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+void Report1BeforePrint(ReportStamp &stamp, int m)
+{
+    stamp.allPage = QString::number(m);
+}
+
+std::shared_ptr<ReportDocument> layOutTableReport(
+    const ReadingTable &table, const QString &printDate, std::optional<int> pageCountM)
+{
+    ReportDesign design = reportDesign(table.meterModel());
+    ReportStamp stamp { printDate, {} };
+    if (design.model == MeterModel::Km50_60 && pageCountM)
+        Report1BeforePrint(stamp, *pageCountM);
+    return std::make_shared<ReportDocument>(
+        std::move(design), std::make_shared<TableSnapshot>(table), std::move(stamp));
+}
