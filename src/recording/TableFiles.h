@@ -20,7 +20,9 @@ class QIODevice;
 // (GBK) bytes, no byte-order mark, every line ended by CR LF, fields separated by
 // one TAB. Line 1 holds the column names; each further line one row: No in
 // decimal, then each text column with the characters of codes 0 to 32 trimmed
-// from both ends, or "NULL" where nothing remains. Nothing is quoted.
+// from both ends, or "NULL" where nothing remains. Nothing is quoted, except
+// that a row without No (only a file can give one) writes "" there, which reads
+// back as no No.
 //
 // Reading a text file drops its first line unseen, splits each further line into
 // tokens (see splitTableLine) and appends one row per line that has tokens,
