@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "TableFiles.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -335,7 +336,7 @@ bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
     const int rows = table.rowCount();
     for (int r = 0; r < rows; ++r) {
         for (int c = 1; c < columns; ++c) {
-            if (!xmlCanCarry(table.fieldText(r, c))) {
+            if (!xmlCanCarry(table.textView(r, c))) {
                 error = QStringLiteral("Row %1, column %2 holds a character that XML cannot carry")
                             .arg(r + 1)
                             .arg(table.columnName(c));
@@ -344,8 +345,22 @@ bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
         }
     }
 
+    // The writer fills a buffer that goes to the device a mebibyte at a time:
+    // writing each small piece of markup to a file costs far more.
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    QByteArray piece;
+    QBuffer buffer(&piece);
+    buffer.open(QIODevice::WriteOnly);
+    const auto flush = [&] {
+        if (!writeAll(device, piece, error))
+            return false;
+        piece.clear();
+        buffer.seek(0);
+        return true;
+    };
+
     const QStringList names = table.columnNames();
-    QXmlStreamWriter xml(&device);
+    QXmlStreamWriter xml(&buffer);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(kPacket.toString());
@@ -371,19 +386,17 @@ bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
             if (!table.isNull(r, c))
                 xml.writeAttribute(names[c], table.fieldText(r, c));
         }
-        if (xml.hasError())
-            break;
+        if (piece.size() >= kPiece && !flush())
+            return false;
     }
     xml.writeEndElement(); // ROWDATA
     xml.writeEndElement(); // DATAPACKET
     xml.writeEndDocument();
     if (xml.hasError()) {
-        error = device.errorString();
-        if (error.isEmpty())
-            error = QStringLiteral("The XML could not be written");
+        error = QStringLiteral("The XML could not be written");
         return false;
     }
-    return true;
+    return flush();
 }
 
 // Reads <FIELDS> and checks that it defines exactly the table's columns.
@@ -423,40 +436,35 @@ bool readFields(
 
 bool readRows(QXmlStreamReader &xml, const QStringList &names, ReadingTable &loaded, QString &error)
 {
-    const int columns = int(names.size());
-    std::array<QString, ReadingTable::MaxColumns> texts;
+    const auto columns = size_t(names.size());
+    std::array<QStringView, ReadingTable::MaxColumns> fields;
     while (xml.readNextStartElement()) {
         if (xml.name() != kRow) {
             error = QStringLiteral("Unexpected <%1> among the rows").arg(xml.name());
             return false;
         }
-        std::optional<qint32> no;
-        for (auto &text : texts)
-            text.clear();
-        for (const QXmlStreamAttribute &attribute : xml.attributes()) {
+        const qsizetype row = loaded.rowCount() + 1;
+        // The views point into this copy of the attributes, kept while they are used.
+        const QXmlStreamAttributes attributes = xml.attributes();
+        fields.fill(QStringView());
+        for (const QXmlStreamAttribute &attribute : attributes) {
             const auto c = names.indexOf(attribute.name());
             if (c < 0) {
                 error = QStringLiteral("Row %1 has a field \"%2\" that is not a column")
-                            .arg(loaded.rowCount() + 1)
+                            .arg(row)
                             .arg(attribute.name());
                 return false;
             }
-            if (c == ReadingTable::NoColumn) {
-                no = ReadingTable::parseNo(attribute.value());
-                if (!no) {
-                    error = QStringLiteral("Row %1 has a No that is not a number")
-                                .arg(loaded.rowCount() + 1);
-                    return false;
-                }
-            } else {
-                texts[size_t(c - 1)] = attribute.value().toString();
-            }
+            fields[size_t(c)] = attribute.value();
         }
-        if (xml.readNextStartElement()) {
-            error = QStringLiteral("Row %1 holds an element").arg(loaded.rowCount() + 1);
+        if (!loaded.appendFields(std::span<const QStringView>(fields.data(), columns))) {
+            error = QStringLiteral("Row %1 has a No that is not a number").arg(row);
             return false;
         }
-        loaded.appendRow(no, std::span<const QString>(texts.data(), size_t(columns - 1)));
+        if (xml.readNextStartElement()) {
+            error = QStringLiteral("Row %1 holds an element").arg(row);
+            return false;
+        }
     }
     return true;
 }

@@ -392,6 +392,15 @@ void TestTableFiles::xmlRoundTripReplacesRows_data()
             + QStringLiteral("\n~|<&>\"'|a\tb|~|~|~|~|~\n0|~|~|~|~|~|~|~");
     QTest::newRow("km50") << false << Km50Rows;
     QTest::newRow("km50 empty table") << false << QString();
+    // Enough rows to make the file far larger than the pieces it is written in.
+    QStringList many;
+    for (int i = 0; i < 12000; ++i)
+        many << QStringLiteral("%1|10:%2|%3|KW|230.%4|v|~|A")
+                    .arg(i)
+                    .arg(i % 60)
+                    .arg(i * 7)
+                    .arg(i % 10);
+    QTest::newRow("km90 many rows") << true << many.join(u'\n');
 }
 
 void TestTableFiles::xmlRoundTripReplacesRows()
