@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#include "MajPrint.h"
+
+#include "ReadingTable.h"
+#include "ReportPreview.h"
+
+namespace {
+
+// Calls followAgain when the preview could not be opened.
+class FollowAgainUnlessHandedOver
+{
+public:
+    explicit FollowAgainUnlessHandedOver(const std::function<void()> &follow)
+        : m_follow(follow)
+    { }
+    ~FollowAgainUnlessHandedOver()
+    {
+        if (m_follow)
+            m_follow();
+    }
+    void handOver() { m_follow = nullptr; }
+
+private:
+    std::function<void()> m_follow;
+};
+
+} // namespace
+
+ReportPreview *MajPrintClick(const ReadingTable &cds1, UserDialogs &dialogs,
+    ReportPrinters &printers, QWidget *window, const PreviewHooks &hooks, const QString &printDate)
+{
+    if (hooks.stopFollowing)
+        hooks.stopFollowing();
+    FollowAgainUnlessHandedOver guard(hooks.followAgain);
+
+    std::optional<int> m;
+    if (cds1.meterModel() == MeterModel::Km50_60)
+        m = allPageCount(cds1.rowCount());
+    auto *preview
+        = new ReportPreview(layOutTableReport(cds1, printDate, m), dialogs, printers, window);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    preview->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(preview, &QDialog::finished, preview, [follow = hooks.followAgain] {
+        if (follow)
+            follow();
+    });
+    guard.handOver();
+    preview->show();
+    return preview;
+}
