@@ -70,6 +70,16 @@ constexpr UnitScale unitScales[] = {
     { u"o", 1, 400 },
 };
 
+// Writes text into target unless it is already there. setUnicode() reuses the
+// target's own buffer, so a steady run of frames does not allocate for the
+// reading (assigning a literal would drop the buffer and the next frame would
+// allocate a new one).
+void assignText(QString &target, QStringView text)
+{
+    if (target != text)
+        target.setUnicode(text.data(), text.size());
+}
+
 // A row's value text: four digit characters (0 for an unlit digit) with the
 // separator at the point position; false when the point code keeps the old text.
 bool buildValue(QString &target, bool negative, const std::array<char16_t, 4> &digits, int point,
@@ -87,8 +97,7 @@ bool buildValue(QString &target, bool negative, const std::array<char16_t, 4> &d
         if (point != 0 && i == 3 - point)
             text.append(separator.constData(), separator.size());
     }
-    if (QStringView(text.constData(), text.size()) != target)
-        target.setUnicode(text.constData(), text.size());
+    assignText(target, QStringView(text.constData(), text.size()));
     return true;
 }
 
@@ -300,7 +309,7 @@ void Km90Decoder::ShowData50(const QString &frame)
 
     // An overloaded reading is recorded as "OL", also in the sum display.
     if (MainOverload)
-        m_reading.Value = QStringLiteral("OL");
+        assignText(m_reading.Value, u"OL");
 
     if (!SumMode) {
         m_outputs.inDataToTable(1);
