@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev
-          libhidapi-dev libudev-dev libbenchmark-dev fonts-liberation2 "$@")
+          libhidapi-dev libudev-dev libbenchmark-dev fonts-liberation2 poppler-utils "$@")
 
 missing=()
 for p in "${packages[@]}"; do

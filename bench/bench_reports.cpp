@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+// The printed report of a long recording, off screen:
+//   report_preview_100k_ms      "Print Data" on a table of 100,000 KM90 rows (2,703
+//                               pages) until the preview has painted its first page
+//   report_preview_100k_heap_kb heap the open preview of those rows holds
+//   report_pdf_1000_pages_ms    writing a 1,000-page report as PDF
+#include "BenchFigures.h"
+#include "MajPrint.h"
+#include "ReadingTable.h"
+#include "RecordingUserDialogs.h"
+#include "ReportPainter.h"
+#include "ReportPreview.h"
+#include "ReportPrinters.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::unique_ptr<ReadingTable> km90Table(int rows)
+{
+    auto table = std::make_unique<ReadingTable>(MeterModel::Km90);
+    for (int i = 1; i <= rows; ++i) {
+        table->appendRow(i,
+            QStringList { QStringLiteral("10:%1:%2")
+                              .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(i % 60, 2, 10, QLatin1Char('0')),
+                QString::number(1 + (i % 997) / 1000.0, 'f', 3), QStringLiteral("KW"),
+                QString::number(220 + (i % 211) / 10.0, 'f', 1), QStringLiteral("V"),
+                QString::number(5 + (i % 499) / 1000.0, 'f', 3), QStringLiteral("A") });
+    }
+    return table;
+}
+
+class NoPrinters : public ReportPrinters
+{
+public:
+    QStringList printerNames() override { return {}; }
+    QString defaultPrinterName() override { return {}; }
+    bool setUpPrinter(QPrinter &, QWidget *) override { return false; }
+    bool choosePrintOptions(QPrinter &, int, QWidget *) override { return false; }
+};
+
+void BM_ReportPreview100k(benchmark::State &state)
+{
+    const auto table = km90Table(100'000);
+    RecordingUserDialogs dialogs;
+    NoPrinters printers;
+    double milliseconds = 0;
+    double heapKb = 0;
+    for (auto _ : state) {
+        const std::size_t before = heapBytesInUse();
+        const auto start = Clock::now();
+        ReportPreview *preview = MajPrintClick(*table, dialogs, printers, nullptr, {});
+        while (preview->pageView()->paintedPages() == 0)
+            QApplication::processEvents();
+        milliseconds += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        heapKb = double(heapBytesInUse() - before) / 1024.0;
+        if (preview->pageCount() != 2703)
+            state.SkipWithError("wrong page count");
+        delete preview;
+        QApplication::processEvents();
+    }
+    reportFigure(state, "report_preview_100k_ms", milliseconds / double(state.iterations()), "ms");
+    reportFigure(state, "report_preview_100k_heap_kb", heapKb, "kB");
+}
+BENCHMARK(BM_ReportPreview100k)->Iterations(10)->Unit(benchmark::kMillisecond);
+
+void BM_ReportPdf1000Pages(benchmark::State &state)
+{
+    const auto table = km90Table(37'000);
+    const auto report = layOutTableReport(*table, QStringLiteral("3/4/25"), std::nullopt);
+    QTemporaryDir dir;
+    double milliseconds = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        if (!writeReportPdf(*report, dir.filePath(QStringLiteral("report.pdf"))).ok)
+            state.SkipWithError("PDF not written");
+        milliseconds += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    }
+    reportFigure(
+        state, "report_pdf_1000_pages_ms", milliseconds / double(state.iterations()), "ms");
+}
+BENCHMARK(BM_ReportPdf1000Pages)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+} // namespace
