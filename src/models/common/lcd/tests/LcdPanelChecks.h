@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Checks of a rendered meter panel, shared by the panels' tests: whether an
+// element shows, and whether it shows a given text, read from the pixels.
+
+#include "LcdGlyphs.h"
+#include "LcdInk.h"
+#include "LcdPanel.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
+#include <QString>
+
+namespace LcdPanelChecks {
+
+inline QImage shot(LcdPanel &panel)
+{
+    return panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The element's rectangle in panel coordinates before its group cuts it off.
+inline QRect boxOf(const LcdPanel &panel, int index)
+{
+    const LcdElementLook &look = panel.look().elements[size_t(index)];
+    return look.group < 0
+        ? look.rect
+        : look.rect.translated(panel.look().groups[size_t(look.group)].rect.topLeft());
+}
+
+// Where other elements (shown in the state, or all of them) may put ink near
+// this one: their rectangles with a little room for antialiased edges and for
+// words a few pixels wider than their boxes.
+inline QRegion othersArea(const LcdPanel &panel, int index, bool onlyVisible = true)
+{
+    QRegion area;
+    for (int i = 0; i < panel.state().count(); ++i) {
+        if (i != index && (!onlyVisible || panel.state().isVisible(i)))
+            area += panel.elementRect(i).adjusted(-2, -2, 4, 2);
+    }
+    return area;
+}
+
+// The part of an element's rectangle that no other shown element paints on,
+// inside the panel's border and bevel.
+inline QRegion ownArea(const LcdPanel &panel, int index)
+{
+    const int frame = panel.look().border + panel.look().bevel;
+    const QRect inside = panel.rect().adjusted(frame, frame, -frame, -frame);
+    return QRegion(panel.elementRect(index) & inside) - othersArea(panel, index);
+}
+
+inline int inkIn(const QImage &image, const QRegion &region, QRgb background)
+{
+    int ink = 0;
+    for (const QRect &r : region)
+        ink += LcdInk::inkIn(image, r, background);
+    return ink;
+}
+
+inline int ownInk(const LcdPanel &panel, const QImage &image, int index)
+{
+    return inkIn(image, ownArea(panel, index), panel.look().background);
+}
+
+// Empty when the element shows text; otherwise what it shows instead. Segment
+// characters are read segment by segment across their cell (so no other shown
+// element may lie in it); other texts are compared pixel for pixel, on the
+// element's own area, with the text drawn there alone.
+inline QString textMismatch(
+    const LcdPanel &panel, const QImage &image, int index, const QString &text)
+{
+    const LcdElementLook &look = panel.look().elements[size_t(index)];
+    if (look.font == LcdFont::Digit
+        && (text.isEmpty() || (text.size() == 1 && LcdGlyphs::segmentMask(text[0]) >= 0))) {
+        const QString expected = LcdInk::segmentsOf(text.isEmpty() ? QChar() : text[0]);
+        const QString lit = LcdInk::litSegments(image, panel.glyphRect(index));
+        return lit == expected ? QString() : QStringLiteral("segments \"%1\"").arg(lit);
+    }
+    QImage reference(image.size(), QImage::Format_RGB32);
+    reference.fill(panel.look().background);
+    QPainter painter(&reference);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setClipRect(panel.elementRect(index));
+    if (look.flags & LcdFlag::OwnBackground)
+        painter.fillRect(boxOf(panel, index), QColor::fromRgb(panel.look().background));
+    LcdGlyphs::drawText(painter, look, QRectF(boxOf(panel, index)), text);
+    painter.end();
+    int differences = 0;
+    for (const QRect &r : ownArea(panel, index))
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                differences += image.pixel(x, y) != reference.pixel(x, y) ? 1 : 0;
+    return differences == 0 ? QString() : QStringLiteral("%1 pixels differ").arg(differences);
+}
+
+} // namespace LcdPanelChecks
