@@ -78,9 +78,10 @@ void paintReportPage(QPainter &painter, const ReportDocument &report, int page)
     painter.restore();
 }
 
-ReportFiles::Result writeReportPdf(const ReportDocument &report, const QString &path)
+ReportFiles::Result writeReportPdf(
+    const ReportDocument &report, const QString &path, const PageProgress &progress)
 {
-    return ReportFiles::writeAtomically(path, [&report](QIODevice &device, QString &error) {
+    return ReportFiles::writeAtomically(path, [&](QIODevice &device, QString &error) {
         QPdfWriter writer(&device);
         writer.setPageLayout(pageLayoutOf(report.layout().page()));
         writer.setTitle(report.title());
@@ -96,6 +97,8 @@ ReportFiles::Result writeReportPdf(const ReportDocument &report, const QString &
                 return false;
             }
             paintReportPage(painter, report, page);
+            if (progress)
+                progress(page);
         }
         if (!painter.end()) {
             error = QStringLiteral("the PDF document could not be finished");
@@ -125,8 +128,8 @@ PageSpan pagesToPrint(const QPrinter &printer, const ReportDocument &report, int
     return span;
 }
 
-bool printReportPages(
-    QPrinter &printer, const ReportDocument &report, PageSpan pages, QString *error)
+bool printReportPages(QPrinter &printer, const ReportDocument &report, PageSpan pages,
+    QString *error, const PageProgress &progress)
 {
     auto fail = [error](const QString &why) {
         if (error)
@@ -157,6 +160,7 @@ bool printReportPages(
     const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
     const bool reverse = printer.pageOrder() == QPrinter::LastPageFirst;
     bool firstSheet = true;
+    int done = 0;
     for (int copy = 0; copy < copies; ++copy) {
         for (int i = first; i <= last; ++i) {
             if (!firstSheet && !printer.newPage()) {
@@ -165,6 +169,8 @@ bool printReportPages(
             }
             firstSheet = false;
             paintReportPage(painter, report, reverse ? last - (i - first) : i);
+            if (progress)
+                progress(++done);
         }
     }
     if (!painter.end())

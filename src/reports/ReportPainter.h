@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QString>
 
+#include <functional>
+
 class QPainter;
 class QPrinter;
 
@@ -27,9 +29,14 @@ QColor reportColour(ReportColour colour);
 // another paper). Only the texts are drawn; the caller lays the paper down.
 void paintReportPage(QPainter &painter, const ReportDocument &report, int page);
 
+// Called after each page of a long job with the number of pages done, so the
+// caller can keep its event loop turning (meter frames, timers).
+using PageProgress = std::function<void(int pagesDone)>;
+
 // Writes every page to a PDF file of the report's paper size, through a
 // temporary file that replaces the target only when complete.
-ReportFiles::Result writeReportPdf(const ReportDocument &report, const QString &path);
+ReportFiles::Result writeReportPdf(
+    const ReportDocument &report, const QString &path, const PageProgress &progress = {});
 
 // The pages a printer's settings ask for: its page range, the current page, or
 // every page; clipped to the report. first > last when none of them exists.
@@ -44,5 +51,5 @@ PageSpan pagesToPrint(const QPrinter &printer, const ReportDocument &report, int
 // asked for when the printer cannot make them itself. A report page larger than
 // the printer's paper is scaled down to fit. Returns false with error set when
 // the printer could not take the report or the span holds no page.
-bool printReportPages(
-    QPrinter &printer, const ReportDocument &report, PageSpan pages, QString *error = nullptr);
+bool printReportPages(QPrinter &printer, const ReportDocument &report, PageSpan pages,
+    QString *error = nullptr, const PageProgress &progress = {});

@@ -25,6 +25,25 @@ namespace {
 
 const char *const Caption = "Print Preview";
 
+// While a long report is printed or written, the program keeps serving meter
+// frames and timers every few pages; the user's clicks and keys wait until the
+// job is done, so nothing can close the preview or change the table under it.
+void keepServing(int pagesDone)
+{
+    if (pagesDone % 8 == 0)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// A wait cursor for the length of a job.
+class BusyCursor
+{
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
 } // namespace
 
 ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> report, UserDialogs &dialogs,
@@ -208,8 +227,9 @@ bool ReportPreview::printReport()
     if (!m_printers.choosePrintOptions(*m_printer, pageCount(), this))
         return false;
     QString error;
-    if (!printReportPages(
-            *m_printer, *m_report, pagesToPrint(*m_printer, *m_report, currentPage()), &error)) {
+    const BusyCursor busy;
+    if (!printReportPages(*m_printer, *m_report, pagesToPrint(*m_printer, *m_report, currentPage()),
+            &error, keepServing)) {
         showError(error);
         return false;
     }
@@ -239,12 +259,13 @@ bool ReportPreview::saveReportTo(const QString &path)
         return false;
     }
     ReportFiles::Result result;
+    const BusyCursor busy;
     switch (*format) {
     case ReportFiles::Format::Report:
         result = ReportFiles::saveReport(*m_report, path);
         break;
     case ReportFiles::Format::Pdf:
-        result = writeReportPdf(*m_report, path);
+        result = writeReportPdf(*m_report, path, keepServing);
         break;
     case ReportFiles::Format::Text:
         result = ReportFiles::exportText(*m_report, path);

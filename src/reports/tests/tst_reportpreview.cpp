@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -100,6 +101,7 @@ private Q_SLOTS:
     void printingSendsTheChosenPages();
     void saveWritesTheFormatOfTheName_data();
     void saveWritesTheFormatOfTheName();
+    void longJobsKeepServingTimers();
     void savedReportLoadsBackIntoAPreview();
     void failedSaveOrLoadIsShown_data();
     void failedSaveOrLoadIsShown();
@@ -291,6 +293,26 @@ void TestReportPreview::saveWritesTheFormatOfTheName()
     f.dialogs.queueFileName(QString());
     QVERIFY(!f.preview->saveReport());
     QVERIFY(f.dialogs.messages().isEmpty());
+}
+
+void TestReportPreview::longJobsKeepServingTimers()
+{
+    // Meter frames and timers reach the main thread as events: they must be
+    // served while a long report is written or printed.
+    Fixture f(20 * 37);
+    f.printers.names = QStringList { "Office" };
+    f.printers.outputFile = m_dir.filePath(QStringLiteral("long-print.pdf"));
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start();
+
+    QVERIFY(f.preview->saveReportTo(m_dir.filePath(QStringLiteral("long.pdf"))));
+    QVERIFY(ticks > 0);
+    ticks = 0;
+    QVERIFY(f.preview->printReport());
+    QVERIFY(ticks > 0);
 }
 
 void TestReportPreview::savedReportLoadsBackIntoAPreview()
