@@ -85,6 +85,8 @@ private Q_SLOTS:
     void printerGetsTheChosenPagesInOrder_data();
     void printerGetsTheChosenPagesInOrder();
     void pagesAreInkedWhereLaidOut();
+    void tooltipColourPrintsOnlyWhereItShows_data();
+    void tooltipColourPrintsOnlyWhereItShows();
 
 private:
     QTemporaryDir m_dir;
@@ -224,6 +226,29 @@ void TestReportPdf::pagesAreInkedWhereLaidOut()
     const Ink count = inkIn(image, 46, 280.6, 60, 285);
     QVERIFY(count.pixels > 0 && count.blue * 2 > count.pixels);
     QVERIFY(inkIn(image, 0, 0, 210, 10).pixels == 0); // nothing in the top margin
+}
+
+void TestReportPdf::tooltipColourPrintsOnlyWhereItShows_data()
+{
+    QTest::addColumn<QColor>("tooltip");
+    QTest::addColumn<QColor>("printed");
+    QTest::newRow("black") << QColor(Qt::black) << QColor(Qt::black);
+    QTest::newRow("dark red") << QColor(128, 0, 0) << QColor(128, 0, 0);
+    QTest::newRow("white of a dark theme") << QColor(Qt::white) << QColor(Qt::black);
+    QTest::newRow("light grey") << QColor(220, 220, 220) << QColor(Qt::black);
+}
+
+void TestReportPdf::tooltipColourPrintsOnlyWhereItShows()
+{
+    QFETCH(QColor, tooltip);
+    QFETCH(QColor, printed);
+    const QPalette saved = QGuiApplication::palette();
+    QPalette palette = saved;
+    palette.setColor(QPalette::ToolTipText, tooltip);
+    QGuiApplication::setPalette(palette);
+    const QColor colour = reportColour(ReportColour::ToolTipText);
+    QGuiApplication::setPalette(saved);
+    QCOMPARE(colour, printed);
 }
 
 QTEST_MAIN(TestReportPdf)
