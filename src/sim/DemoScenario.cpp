@@ -3,167 +3,287 @@
 
 #include "MeterFrames.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
-// Four digit characters of |value| shown with the given number of decimals.
-QString digitsOf(double value, int decimals)
+constexpr double kFrameSeconds = kDemoFramePeriodMs / 1000.0;
+
+// The load under the clamp and the probes, t seconds into the loop.
+struct Line
 {
-    const long scaled = std::lround(std::fabs(value) * std::pow(10.0, decimals));
-    return QStringLiteral("%1").arg(scaled % 10000, 4, 10, QChar(u'0'));
+    double volts = 0;
+    double amps = 0;
+    double phaseDeg = 0; // positive for a lagging load, negative for a leading one
+    double hertz = 0;
+
+    double phaseRad() const { return phaseDeg * std::numbers::pi / 180.0; }
+    double apparentKva() const { return volts * amps / 1000.0; }
+    double activeKw() const { return apparentKva() * std::cos(phaseRad()); }
+    double reactiveKvar() const { return apparentKva() * std::sin(phaseRad()); }
+    // The meter signs the power factor of a leading load negative.
+    double powerFactor() const { return std::copysign(std::cos(phaseRad()), phaseDeg); }
+};
+
+Line lineAt(double t)
+{
+    Line q;
+    q.volts = 229.0 + 2.5 * std::sin(0.21 * t) + 0.6 * std::sin(1.3 * t);
+    q.amps
+        = 62.0 + 57.0 * std::sin(2 * std::numbers::pi * t / 20.0 + 0.4) + 4.0 * std::sin(0.9 * t);
+    q.phaseDeg = 20.0 + 30.0 * std::sin(2 * std::numbers::pi * t / 6.0);
+    q.hertz = 50.0 + 0.04 * std::sin(0.3 * t);
+    return q;
 }
 
-// The point code that puts `decimals` digits after the point.
-int pointFor(int decimals)
+// A reading as the meter shows it: four digits of |value| and the point code
+// (0 none, 1, 2 or 3 decimals). Like the meter's AUTO range it keeps as many
+// decimals as fit, at most maxDecimals.
+struct Shown
 {
-    return decimals; // 1: one decimal, 2: two, 3: three; 0: none
+    QString digits;
+    int point = 0;
+    bool negative = false;
+};
+
+Shown shown(double value, int maxDecimals)
+{
+    int decimals = maxDecimals;
+    long scaled = std::lround(std::fabs(value) * std::pow(10.0, decimals));
+    while (decimals > 0 && scaled > 9999)
+        scaled = std::lround(std::fabs(value) * std::pow(10.0, --decimals));
+    scaled = std::min(scaled, 9999L);
+    return { QStringLiteral("%1").arg(scaled, 4, 10, QChar(u'0')), decimals,
+        value < 0 && scaled != 0 };
+}
+
+// What the operator does with each function, by frame: live readings, then
+// MAX, MIN, and a HOLD that stores the held reading in the next memory
+// location, then live readings again.
+constexpr int kFramesPerFunction = 16;
+enum class Mode { Live, Max, Min, Hold };
+
+Mode modeAt(int frame)
+{
+    if (frame >= 6 && frame < 9)
+        return Mode::Max;
+    if (frame >= 9 && frame < 11)
+        return Mode::Min;
+    if (frame >= 11 && frame < 13)
+        return Mode::Hold;
+    return Mode::Live;
+}
+
+// Builds the steps of one loop. Frame is Km90Frame or Km50Frame.
+template<typename Frame>
+class ScenarioWriter
+{
+public:
+    QList<DemoStep> steps;
+    double t = 0; // seconds since the loop began
+    int memory = 1; // the next free memory location
+
+    void add(const Frame &f)
+    {
+        steps.append({ f.bytes(), kDemoFramePeriodMs });
+        t += kFrameSeconds;
+    }
+
+    // One function: main(line) is the main reading, make(line, reading) the
+    // frame that shows it.
+    template<typename Main, typename Make>
+    void function(Main main, Make make)
+    {
+        double extreme = 0;
+        Frame held;
+        for (int i = 0; i < kFramesPerFunction; ++i) {
+            const Line q = lineAt(t);
+            const double live = main(q);
+            const Mode mode = modeAt(i);
+            const bool entering = i == 0 || modeAt(i - 1) != mode;
+            if (mode == Mode::Hold) {
+                if (entering) {
+                    held = make(q, live);
+                    held.memory = memory++;
+                    held.status.hold = true;
+                    held.status.mem = true;
+                }
+                add(held);
+                continue;
+            }
+            if (mode == Mode::Max)
+                extreme = entering ? live : std::max(extreme, live);
+            else if (mode == Mode::Min)
+                extreme = entering ? live : std::min(extreme, live);
+            Frame f = make(q, mode == Mode::Live ? live : extreme);
+            f.memory = memory - 1;
+            f.status.max = mode == Mode::Max;
+            f.status.min = mode == Mode::Min;
+            add(f);
+        }
+    }
+
+    void silence() { steps.append({ QByteArray(), kDemoSilenceMs }); }
+};
+
+// A surge: the current jumps far beyond the load for a few frames.
+double surgeAmps(int frame)
+{
+    return 880.0 + 130.0 * frame;
 }
 
 QList<DemoStep> km90Scenario()
 {
-    QList<DemoStep> steps;
-    auto add = [&](const Km90Frame &f) { steps.append({ f.bytes(), 0 }); };
-    int memory = 1;
-    double t = 0;
-
-    // Each function in turn with a reading that drifts smoothly.
+    ScenarioWriter<Km90Frame> w;
+    auto frame = [](int function, const Line &q, double reading, int maxDecimals) {
+        Km90Frame f;
+        f.function = function;
+        const Shown main = shown(reading, maxDecimals);
+        f.mainDigits = main.digits;
+        f.mainPoint = main.point;
+        f.status.minus = main.negative;
+        const Shown volts = shown(q.volts, 1);
+        f.voltageDigits = volts.digits;
+        f.voltagePoint = volts.point;
+        const Shown amps = shown(q.amps, 3);
+        f.currentDigits = amps.digits;
+        f.currentPoint = amps.point;
+        f.status.highVoltage = q.volts >= 30.0;
+        return f;
+    };
     struct Function
     {
         int code;
-        double centre, swing;
-        int decimals;
+        double (*main)(const Line &);
+        int maxDecimals;
     };
-    const Function functions[] = { { 0, 118.0, 35.0, 1 }, { 1, 131.0, 30.0, 1 },
-        { 2, 42.0, 25.0, 1 }, { 3, 0.1, 0.8, 3 }, { 4, 20.0, 60.0, 1 }, { 5, 50.0, 0.08, 2 } };
+    const Function functions[] = {
+        { 0, [](const Line &q) { return q.activeKw(); }, 3 },
+        { 1, [](const Line &q) { return q.apparentKva(); }, 3 },
+        { 2, [](const Line &q) { return q.reactiveKvar(); }, 3 },
+        { 3, [](const Line &q) { return q.powerFactor(); }, 3 },
+        { 4, [](const Line &q) { return q.phaseDeg; }, 1 },
+        { 5, [](const Line &q) { return q.hertz; }, 2 },
+    };
     for (const Function &fn : functions) {
-        for (int i = 0; i < 14; ++i, t += 0.45) {
-            Km90Frame f;
-            f.function = fn.code;
-            const double v = fn.centre + fn.swing * std::sin(t);
-            f.mainDigits = digitsOf(v, fn.decimals);
-            f.mainPoint = pointFor(fn.decimals);
-            f.status.minus = v < 0;
-            f.voltageDigits = digitsOf(229.0 + 2.5 * std::sin(t / 3), 1);
-            f.voltagePoint = 1;
-            f.currentDigits = digitsOf(5.2 + 1.1 * std::sin(t / 2), 3);
-            f.currentPoint = 3;
-            f.memory = memory;
-            f.status.battery = i >= 12 && fn.code == 5; // the battery runs low near the end
-            f.status.max = i >= 4 && i < 7;
-            f.status.min = i >= 8 && i < 10;
-            f.status.hold = i == 11;
-            f.status.highVoltage = fn.code == 0 && i > 8;
-            add(f);
+        w.function(fn.main, [&](const Line &q, double reading) {
+            return frame(fn.code, q, reading, fn.maxDecimals);
+        });
+    }
+
+    // Back to active power: a motor starts and the power goes over range.
+    for (int i = 0; i < 8; ++i) {
+        Line q = lineAt(w.t);
+        const bool surge = i >= 2 && i < 6;
+        if (surge) {
+            q.amps = surgeAmps(i);
+            q.volts -= 7.5;
         }
-        memory += 7;
+        Km90Frame f = frame(0, q, q.activeKw(), 3);
+        f.status.mainOverload = surge;
+        f.memory = w.memory - 1;
+        w.add(f);
     }
-    // A negative overload, held, with the memory filling up.
-    for (int i = 0; i < 5; ++i) {
-        Km90Frame f;
-        f.mainDigits = QStringLiteral("9999");
-        f.voltageDigits = QStringLiteral("2301");
-        f.voltagePoint = 1;
-        f.currentDigits = QStringLiteral("9870");
-        f.currentPoint = 3;
-        f.memory = 97 + i % 3;
-        f.status.minus = i >= 2;
-        f.status.mainOverload = true;
-        f.status.hold = i >= 3;
-        f.status.mem = true;
-        f.status.mark1 = true;
-        add(f);
-    }
-    // The sum display.
-    for (int i = 0; i < 6; ++i) {
-        Km90Frame f;
-        f.function = 7;
-        f.mainDigits = digitsOf(247.5 + i * 0.3, 1);
-        f.mainPoint = 1;
-        f.voltageDigits = QStringLiteral("2301");
-        f.voltagePoint = 1;
-        f.currentDigits = QStringLiteral("5360");
-        f.currentPoint = 3;
-        f.memory = 12;
+
+    // The sum display, three phases of the load together; the battery runs low.
+    for (int i = 0; i < 8; ++i) {
+        const Line q = lineAt(w.t);
+        Km90Frame f = frame(7, q, 3 * q.activeKw(), 3);
         f.status.sum = true;
-        f.status.mark2 = i % 2 == 0;
-        f.status.mark3 = i % 2 == 1;
-        add(f);
+        f.status.battery = true;
+        f.memory = w.memory - 1;
+        w.add(f);
     }
-    steps.append({ QByteArray(), kDemoSilenceMs });
-    return steps;
+    w.silence();
+    return w.steps;
 }
 
 QList<DemoStep> km50Scenario()
 {
-    QList<DemoStep> steps;
-    auto add = [&](const Km50Frame &f) { steps.append({ f.bytes(), 0 }); };
-    double t = 0;
+    ScenarioWriter<Km50Frame> w;
+    auto frame = [](int function, double reading, int maxDecimals, Shown secondary) {
+        Km50Frame f;
+        f.function = function;
+        const Shown main = shown(reading, maxDecimals);
+        f.mainDigits = main.digits;
+        f.mainPoint = main.point;
+        f.status.minus = main.negative;
+        f.secondaryDigits = secondary.digits;
+        f.secondaryPoint = secondary.point;
+        return f;
+    };
+    // Readings that the secondary display shows have no sign.
+    auto hertz = [](const Line &q) { return shown(q.hertz, 2); };
+    auto volts = [](const Line &q) { return shown(q.volts, 1); };
+    auto angle = [](const Line &q) { return shown(std::fabs(q.phaseDeg), 1); };
+    auto kvar = [](const Line &q) { return shown(std::fabs(q.reactiveKvar()), 3); };
 
-    struct Function
-    {
-        int code;
-        double centre, swing;
-        int decimals;
-        const char *secondary;
-        int secondaryPoint;
-    };
-    const Function functions[] = {
-        { 0, 229.0, 4.0, 1, "5000", 2 },
-        { 1, 12.0, 6.0, 2, "2301", 1 },
-        { 2, 2.8, 1.2, 3, "1231", 2 },
-        { 3, 3.1, 1.0, 3, "1234", 3 },
-        { 4, 0.2, 0.75, 3, "0000", 0 },
-        { 5, 12.7, 0.4, 1, "0000", 0 },
-        { 6, 60.0, 90.0, 1, "0000", 4 },
-    };
-    int memory = 2;
-    for (const Function &fn : functions) {
-        for (int i = 0; i < 12; ++i, t += 0.5) {
-            Km50Frame f;
-            f.function = fn.code;
-            const double v = fn.centre + fn.swing * std::sin(t);
-            f.mainDigits = digitsOf(v, fn.decimals);
-            f.mainPoint = pointFor(fn.decimals);
-            f.status.minus = v < 0;
-            f.secondaryDigits = QString::fromLatin1(fn.secondary);
-            f.secondaryPoint = fn.secondaryPoint;
-            f.memory = memory;
-            f.status.max = i >= 3 && i < 5;
-            f.status.min = i >= 6 && i < 8;
-            f.status.hold = i == 10;
-            f.status.battery = fn.code == 6 && i > 9;
-            f.status.highVoltage = fn.code == 0;
-            add(f);
+    w.function([](const Line &q) { return q.volts; },
+        [&](const Line &q, double v) {
+            Km50Frame f = frame(0, v, 1, hertz(q));
+            f.status.highVoltage = true;
+            return f;
+        });
+    w.function([](const Line &q) { return q.amps; },
+        [&](const Line &q, double a) {
+            Km50Frame f = frame(1, a, 3, volts(q));
+            f.status.highVoltage = true;
+            return f;
+        });
+    w.function([](const Line &q) { return q.activeKw(); },
+        [&](const Line &q, double p) { return frame(2, p, 3, angle(q)); });
+    w.function([](const Line &q) { return q.apparentKva(); },
+        [&](const Line &q, double s) { return frame(3, s, 3, kvar(q)); });
+    w.function([](const Line &q) { return q.powerFactor(); },
+        [&](const Line &q, double pf) { return frame(4, pf, 3, angle(q)); });
+
+    // Energy adds up while the load draws power; the secondary display is off.
+    double kwh = 1.2;
+    w.function(
+        [&](const Line &q) {
+            kwh += q.activeKw() * kFrameSeconds / 3600.0;
+            return kwh;
+        },
+        [&](const Line &, double e) {
+            return frame(5, e, 3, Shown { QStringLiteral("0000"), 0, false });
+        });
+
+    // A thermocouple on a warming motor housing.
+    int warming = 0;
+    w.function([&](const Line &) { return 24.0 + 31.0 * (1.0 - std::exp(-warming++ / 6.0)); },
+        [&](const Line &, double c) {
+            return frame(6, c, 1, Shown { QStringLiteral("0000"), 4, false });
+        });
+
+    // Current again: a motor starts and the current goes over range.
+    for (int i = 0; i < 8; ++i) {
+        Line q = lineAt(w.t);
+        const bool surge = i >= 2 && i < 6;
+        if (surge) {
+            q.amps = surgeAmps(i);
+            q.volts -= 7.5;
         }
-        memory += 9;
+        Km50Frame f = frame(1, q.amps, 3, volts(q));
+        f.status.mainOverload = surge;
+        f.status.highVoltage = true;
+        f.memory = w.memory - 1;
+        w.add(f);
     }
-    for (int i = 0; i < 4; ++i) {
-        Km50Frame f; // current overload
-        f.function = 1;
-        f.mainDigits = QStringLiteral("9999");
-        f.secondaryDigits = QStringLiteral("2301");
-        f.secondaryPoint = 1;
-        f.memory = 98 + i % 2;
-        f.status.mainOverload = true;
-        f.status.minus = i >= 2;
-        f.status.mem = true;
-        f.status.mark1 = true;
-        add(f);
-    }
-    for (int i = 0; i < 5; ++i) {
-        Km50Frame f; // sum power
-        f.function = 7;
-        f.mainDigits = digitsOf(0.6 + 0.01 * i, 3);
-        f.mainPoint = 3;
-        f.secondaryDigits = QStringLiteral("1121");
-        f.status.minus = true;
-        f.status.mem = true;
+
+    // Sum power of three phases, kept in memory; the battery runs low.
+    for (int i = 0; i < 8; ++i) {
+        const Line q = lineAt(w.t);
+        Km50Frame f = frame(7, 3 * q.activeKw(), 3, shown(3 * q.apparentKva(), 3));
         f.status.sum = true;
-        add(f);
+        f.status.mem = true;
+        f.status.battery = true;
+        f.memory = w.memory - 1;
+        w.add(f);
     }
-    steps.append({ QByteArray(), kDemoSilenceMs });
-    return steps;
+    w.silence();
+    return w.steps;
 }
 
 } // namespace

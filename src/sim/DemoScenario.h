@@ -6,21 +6,28 @@
 #include <QByteArray>
 #include <QList>
 
-// What the demo meter sends: one loop of frames through every function of the
-// meter with smoothly changing readings, point codes, a minus sign, an
-// overload, HOLD, MAX/MIN, memory numbers and the sum display, ending in a
-// silence long enough for the programs' "meter silent" message. Deterministic:
-// the same model gives the same loop every time.
+// What the demo meter sends: one loop through every function of the meter,
+// measuring a load whose voltage, current and phase angle drift smoothly. Each
+// function shows live readings, then MAX, MIN and a HOLD that stores the held
+// reading in the next memory location; the readings range themselves like the
+// meter's AUTO mode, so the decimal point moves; a leading load gives negative
+// reactive power, power factor and phase angle. A current surge drives the main
+// reading over range, the sum display follows, and the loop ends in a silence
+// long enough for the programs' "meter silent" message.
+//
+// Deterministic: the same model gives the same loop every time.
 struct DemoStep
 {
     QByteArray frame; // the frame's bytes (ending CR LF); empty for a silence
-    int silenceMs = 0; // how long the meter stays silent (only for a silence)
+    int durationMs = 0; // from the start of this step to the start of the next
 };
 
 QList<DemoStep> demoScenario(MeterModel model);
 
-// Time between the starts of two frames: the meter sends about eight a second,
-// a KM90 frame taking 108 ms on the line, so at least two idle polls end each frame.
-constexpr int kDemoFramePeriodMs = 120;
-// The silence at the end of each loop: well over 1900 cable polls of 5 ms.
-constexpr int kDemoSilenceMs = 11000;
+// Time between the starts of two frames: the meter sends four a second. A KM90
+// frame takes 108 ms on a 2400-baud line, so the line is idle between frames.
+constexpr int kDemoFramePeriodMs = 250;
+// The silence at the end of each loop. The programs call a meter silent after
+// 1900 idle cable reports; a cable polling every 5 ms reaches that 9.5 s into
+// the silence, and the programs' watchdog looks every 300 ms.
+constexpr int kDemoSilenceMs = 12000;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "CableReports.h"
 #include "DemoCableBackend.h"
 #include "DemoScenario.h"
 #include "FrameAssembler.h"
@@ -7,15 +8,58 @@
 #include "Km90Decoder.h"
 #include "RecordingOutputs.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 #include <set>
+#include <thread>
 
 Q_DECLARE_METATYPE(MeterModel)
 
 namespace {
 
 const QByteArray setup = QByteArray::fromHex("00600900000300000000");
+constexpr qint64 kPollUs = DemoCableBackend::kPollUs;
+
+// A clock the test moves by hand; waits return at once without moving it.
+class HandClock : public DemoCableClock
+{
+public:
+    qint64 now = 0;
+    qint64 nowUs() override { return now; }
+    void waitUntil(std::unique_lock<std::mutex> &, std::condition_variable &, qint64) override { }
+};
+
+std::unique_ptr<HidHandle> openCable(DemoCableBackend &backend)
+{
+    return backend.open(backend.enumerate().first().path, HidAccess::ReadWrite, nullptr);
+}
+
+int meterBytes(const QByteArray &report)
+{
+    return report.size() > 1 ? quint8(report[1]) & 0x0F : 0;
+}
+
+// The FrameDigits text of frame bytes: each byte's low nibble as a hex digit.
+QString digitsOf(const QByteArray &bytes)
+{
+    QString s;
+    for (char b : bytes)
+        s += QChar(u"0123456789ABCDEF"[b & 0x0F]);
+    return s;
+}
+
+QStringList scenarioFrames(MeterModel model)
+{
+    QStringList frames;
+    for (const DemoStep &step : demoScenario(model)) {
+        if (!step.frame.isEmpty())
+            frames << digitsOf(step.frame);
+    }
+    return frames;
+}
 
 std::unique_ptr<FrameDecoder> makeDecoder(
     MeterModel model, DecoderOutputs &out, CurrentReading &reading)
@@ -23,6 +67,35 @@ std::unique_ptr<FrameDecoder> makeDecoder(
     if (model == MeterModel::Km90)
         return std::make_unique<Km90Decoder>(out, reading, QStringLiteral("."));
     return std::make_unique<Km50Decoder>(out, reading, QStringLiteral("."));
+}
+
+// Reads the stream for one loop of the scenario and a little more, noting the
+// clock time each report came at.
+struct Capture
+{
+    QList<QByteArray> reports;
+    QList<qint64> timesUs;
+};
+
+Capture captureLoop(MeterModel model, qint64 extraUs = 0)
+{
+    auto clock = DemoCableClock::instant();
+    DemoCableBackend backend(model, clock);
+    auto handle = openCable(backend);
+    handle->setFeature(setup);
+    const qint64 startUs = clock->nowUs();
+    qint64 loopUs = DemoCableBackend::kLeadInPolls * kPollUs + extraUs;
+    for (const DemoStep &step : demoScenario(model))
+        loopUs += qint64(step.durationMs) * 1000;
+    Capture c;
+    QByteArray report;
+    while (clock->nowUs() - startUs < loopUs) {
+        if (handle->read(report, 1000).status != HidReadResult::Report)
+            return {};
+        c.reports << report;
+        c.timesUs << clock->nowUs() - startUs;
+    }
+    return c;
 }
 
 } // namespace
@@ -33,8 +106,14 @@ class TestDemoCable : public QObject
 private Q_SLOTS:
     void oneLoopDecodesCleanly_data();
     void oneLoopDecodesCleanly();
-    void streamsOnlyBetweenSetupReports();
+    void pacedLikeTheSerialLine_data();
     void pacedLikeTheSerialLine();
+    void readsWaitUntilTheReportIsDue();
+    void setupReportsStartAndStop_data();
+    void setupReportsStartAndStop();
+    void aLateReaderGetsTheBufferedReportsThenThePace();
+    void cancelEndsTheWaitOfItsOwnHandle();
+    void throughTheHidLayer_data();
     void throughTheHidLayer();
 };
 
@@ -51,119 +130,287 @@ void TestDemoCable::oneLoopDecodesCleanly()
     QFETCH(MeterModel, model);
     QFETCH(QList<int>, functions);
 
-    DemoCableBackend backend(model, false);
-    auto handle = backend.open(backend.enumerate().first().path, HidAccess::ReadWrite, nullptr);
-    QVERIFY(handle);
-    QVERIFY(handle->setFeature(setup));
-
-    int framesInLoop = 0;
-    for (const DemoStep &step : demoScenario(model))
-        framesInLoop += step.frame.isEmpty() ? 0 : 1;
+    const Capture c = captureLoop(model);
+    QVERIFY(!c.reports.isEmpty());
 
     RecordingOutputs outputs;
     CurrentReading reading;
     auto decoder = makeDecoder(model, outputs, reading);
+    const LcdDisplayState &lcd = decoder->lcd();
     FrameAssembler link(frameLength(model));
-    std::set<int> seen;
-    bool minus = false;
-    bool overload = false;
+    QStringList frames;
+    std::set<int> seenFunctions, seenPoints, seenMemory;
+    std::set<QString> seenMarks, seenValues;
     link.setShowData50([&](const QString &frame) {
-        seen.insert(frame[0].digitValue());
+        frames << frame;
         decoder->ShowData50(frame);
-        minus = minus || reading.Value.startsWith(u'-');
-        overload = overload || reading.Value == u"OL";
+        seenFunctions.insert(frame[0].digitValue());
+        seenPoints.insert(frame[7].digitValue());
+        seenMemory.insert(
+            lcd.text(lcd.indexOf(u"stor1")).toInt() * 10 + lcd.text(lcd.indexOf(u"stor2")).toInt());
+        seenValues.insert(reading.Value);
+        for (const char16_t *mark : { u"LabelF", u"LCDHold", u"Labmax", u"Labmin", u"labMEM",
+                 u"wsg", u"power", u"danger" }) {
+            if (lcd.isVisible(lcd.indexOf(mark)))
+                seenMarks.insert(QString::fromUtf16(mark));
+        }
+        if (reading.Value == u"OL")
+            seenMarks.insert(QStringLiteral("OL"));
     });
-    QByteArray report;
-    while (link.framesDecoded() + link.framesDropped() < quint64(framesInLoop)) {
-        QCOMPARE(handle->read(report, 100).status, HidReadResult::Report);
+    for (const QByteArray &report : c.reports)
         link.Read50(quint8(report[0]), QByteArrayView(report).sliced(1));
-    }
+
+    // Every frame of the loop arrived whole and in order, and decoded.
+    QCOMPARE(frames, scenarioFrames(model));
     QCOMPARE(link.framesDropped(), quint64(0));
     QCOMPARE(link.framesFailed(), quint64(0));
-    QCOMPARE(QList<int>(seen.begin(), seen.end()), functions);
-    QVERIFY(minus);
-    QVERIFY(overload);
+
+    QCOMPARE(QList<int>(seenFunctions.begin(), seenFunctions.end()), functions);
+    QCOMPARE(QStringList(seenMarks.begin(), seenMarks.end()),
+        QStringList(
+            { "LCDHold", "LabelF", "Labmax", "Labmin", "OL", "danger", "labMEM", "power", "wsg" }));
+    for (int point : { 1, 2, 3 })
+        QVERIFY2(seenPoints.count(point), qPrintable(QString::number(point)));
+    QVERIFY(seenMemory.size() >= 5); // a reading stored in each function
+    QVERIFY(qsizetype(seenValues.size()) >= frames.size() / 2); // readings keep changing
 }
 
-void TestDemoCable::streamsOnlyBetweenSetupReports()
+void TestDemoCable::pacedLikeTheSerialLine_data()
 {
-    DemoCableBackend backend(MeterModel::Km90, false);
-    auto handle = backend.open(backend.enumerate().first().path, HidAccess::ReadWrite, nullptr);
-    QByteArray report;
-    QCOMPARE(handle->read(report, 10).status, HidReadResult::Timeout);
-    handle->setFeature(QByteArray::fromHex("0001")); // not the set-up report: ignored
-    QCOMPARE(handle->read(report, 10).status, HidReadResult::Timeout);
-    handle->setFeature(setup);
-    QCOMPARE(handle->read(report, 10).status, HidReadResult::Report);
-    QCOMPARE(report.size(), 9);
-    QCOMPARE(report[0], '\0');
-    handle->setFeature(setup); // Disconnect
-    QCOMPARE(handle->read(report, 10).status, HidReadResult::Timeout);
-    handle->cancel();
-    QCOMPARE(handle->read(report, 5000).status,
-        HidReadResult::Timeout); // a cancel ends the wait at once
+    QTest::addColumn<MeterModel>("model");
+    QTest::newRow("km90") << MeterModel::Km90;
+    QTest::newRow("km50_60") << MeterModel::Km50_60;
 }
 
 void TestDemoCable::pacedLikeTheSerialLine()
 {
-    DemoCableBackend backend(MeterModel::Km90, false);
-    auto handle = backend.open(backend.enumerate().first().path, HidAccess::ReadWrite, nullptr);
-    handle->setFeature(setup);
+    QFETCH(MeterModel, model);
+    // One loop and the start of the next, so that the silence ends.
+    const Capture c = captureLoop(model, kDemoFramePeriodMs * 1000);
+    QVERIFY(!c.reports.isEmpty());
 
-    int framesInLoop = 0;
-    for (const DemoStep &step : demoScenario(MeterModel::Km90))
-        framesInLoop += step.frame.isEmpty() ? 0 : 1;
-
-    // One loop and a little more: count data reports per frame and the longest idle run.
-    int frames = 0;
-    int dataReports = 0;
+    const qint64 frameUs = qint64(frameLength(model)) * DemoCableBackend::kBitsPerByte * 1000000
+        / DemoCableBackend::kBaud; // 108 ms for KM90, 87.5 ms for KM50_60
+    QList<qint64> frameStarts;
+    qint64 firstByteUs = -1;
+    qint64 lastByteUs = -1;
+    int bytes = 0;
     int idleRun = 0;
     int longestIdleRun = 0;
-    QList<int> reportsPerFrame;
-    QByteArray report;
-    while (frames < framesInLoop + 2) {
-        QCOMPARE(handle->read(report, 100).status, HidReadResult::Report);
-        const int n = quint8(report[1]) & 0x0F;
-        if (n == 0) {
-            if (dataReports > 0) {
-                reportsPerFrame << dataReports;
-                ++frames;
-            }
-            dataReports = 0;
-            longestIdleRun = qMax(longestIdleRun, ++idleRun);
-        } else {
-            QVERIFY2(n <= 2, "a 5 ms poll carries at most two bytes of a 2400-baud line");
-            ++dataReports;
+    std::set<int> chunkSizes;
+    for (qsizetype i = 0; i < c.reports.size(); ++i) {
+        // One report per poll, each at the moment it is due.
+        QCOMPARE(c.timesUs[i], (i + 1) * kPollUs);
+        const int n = meterBytes(c.reports[i]);
+        if (n > 0) {
+            chunkSizes.insert(n);
+            if (firstByteUs < 0)
+                firstByteUs = c.timesUs[i];
+            lastByteUs = c.timesUs[i];
+            bytes += n;
             idleRun = 0;
+            continue;
         }
+        if (bytes > 0) {
+            QCOMPARE(bytes, frameLength(model));
+            // The frame's bytes reach the cable over bytes x 10 / 2400 s.
+            QVERIFY2(qAbs(lastByteUs - firstByteUs + kPollUs - frameUs) <= kPollUs,
+                qPrintable(QString::number(lastByteUs - firstByteUs)));
+            frameStarts << firstByteUs;
+            bytes = 0;
+            firstByteUs = -1;
+        }
+        longestIdleRun = qMax(longestIdleRun, ++idleRun);
     }
-    // 26 bytes of 10 bits at 2400 baud take 108 ms: about 22 polls of 5 ms.
-    for (int r : reportsPerFrame)
-        QVERIFY2(r >= 20 && r <= 23, qPrintable(QString::number(r)));
-    QVERIFY(longestIdleRun >= 1900); // the silence is long enough for the watchdog
+    // A 5 ms poll sees one or two bytes of a 2400-baud line.
+    QCOMPARE(QList<int>(chunkSizes.begin(), chunkSizes.end()), QList<int>({ 1, 2 }));
+    QCOMPARE(frameStarts.size(), scenarioFrames(model).size() + 1);
+    for (qsizetype i = 1; i + 1 < frameStarts.size(); ++i)
+        QVERIFY(qAbs(frameStarts[i] - frameStarts[i - 1] - kDemoFramePeriodMs * 1000) <= kPollUs);
+    // The silence outlasts the programs' watchdog.
+    QVERIFY(longestIdleRun >= DemoCableBackend::kWatchdogIdleReports);
+    QVERIFY(frameStarts.last() - frameStarts[frameStarts.size() - 2] >= kDemoSilenceMs * 1000);
+}
+
+void TestDemoCable::readsWaitUntilTheReportIsDue()
+{
+    auto clock = DemoCableClock::instant();
+    DemoCableBackend backend(MeterModel::Km90, clock);
+    auto handle = openCable(backend);
+    QByteArray report;
+
+    const qint64 t0 = clock->nowUs();
+    QCOMPARE(handle->read(report, 30).status, HidReadResult::Timeout); // not set up: nothing comes
+    QCOMPARE(clock->nowUs() - t0, 30000);
+
+    QVERIFY(handle->setFeature(setup));
+    const qint64 t1 = clock->nowUs();
+    QCOMPARE(handle->read(report, 2).status, HidReadResult::Timeout); // due 5 ms after the set-up
+    QCOMPARE(clock->nowUs() - t1, 2000);
+    QCOMPARE(handle->read(report, 0).status, HidReadResult::Timeout);
+    QCOMPARE(handle->read(report, 100).status, HidReadResult::Report);
+    QCOMPARE(clock->nowUs() - t1, kPollUs);
+    QCOMPARE(report, CableReports::idleReport());
+    QCOMPARE(handle->read(report, 100).status, HidReadResult::Report);
+    QCOMPARE(clock->nowUs() - t1, 2 * kPollUs);
+}
+
+void TestDemoCable::setupReportsStartAndStop_data()
+{
+    QTest::addColumn<int>("readsBeforeSecondSetup");
+    QTest::addColumn<bool>("streamsAfter");
+    // Disconnect: the second report stops the stream.
+    QTest::newRow("disconnect at once") << 0 << false;
+    QTest::newRow("disconnect mid-frame") << DemoCableBackend::kLeadInPolls + 10 << false;
+    // The meter has been silent for so long that the program's watchdog has
+    // dropped the link itself: the next report is the operator's Connect.
+    QTest::newRow("connect after the watchdog") << DemoCableBackend::kLeadInPolls
+            + (demoScenario(MeterModel::Km90).size() - 1) * kDemoFramePeriodMs * 1000 / int(kPollUs)
+            + DemoCableBackend::kWatchdogIdleReports
+                                                << true;
+}
+
+void TestDemoCable::setupReportsStartAndStop()
+{
+    QFETCH(int, readsBeforeSecondSetup);
+    QFETCH(bool, streamsAfter);
+
+    const QStringList frames = scenarioFrames(MeterModel::Km90);
+    auto clock = DemoCableClock::instant();
+    DemoCableBackend backend(MeterModel::Km90, clock);
+    auto handle = openCable(backend);
+    QByteArray report;
+    QVERIFY(handle->setFeature(QByteArray::fromHex("0001"))); // another feature report: ignored
+    QCOMPARE(handle->read(report, 10).status, HidReadResult::Timeout);
+
+    QVERIFY(handle->setFeature(setup));
+    for (int i = 0; i < readsBeforeSecondSetup; ++i)
+        QCOMPARE(handle->read(report, 10).status, HidReadResult::Report);
+    QVERIFY(handle->setFeature(setup));
+    if (!streamsAfter) {
+        QCOMPARE(handle->read(report, 1000).status, HidReadResult::Timeout);
+        QVERIFY(handle->setFeature(setup)); // Connect again
+    }
+
+    // The stream starts from the beginning: idle polls, then the first frame.
+    for (int i = 0; i < DemoCableBackend::kLeadInPolls; ++i) {
+        QCOMPARE(handle->read(report, 10).status, HidReadResult::Report);
+        QCOMPARE(meterBytes(report), 0);
+    }
+    QByteArray bytes;
+    while (bytes.size() < frameLength(MeterModel::Km90)) {
+        QCOMPARE(handle->read(report, 10).status, HidReadResult::Report);
+        QVERIFY(meterBytes(report) > 0);
+        bytes += report.mid(2, meterBytes(report));
+    }
+    QCOMPARE(digitsOf(bytes), frames.first());
+}
+
+void TestDemoCable::aLateReaderGetsTheBufferedReportsThenThePace()
+{
+    auto clock = std::make_shared<HandClock>();
+    DemoCableBackend backend(MeterModel::Km50_60, clock);
+    auto handle = openCable(backend);
+    handle->setFeature(setup);
+    clock->now += 1000000; // the reader comes back a second later
+
+    QByteArray report;
+    int waiting = 0;
+    while (handle->read(report, 0).status == HidReadResult::Report)
+        ++waiting;
+    QCOMPARE(waiting, DemoCableBackend::kBufferedReports);
+    clock->now += kPollUs - 1;
+    QCOMPARE(handle->read(report, 0).status, HidReadResult::Timeout);
+    clock->now += 1;
+    QCOMPARE(handle->read(report, 0).status, HidReadResult::Report);
+}
+
+void TestDemoCable::cancelEndsTheWaitOfItsOwnHandle()
+{
+    {
+        auto clock = DemoCableClock::instant();
+        DemoCableBackend backend(MeterModel::Km90, clock);
+        auto main = openCable(backend);
+        auto reader = backend.open(backend.enumerate().first().path, HidAccess::Read, nullptr);
+        QByteArray report;
+        reader->cancel(); // no read is waiting: the next read ends at once
+        const qint64 t0 = clock->nowUs();
+        QCOMPARE(main->read(report, 50).status, HidReadResult::Timeout);
+        QCOMPARE(clock->nowUs() - t0, 50000); // the other handle waited its time
+        QCOMPARE(reader->read(report, 50).status, HidReadResult::Timeout);
+        QCOMPARE(clock->nowUs() - t0, 50000); // this one did not wait
+        QCOMPARE(reader->read(report, 50).status, HidReadResult::Timeout);
+        QCOMPARE(clock->nowUs() - t0, 100000); // and the cancel is used up
+    }
+    // In real time, from another thread, while the read waits.
+    DemoCableBackend backend(MeterModel::Km90);
+    auto reader = openCable(backend);
+    HidReadResult result = HidReadResult::report();
+    QElapsedTimer timer;
+    timer.start();
+    std::thread thread([&] {
+        QByteArray report;
+        result = reader->read(report, 60000);
+    });
+    reader->cancel();
+    thread.join();
+    QCOMPARE(result.status, HidReadResult::Timeout);
+    QVERIFY(timer.elapsed() < 30000);
+}
+
+void TestDemoCable::throughTheHidLayer_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::newRow("km90") << MeterModel::Km90;
+    QTest::newRow("km50_60") << MeterModel::Km50_60;
 }
 
 void TestDemoCable::throughTheHidLayer()
 {
-    auto backend = std::make_shared<DemoCableBackend>(MeterModel::Km50_60, false);
+    QFETCH(MeterModel, model);
+    const QStringList expected = scenarioFrames(model).mid(0, 8);
+
+    auto backend = std::make_shared<DemoCableBackend>(model, DemoCableClock::instant());
     THidDeviceController controller(backend);
     QCOMPARE(controller.DeviceList().size(), 1);
     auto cable = controller.ClaimDevice(0);
     QVERIFY(cable);
     QCOMPARE(cable->ProductText(), QStringLiteral("USB to Serial"));
+    QCOMPARE(cable->SerialText(), QString());
+    QCOMPARE(cable->Attributes().VendorID, 0x1a86);
+    QCOMPARE(cable->Attributes().ProductID, 0xe008);
     QVERIFY(cable->CanReadWrite());
 
-    FrameAssembler link(21);
+    // The main thread runs its event loop until enough frames have come.
+    QEventLoop loop;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+    FrameAssembler link(frameLength(model));
     QStringList frames;
-    link.setShowData50([&](const QString &f) { frames << f; });
-    QVERIFY(cable->SendFeature(setup));
-    cable->setDataHandler([&](THidDevice *, quint8 id, const quint8 *data, quint16 size) {
+    link.setShowData50([&](const QString &f) {
+        frames << f;
+        if (frames.size() == expected.size())
+            loop.quit();
+    });
+    const THidDataEvent read50([&](THidDevice *, quint8 id, const quint8 *data, quint16 size) {
         link.Read50(id, QByteArrayView(data, size));
     });
-    QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 10, 20000);
-    cable->setDataHandler({});
-    for (const QString &f : std::as_const(frames))
-        QVERIFY(f.endsWith(u"DA"));
+
+    // Connect, Disconnect and Connect again in the program's order: the
+    // feature report first on Connect, the handler removed first on Disconnect.
+    for (int connect = 0; connect < 2; ++connect) {
+        frames.clear();
+        QVERIFY(cable->SendFeature(setup));
+        cable->setDataHandler(read50);
+        guard.start(30000);
+        loop.exec();
+        cable->setDataHandler({});
+        QVERIFY(cable->SendFeature(setup));
+        QVERIFY(guard.isActive());
+        QCOMPARE(frames.mid(0, expected.size()), expected);
+    }
+    QCOMPARE(link.framesFailed(), quint64(0));
 }
 
 QTEST_GUILESS_MAIN(TestDemoCable)
