@@ -342,11 +342,11 @@ void drawBattery(QPainter &painter, const QRectF &box)
 
 void drawAcWave(QPainter &painter, const QRectF &box)
 {
-    const qreal stroke = std::max(1.5, box.height() * 0.14);
-    const qreal left = box.left() + box.width() * 0.1;
-    const qreal right = box.right() - box.width() * 0.1;
+    const qreal stroke = std::max(1.5, box.height() * 0.12);
+    const qreal left = box.left() + box.width() * 0.16;
+    const qreal right = box.right() - box.width() * 0.16;
     const qreal mid = box.center().y();
-    const qreal amp = box.height() * 0.2;
+    const qreal amp = box.height() * 0.18;
     const qreal half = (right - left) / 2;
     QPainterPath path;
     path.moveTo(left, mid);
@@ -373,27 +373,29 @@ void drawArrowHead(QPainter &painter, QPointF tip, QPointF direction, qreal size
 
 void drawReset(QPainter &painter, const QRectF &box)
 {
-    QFont font = wordFont(std::max(6, int(box.height() * 0.36)), true);
+    const QFont font = wordFont(std::max(6, int(box.height() * 0.34)), true);
     painter.setFont(font);
     painter.setPen(inkColour);
-    painter.drawText(QRectF(box.left(), box.top(), box.width(), box.height() * 0.45),
+    painter.drawText(QRectF(box.left(), box.top(), box.width(), box.height() * 0.42),
         Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("RST"));
-    // A smile-shaped arc with an arrow head at either end.
-    const qreal stroke = std::max(1.2, box.height() * 0.07);
-    const QRectF arc(at(box, 0.14, 0.22), at(box, 0.86, 0.86));
+    // A smile-shaped arc under the word, with an arrow head at either end.
+    const qreal stroke = std::max(1.3, box.height() * 0.08);
+    const QRectF arc(at(box, 0.12, 0.06), at(box, 0.88, 0.92));
+    constexpr qreal from = 205;
+    constexpr qreal span = 130;
     QPainterPath path;
-    path.arcMoveTo(arc, 200);
-    path.arcTo(arc, 200, 140);
+    path.arcMoveTo(arc, from + 8);
+    path.arcTo(arc, from + 8, span - 16);
     painter.strokePath(path, QPen(inkColour, stroke, Qt::SolidLine, Qt::FlatCap));
-    const qreal head = box.height() * 0.18;
+    const qreal head = box.height() * 0.22;
     QPainterPath probe;
-    probe.arcMoveTo(arc, 200);
+    probe.arcMoveTo(arc, from);
     const QPointF start = probe.currentPosition();
-    probe.arcMoveTo(arc, 212);
+    probe.arcMoveTo(arc, from + 14);
     drawArrowHead(painter, start, start - probe.currentPosition(), head);
-    probe.arcMoveTo(arc, 340);
+    probe.arcMoveTo(arc, from + span);
     const QPointF end = probe.currentPosition();
-    probe.arcMoveTo(arc, 328);
+    probe.arcMoveTo(arc, from + span - 14);
     drawArrowHead(painter, end, end - probe.currentPosition(), head);
 }
 

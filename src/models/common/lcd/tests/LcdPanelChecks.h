@@ -64,6 +64,17 @@ inline int ownInk(const LcdPanel &panel, const QImage &image, int index)
     return inkIn(image, ownArea(panel, index), panel.look().background);
 }
 
+// Whether an element adds anything to the panel's picture: the picture differs
+// from the same panel with only that element hidden. Unlike ink counts, this
+// holds for elements that overlap others.
+inline bool contributes(const LcdPanel &panel, const QImage &image, int index)
+{
+    LcdDisplayState without = panel.state();
+    without.setVisible(index, false);
+    LcdPanel other(panel.look(), without);
+    return shot(other) != image;
+}
+
 // Empty when the element shows text; otherwise what it shows instead. Segment
 // characters are read segment by segment across their cell (so no other shown
 // element may lie in it); other texts are compared pixel for pixel, on the

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+// Renders the KM90 LCD for a few typical frames into PNG files, for the
+// documentation and for looking at the panel without a display:
+//   km90_panel_snapshot <folder>
+// writes lcd-km90-<state>.png into the folder.
+#include "CurrentReading.h"
+#include "Km90Decoder.h"
+#include "Km90Panel.h"
+#include "MeterFrames.h"
+#include "RecordingOutputs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (app.arguments().size() < 2) {
+        std::fprintf(stderr, "usage: km90_panel_snapshot <folder>\n");
+        return 2;
+    }
+    QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 9));
+    const QDir folder(app.arguments()[1]);
+
+    // Active power 123.4 KW at 230.1 V and 5.360 A, memory 05, battery low.
+    const QString power = QStringLiteral("000123412301153603051000DA");
+    // Power factor -0.500 at 229.8 V and 12.50 A.
+    const QString powerFactor = QStringLiteral("300050032298112502004000DA");
+    // After a power frame: overload with minus, HOLD, memory 12.
+    const QString overload = QStringLiteral("000999902301153603124210DA");
+
+    Km90Frame sum;
+    sum.function = 7;
+    sum.mainDigits = QStringLiteral("1846");
+    sum.mainPoint = 2;
+    sum.voltageDigits = QStringLiteral("2301");
+    sum.voltagePoint = 1;
+    sum.currentDigits = QStringLiteral("0802");
+    sum.currentPoint = 2;
+    sum.memory = 99;
+    sum.status.sum = true;
+    sum.status.mark1 = true;
+    sum.status.mark2 = true;
+    sum.status.mark3 = true;
+    sum.status.mem = true;
+    sum.status.highVoltage = true;
+
+    const std::vector<std::pair<const char *, QStringList>> states {
+        { "startup", {} },
+        { "power", { power } },
+        { "powerfactor", { powerFactor } },
+        { "overload", { power, overload } },
+        { "sum", { power, sum.frameDigits() } },
+    };
+    for (const auto &[name, frames] : states) {
+        RecordingOutputs outputs;
+        CurrentReading reading;
+        Km90Decoder decoder(outputs, reading, QStringLiteral("."));
+        Km90Panel panel(decoder.lcd());
+        for (const QString &frame : frames)
+            decoder.ShowData50(frame);
+        panel.refresh();
+        const QString file
+            = folder.filePath(QStringLiteral("lcd-km90-%1.png").arg(QLatin1String(name)));
+        if (!panel.grab().save(file, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+    }
+    return 0;
+}
