@@ -11,9 +11,11 @@
 #include "Km90Decoder.h"
 #include "LcdPanelSlot.h"
 #include "LinkControl.h"
+#include "MajPrint.h"
 #include "ReadingTable.h"
 #include "ReadingText.h"
 #include "Recorder.h"
+#include "ReportPrinters.h"
 #include "TableFileCommands.h"
 #include "UserDialogs.h"
 #include "uCharControl.h"
@@ -451,7 +453,16 @@ void TFrmTest::OpenClick()
 
 void TFrmTest::MajPrintClick()
 {
-    // The printed report is not part of the programs yet.
+    // The preview does not block: frames keep arriving while it is open, and
+    // the grid stops following the table until it closes.
+    if (!m_printers)
+        m_printers = std::make_unique<QtReportPrinters>();
+    ::MajPrintClick(*m_table, m_dialogs, *m_printers, this,
+        { [this] { m_grid->setUpdatesEnabled(false); },
+            [this] {
+                m_grid->setUpdatesEnabled(true);
+                followNewestRow();
+            } });
 }
 
 void TFrmTest::setRecordLimitClick(int index)

@@ -30,6 +30,7 @@ class QTimer;
 class QToolButton;
 class ReadingTable;
 class Recorder;
+class ReportPrinters;
 class TableFileCommands;
 class THidDeviceController;
 class UserDialogs;
@@ -134,6 +135,7 @@ private:
     std::unique_ptr<THidDeviceController> m_hidctl;
     std::unique_ptr<LinkControl> m_link;
     TableFileCommands *m_fileCommands = nullptr;
+    std::unique_ptr<ReportPrinters> m_printers;
 
     QWidget *m_client = nullptr;
     ClickableImage *m_panel2 = nullptr;

@@ -16,6 +16,7 @@
 #include "uCharControl.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -93,6 +94,7 @@ private Q_SLOTS:
     void errorReportText_data();
     void errorReportText();
     void exitClosesWithoutQuestion();
+    void printDataOpensThePreviewAndReadingGoesOn();
 };
 
 void TestFrmTest::startUp_data()
@@ -296,6 +298,31 @@ void TestFrmTest::exitClosesWithoutQuestion()
     w.Panel3Click();
     QVERIFY(!w.isVisible());
     QVERIFY(rig.dialogs.calls().isEmpty());
+}
+
+void TestFrmTest::printDataOpensThePreviewAndReadingGoesOn()
+{
+    Rig rig(MeterModel::Km90);
+    TFrmTest &w = *rig.window;
+    w.Panel2Click();
+    rig.queueFrames(readings(MeterModel::Km90, { "0100", "0200" }));
+    QTRY_COMPARE(w.cds1().rowCount(), 2);
+
+    w.MajPrintClick();
+    QWidget *preview = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->isVisible() && top->windowTitle() == u"Print Preview")
+            preview = top;
+    }
+    QVERIFY(preview);
+    QVERIFY(!w.DBGrid1().updatesEnabled()); // the grid stops following while the preview is open
+
+    rig.queueFrames(readings(MeterModel::Km90, { "0300" }));
+    QTRY_COMPARE(w.cds1().rowCount(), 3); // frames keep arriving meanwhile
+
+    preview->close();
+    QTRY_VERIFY(w.DBGrid1().updatesEnabled());
+    w.Panel2Click();
 }
 
 QTEST_MAIN(TestFrmTest)
