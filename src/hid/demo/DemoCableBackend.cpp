@@ -101,8 +101,9 @@ public:
             if (m_streaming) {
                 const qint64 due = m_startUs + m_poll * kPollUs;
                 if (now >= due) {
-                    // A reader this late would find the oldest reports gone;
-                    // the stream waits for it instead.
+                    // A system keeps only so many reports for a slow reader.
+                    // Rather than lose some and tear a frame, the stream is
+                    // held back: the reader finds at most kBufferedReports.
                     const qint64 maxLagUs = (kBufferedReports - 1) * kPollUs;
                     if (now - due > maxLagUs)
                         m_startUs += now - due - maxLagUs;
