@@ -4,9 +4,10 @@
 #include "DeliverableTraits.h"
 
 class FrameDecoder;
+class LcdPanel;
 class QWidget;
 
-// Creates the emulated LCD of the program at its place in the window. The
-// widget shows the decoder's display state; the window repaints it after every
-// frame.
-QWidget *createLcdPanel(const DeliverableTraits &traits, FrameDecoder &decoder, QWidget *parent);
+// Creates the emulated LCD of the program at its place in the window. The panel
+// shows the decoder's display state as it was at its last refresh(); the window
+// refreshes it once after every frame.
+LcdPanel *createLcdPanel(const DeliverableTraits &traits, FrameDecoder &decoder, QWidget *parent);

@@ -9,6 +9,7 @@
 #include "HidControllerClass.h"
 #include "Km50Decoder.h"
 #include "Km90Decoder.h"
+#include "LcdPanel.h"
 #include "LcdPanelSlot.h"
 #include "LinkControl.h"
 #include "MajPrint.h"
@@ -119,6 +120,7 @@ TFrmTest::TFrmTest(const DeliverableTraits &traits, std::shared_ptr<HidBackend> 
     });
     m_assembler.setFailureHandler([this](const QString &frame, const QString &message) {
         m_link->addHistory(QStringLiteral("FRAME ERROR: %1 (%2)").arg(message, frame));
+        m_lcd->refresh(); // what the frame had set before it failed stays shown
     });
 
     buildControls();
@@ -509,7 +511,7 @@ bool TFrmTest::eventFilter(QObject *watched, QEvent *event)
 
 void TFrmTest::afterFrame()
 {
-    m_lcd->update();
+    m_lcd->refresh(); // one repaint per frame, of the elements that changed
 }
 
 // The decoder's calls.
@@ -521,7 +523,8 @@ void TFrmTest::linkOn()
 
 void TFrmTest::dispInit(int)
 {
-    m_lcd->update();
+    // The decoder has blanked its display state; the panel shows the frame's
+    // final state once the frame is done (afterFrame), never this step.
 }
 
 void TFrmTest::selectGaugeScale(int)

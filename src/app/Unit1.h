@@ -19,6 +19,7 @@ class GaugeWidget;
 class HelpWindow;
 class HidBackend;
 class HidChangeNotifier;
+class LcdPanel;
 class LinkControl;
 class QAction;
 class QCheckBox;
@@ -73,7 +74,7 @@ public:
     QProgressBar &PBar2() { return *m_bar; }
     QTableView &DBGrid1() { return *m_grid; }
     QWidget &client() { return *m_client; }
-    QWidget *lcdPanel() const { return m_lcd; }
+    LcdPanel *lcdPanel() const { return m_lcd; }
     QAction *HELP1() const { return m_help1; }
     HelpWindow *helpWindow() const;
     QTimer &ConTimer() { return *m_conTimer; }
@@ -140,7 +141,7 @@ private:
     QWidget *m_client = nullptr;
     ClickableImage *m_panel2 = nullptr;
     ClickableImage *m_panel3 = nullptr;
-    QWidget *m_lcd = nullptr;
+    LcdPanel *m_lcd = nullptr;
     QWidget *m_panel7 = nullptr;
     QCheckBox *m_repeatSet = nullptr;
     QCheckBox *m_recordSI = nullptr;

@@ -7,6 +7,7 @@
 #include "GaugeWidget.h"
 #include "HelpWindow.h"
 #include "HidControllerClass.h"
+#include "LcdPanel.h"
 #include "LinkControl.h"
 #include "MeterFrames.h"
 #include "ReadingTable.h"
@@ -133,6 +134,11 @@ void TestFrmTest::startUp()
     QCOMPARE(w.PBar2().maximum(), 60);
     QCOMPARE(w.PBar2().value(), 20);
     QCOMPARE(w.DBGrid1().columnWidth(0), firstColumnWidth);
+    // The emulated LCD at its place: Panel40 (KM90) or Panel4 (KM50_60).
+    QCOMPARE(w.lcdPanel()->objectName(),
+        model == MeterModel::Km90 ? QStringLiteral("Panel40") : QStringLiteral("Panel4"));
+    QCOMPARE(w.lcdPanel()->geometry(),
+        model == MeterModel::Km90 ? QRect(4, 36, 357, 275) : QRect(4, 32, 337, 229));
     QCOMPARE(w.link().selectedLine(), 0);
     QVERIFY(!w.link().USBCon());
     QCOMPARE(w.ConTimer().interval(), 100);
