@@ -4,11 +4,25 @@
 #include "ErrorReport.h"
 #include "UserDialogs.h"
 
+#include <QStyle>
+#include <QStyleFactory>
+
 #include <exception>
 
 KmApplication::KmApplication(int &argc, char **argv)
     : QApplication(argc, argv)
-{ }
+{
+    useProgramStyle();
+}
+
+QString KmApplication::useProgramStyle()
+{
+    if (qEnvironmentVariableIsEmpty("QT_STYLE_OVERRIDE")) {
+        if (QStyle *style = QStyleFactory::create(QStringLiteral("Windows")))
+            QApplication::setStyle(style);
+    }
+    return QApplication::style()->name();
+}
 
 bool KmApplication::notify(QObject *receiver, QEvent *event)
 {

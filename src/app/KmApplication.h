@@ -20,6 +20,12 @@ public:
     // Shows the general error report for message.
     void reportError(const QString &message);
 
+    // Gives the running application the programs' look: the classic "Windows"
+    // widget style, whose controls fit the windows' fixed pixel rectangles and
+    // are cheap to redraw on every meter frame. A style named in
+    // QT_STYLE_OVERRIDE wins. Returns the name of the style in use.
+    static QString useProgramStyle();
+
 private:
     UserDialogs *m_dialogs = nullptr;
 };

@@ -36,6 +36,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -161,9 +162,11 @@ void TFrmTest::buildControls()
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("ClientArea"));
     m_client->setFixedSize(m_traits.clientSize);
-    // The controls were laid out for an 8-point font; larger text would not fit
-    // the grid's columns and the tool bar.
+    // The controls were laid out for an 8-point Arial; wider text (DejaVu Sans,
+    // the usual Linux default) would not fit the grid's columns and the tool
+    // bar. Liberation Sans has Arial's widths where Arial is missing.
     QFont font = m_client->font();
+    font.setFamilies({ QStringLiteral("Arial"), QStringLiteral("Liberation Sans") });
     font.setPointSize(8);
     m_client->setFont(font);
     setCentralWidget(m_client);
@@ -258,8 +261,13 @@ void TFrmTest::buildPanel7()
         m_recordSI, &QCheckBox::toggled, this, [this](bool on) { m_recorder->setRecordSI(on); });
 
     // The seconds field lies over the blanks of the check box's caption.
-    const int textStart = 70 + style()->pixelMetric(QStyle::PM_IndicatorWidth)
-        + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 4;
+    QStyleOptionButton option;
+    option.initFrom(m_recordSI);
+    option.text = m_recordSI->text();
+    const int textStart = 70
+        + m_recordSI->style()
+              ->subElementRect(QStyle::SE_CheckBoxContents, &option, m_recordSI)
+              .left();
     const int fieldLeft = textStart
         + m_recordSI->fontMetrics().horizontalAdvance(QStringLiteral("Sampling Interval "));
     const int fieldWidth

@@ -95,6 +95,8 @@ private Q_SLOTS:
     void errorReportText_data();
     void errorReportText();
     void exitClosesWithoutQuestion();
+    void chartEnlargesAndRestores_data();
+    void chartEnlargesAndRestores();
     void printDataOpensThePreviewAndReadingGoesOn();
 };
 
@@ -304,6 +306,45 @@ void TestFrmTest::exitClosesWithoutQuestion()
     w.Panel3Click();
     QVERIFY(!w.isVisible());
     QVERIFY(rig.dialogs.calls().isEmpty());
+}
+
+void TestFrmTest::chartEnlargesAndRestores_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::newRow("KM90") << MeterModel::Km90;
+    QTest::newRow("KM50_60") << MeterModel::Km50_60;
+}
+
+void TestFrmTest::chartEnlargesAndRestores()
+{
+    QFETCH(MeterModel, model);
+    Rig rig(model);
+    TFrmTest &w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    ChartPanel &chart = w.chartPanel();
+    auto *enlarge = chart.findChild<QWidget *>(QStringLiteral("TbFd"));
+    auto *restore = chart.findChild<QWidget *>(QStringLiteral("TbSx"));
+    QVERIFY(enlarge && restore);
+    const QRect normal = chart.geometry();
+    const QSize client = w.client().size();
+    const QRect gridInClient(w.DBGrid1().mapTo(&w.client(), QPoint(0, 0)), w.DBGrid1().size());
+
+    QTest::mouseClick(enlarge, Qt::LeftButton);
+    QCOMPARE(chart.geometry().topLeft(), QPoint(2, 30));
+    QVERIFY(chart.width() > normal.width() && chart.height() > normal.height());
+    // The enlarged chart lies over the grid and is what the user sees there.
+    QVERIFY(chart.geometry().contains(gridInClient.center()));
+    QWidget *shown = w.client().childAt(gridInClient.center());
+    QVERIFY(shown == &chart || chart.isAncestorOf(shown));
+    QVERIFY(!enlarge->isVisible());
+    QVERIFY(restore->isVisible());
+
+    QTest::mouseClick(restore, Qt::LeftButton);
+    QCOMPARE(chart.geometry(), normal);
+    QCOMPARE(w.client().size(), client);
+    QVERIFY(enlarge->isVisible());
+    QVERIFY(!restore->isVisible());
 }
 
 void TestFrmTest::printDataOpensThePreviewAndReadingGoesOn()

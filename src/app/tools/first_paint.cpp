@@ -5,6 +5,7 @@
 #include "DeliverableTraits.h"
 #include "DemoCableBackend.h"
 #include "HidControllerClass.h"
+#include "KmApplication.h"
 #include "RecordingUserDialogs.h"
 #include "Unit1.h"
 
@@ -30,6 +31,7 @@ public:
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    KmApplication::useProgramStyle();
     const MeterModel model
         = app.arguments().value(1) == u"km50_60" ? MeterModel::Km50_60 : MeterModel::Km90;
     RecordingUserDialogs dialogs;

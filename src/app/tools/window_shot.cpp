@@ -5,6 +5,7 @@
 #include "DeliverableTraits.h"
 #include "DemoCableBackend.h"
 #include "HidControllerClass.h"
+#include "KmApplication.h"
 #include "QtUserDialogs.h"
 #include "Unit1.h"
 
@@ -16,6 +17,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    KmApplication::useProgramStyle();
     const QStringList args = app.arguments();
     if (args.size() < 3) {
         std::fprintf(stderr, "usage: km_window_shot km90|km50_60 OUT.png [seconds]\n");
