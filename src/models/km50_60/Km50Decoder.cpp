@@ -33,6 +33,7 @@
 #include "Km50Decoder.h"
 
 #include "ConversionError.h"
+#include "DecoderSupport.h"
 #include "LcdTexts.h"
 
 #include <QVarLengthArray>
@@ -46,20 +47,6 @@ namespace {
 using E = Km50Element;
 
 constexpr int km50FrameLength = frameLength(MeterModel::Km50_60);
-
-qint32 clampToInt(qint64 v)
-{
-    return qint32(std::clamp<qint64>(
-        v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
-}
-
-// Gauge scale and chart value range chosen when the unit text changes.
-struct UnitScale
-{
-    QStringView unit;
-    int index;
-    double maximum; // the value axis runs from -maximum to maximum
-};
 
 constexpr UnitScale unitScales[] = {
     { u"V", 0, 600 },
@@ -351,15 +338,13 @@ void Km50Decoder::ShowData50(const QString &frame)
 void Km50Decoder::switchScaleOnUnitChange()
 {
     if (m_reading.Unit != m_previousUnit) {
-        for (const UnitScale &scale : unitScales) {
-            if (m_reading.Unit != scale.unit)
-                continue;
+        if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
+            const UnitScale &scale = *found;
             SelectGaugeScale(m_scale, gaugeScaleTable(MeterModel::Km50_60), scale.index);
             m_outputs.selectGaugeScale(scale.index);
             m_outputs.kdSetup();
             m_outputs.setValueMaximum(scale.maximum);
             m_outputs.setValueMinimum(-scale.maximum);
-            break;
         }
     }
     m_previousUnit = m_reading.Unit;

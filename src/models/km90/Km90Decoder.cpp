@@ -34,6 +34,7 @@
 #include "Km90Decoder.h"
 
 #include "ConversionError.h"
+#include "DecoderSupport.h"
 #include "LcdTexts.h"
 
 #include <QVarLengthArray>
@@ -46,20 +47,6 @@ namespace {
 using E = Km90Element;
 
 constexpr int km90FrameLength = frameLength(MeterModel::Km90);
-
-qint32 clampToInt(qint64 v)
-{
-    return qint32(std::clamp<qint64>(
-        v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
-}
-
-// Gauge scale and value-axis range chosen when the unit text changes.
-struct UnitScale
-{
-    QStringView unit;
-    int index;
-    double maximum; // the value axis runs from -maximum to maximum
-};
 
 constexpr UnitScale unitScales[] = {
     { u"KVAr", 0, 1000 },
@@ -323,15 +310,13 @@ void Km90Decoder::ShowData50(const QString &frame)
 void Km90Decoder::switchScaleOnUnitChange()
 {
     if (m_reading.Unit != m_previousUnit) {
-        for (const UnitScale &scale : unitScales) {
-            if (m_reading.Unit != scale.unit)
-                continue;
+        if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
+            const UnitScale &scale = *found;
             SelectGaugeScale(m_scale, gaugeScaleTable(MeterModel::Km90), scale.index);
             m_outputs.selectGaugeScale(scale.index);
             m_outputs.kdSetup();
             m_outputs.setValueMinimum(-scale.maximum);
             m_outputs.setValueMaximum(scale.maximum);
-            break;
         }
     }
     m_previousUnit = m_reading.Unit;
