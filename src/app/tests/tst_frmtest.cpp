@@ -7,6 +7,7 @@
 #include "GaugeWidget.h"
 #include "HelpWindow.h"
 #include "HidControllerClass.h"
+#include "KmApplication.h"
 #include "LcdPanel.h"
 #include "LinkControl.h"
 #include "MeterFrames.h"
@@ -83,6 +84,12 @@ class TestFrmTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // The windows are tested in the style the programs use.
+    void initTestCase()
+    {
+        qunsetenv("QT_STYLE_OVERRIDE");
+        QCOMPARE(KmApplication::useProgramStyle(), QStringLiteral("windows"));
+    }
     void startUp_data();
     void startUp();
     void framesReachEveryView_data();
