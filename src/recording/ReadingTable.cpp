@@ -101,10 +101,10 @@ quint32 ReadingTable::intern(const QString &text, int column)
         return intern(text.left(keep), column);
     }
     auto &last = m_lastPerColumn[size_t(column)];
-    if (last.second != 0
-        && ((last.first.constData() == text.constData() && last.first.size() == text.size())
-            || last.first == text))
-        return last.second;
+    if (last.id != 0
+        && ((last.text.constData() == text.constData() && last.text.size() == text.size())
+            || m_pool.text(last.id) == QStringView(text)))
+        return last.id;
     const quint32 id = m_pool.intern(text);
     last = { text, id };
     return id;
@@ -118,10 +118,10 @@ quint32 ReadingTable::intern(QStringView text, int column)
         text = text.first(
             text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
     auto &last = m_lastPerColumn[size_t(column)];
-    if (last.second != 0 && QStringView(last.first) == text)
-        return last.second;
+    if (last.id != 0 && m_pool.text(last.id) == text)
+        return last.id;
     const quint32 id = m_pool.intern(text);
-    last = { m_pool.text(id), id };
+    last = { QString(), id };
     return id;
 }
 
@@ -225,7 +225,7 @@ void ReadingTable::clear()
     m_noNull.clear();
     m_pool.clear();
     for (auto &last : m_lastPerColumn)
-        last = { QString(), 0 };
+        last = {};
     endResetModel();
 }
 
@@ -260,13 +260,24 @@ QString ReadingTable::fieldText(int row, int column) const
         return n ? QString::number(*n) : QString();
     }
     const quint32 id = record(row)[column];
-    return id == 0 ? QString() : m_pool.text(id);
+    return id == 0 ? QString() : m_pool.string(id);
 }
 
 QStringView ReadingTable::textView(int row, int column) const
 {
     const quint32 id = record(row)[column];
-    return id == 0 ? QStringView() : QStringView(m_pool.text(id));
+    return id == 0 ? QStringView() : m_pool.text(id);
+}
+
+void ReadingTable::rowTexts(int row, std::span<StoredText> texts) const
+{
+    const quint32 *r = record(row);
+    const size_t n = qMin(texts.size(), size_t(m_columns - 1));
+    for (size_t i = 0; i < n; ++i) {
+        const quint32 id = r[i + 1];
+        texts[i]
+            = id == 0 ? StoredText {} : StoredText { m_pool.text(id), m_pool.isPrintableAscii(id) };
+    }
 }
 
 bool ReadingTable::isNull(int row, int column) const

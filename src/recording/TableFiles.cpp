@@ -478,7 +478,8 @@ bool produceTableText(const ReadingTable &table, const Emit &emit)
     constexpr qsizetype kPiece = qsizetype(1) << 20;
     QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
     const int rows = table.rowCount();
-    const int columns = table.columnCount();
+    const auto textColumns = size_t(table.columnCount() - 1);
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
     ByteSink out(kPiece + 1024);
     appendEncoded(out, tableHeaderLine(table), encoder);
     out.append("\r\n", 2);
@@ -496,9 +497,22 @@ bool produceTableText(const ReadingTable &table, const Emit &emit)
             // empty quoted token, which reads back as no number again.
             out.append("\"\"", 2);
         }
-        for (int c = 1; c < columns; ++c) {
+        table.rowTexts(r, texts);
+        for (size_t c = 0; c < textColumns; ++c) {
+            const ReadingTable::StoredText &text = texts[c];
+            if (text.printableAscii) {
+                // Nothing to trim and nothing to encode: one byte a character.
+                const qsizetype n = text.text.size();
+                char *d = out.room(n + 1);
+                *d++ = '\t';
+                const char16_t *s = text.text.utf16();
+                for (qsizetype i = 0; i < n; ++i)
+                    d[i] = char(s[i]);
+                out.advance(n + 1);
+                continue;
+            }
             out.append('\t');
-            const QStringView field = trimmedField(table.textView(r, c));
+            const QStringView field = trimmedField(text.text);
             if (field.isEmpty())
                 out.append("NULL", 4);
             else

@@ -2,6 +2,8 @@
 #include "TextPool.h"
 
 #include <cstring>
+#include <limits>
+#include <new>
 
 quint32 TextPool::hashOf(QStringView text)
 {
@@ -35,51 +37,73 @@ void TextPool::rebuildIndex(size_t slotCount)
     m_slots.swap(slots);
 }
 
-template<typename MakeText>
-quint32 TextPool::internOf(QStringView text, const MakeText &makeText)
+quint32 TextPool::reserveChars(quint32 length)
 {
+    if (!m_chunks.empty() && length <= kChunkSize - m_chunkUsed)
+        return quint32(m_chunks.size() - 1) << kChunkBits | m_chunkUsed;
+    // A new chunk; a text longer than a chunk gets one of its own size. The
+    // start must still fit its 32 bits.
+    if (m_chunks.size() >= (size_t(1) << (32 - kChunkBits)))
+        throw std::bad_alloc();
+    m_chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(qMax(length, kChunkSize)));
+    m_chunkUsed = 0;
+    return quint32(m_chunks.size() - 1) << kChunkBits;
+}
+
+quint32 TextPool::intern(QStringView text)
+{
+    if (text.size() > qsizetype(kLengthMask))
+        throw std::bad_alloc();
     const quint32 hash = hashOf(text);
+    const auto length = quint32(text.size());
+    const size_t bytes = size_t(length) * sizeof(char16_t);
     // Room for one more text first, so that a failed allocation leaves the
     // pool as it was.
-    if (size_t(m_texts.size() + 1) * 2 > m_slots.size())
+    if ((m_entries.size() + 1) * 2 > m_slots.size())
         rebuildIndex(m_slots.empty() ? 1024 : m_slots.size() * 2);
 
     const size_t mask = m_slots.size() - 1;
     size_t i = hash & mask;
     for (; m_slots[i] != 0; i = (i + 1) & mask) {
-        const quint64 entry = m_slots[i];
-        if (quint32(entry >> 32) != hash)
+        const quint64 slot = m_slots[i];
+        if (quint32(slot >> 32) != hash)
             continue;
-        const quint32 id = quint32(entry);
-        const QString &known = m_texts[qsizetype(id - 1)];
-        if (known.size() == text.size()
-            && std::memcmp(known.constData(), text.constData(), size_t(text.size()) * 2) == 0)
+        const auto id = quint32(slot);
+        const Entry &e = m_entries[size_t(id - 1)];
+        if ((e.length & kLengthMask) == length
+            && std::memcmp(m_chunks[e.start >> kChunkBits].get() + (e.start & kChunkMask),
+                   text.utf16(), bytes)
+                == 0)
             return id;
     }
-    m_texts.append(makeText());
-    const auto id = quint32(m_texts.size());
+
+    if (m_entries.size() >= size_t(std::numeric_limits<quint32>::max()))
+        throw std::bad_alloc();
+    if (m_entries.size() == m_entries.capacity())
+        m_entries.reserve(qMax<size_t>(m_entries.capacity() * 2, 256));
+    const quint32 start = reserveChars(length);
+    // Nothing can fail from here on.
+    std::memcpy(m_chunks.back().get() + (start & kChunkMask), text.utf16(), bytes);
+    // A text that got a chunk of its own fills it.
+    m_chunkUsed = qMin((start & kChunkMask) + length, kChunkSize);
+    bool printable = true;
+    for (QChar c : text)
+        printable = printable && c.unicode() > 32 && c.unicode() < 127;
+    m_entries.push_back({ start, length | (printable ? kPrintableFlag : 0) });
+    const auto id = quint32(m_entries.size());
     m_slots[i] = (quint64(hash) << 32) | id;
     return id;
 }
 
-quint32 TextPool::intern(const QString &text)
-{
-    return internOf(text, [&text] { return text; });
-}
-
-quint32 TextPool::intern(QStringView text)
-{
-    return internOf(text, [text] { return text.toString(); });
-}
-
 void TextPool::clear()
 {
-    m_texts = {};
-    m_slots = {};
+    TextPool().swap(*this);
 }
 
 void TextPool::swap(TextPool &other) noexcept
 {
-    m_texts.swap(other.m_texts);
+    m_chunks.swap(other.m_chunks);
+    std::swap(m_chunkUsed, other.m_chunkUsed);
+    m_entries.swap(other.m_entries);
     m_slots.swap(other.m_slots);
 }

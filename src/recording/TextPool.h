@@ -1,35 +1,68 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QList>
 #include <QString>
+#include <QStringView>
 
+#include <memory>
 #include <vector>
 
 // Every distinct text of a table stored once, numbered from 1 in the order the
-// texts first arrived. Rows then hold 32-bit ids instead of strings. The index
-// is an open-addressing hash table of (hash, id) pairs, 8 bytes a slot, kept at
-// most half full.
+// texts first arrived. Rows then hold 32-bit ids instead of strings.
+//
+// The characters of all texts lie back to back in chunks of 64 KiB, and each id
+// has an 8-byte entry (where its text starts, its length), so looking a text up
+// touches two dense arrays instead of a QString each with its own allocation.
+// The index is an open-addressing hash table of (hash, id) pairs, 8 bytes a
+// slot, kept at most half full.
 class TextPool
 {
 public:
-    // The id of text, which must not be empty, adding it if it is new.
-    quint32 intern(const QString &text);
-    // The same for text held elsewhere: it is copied only when it is new.
+    // The id of text, which must not be empty, adding it if it is new. The
+    // characters are copied only when the text is new.
     quint32 intern(QStringView text);
-    // The text of an id that intern returned.
-    const QString &text(quint32 id) const { return m_texts[qsizetype(id - 1)]; }
-    qsizetype size() const { return m_texts.size(); }
+    quint32 intern(const QString &text) { return intern(QStringView(text)); }
+    // The text of an id that intern returned; valid until the pool is cleared,
+    // swapped or destroyed (adding texts does not move the ones already held).
+    QStringView text(quint32 id) const
+    {
+        const Entry &e = m_entries[size_t(id - 1)];
+        return QStringView(m_chunks[e.start >> kChunkBits].get() + (e.start & kChunkMask),
+            qsizetype(e.length & kLengthMask));
+    }
+    // The same as a QString of its own.
+    QString string(quint32 id) const { return text(id).toString(); }
+    // True when every character of the text is printable ASCII (codes 33 to
+    // 126): no blank, no control character, nothing beyond ASCII.
+    bool isPrintableAscii(quint32 id) const
+    {
+        return (m_entries[size_t(id - 1)].length & kPrintableFlag) != 0;
+    }
+    qsizetype size() const { return qsizetype(m_entries.size()); }
 
     void clear();
     void swap(TextPool &other) noexcept;
 
 private:
-    static quint32 hashOf(QStringView text);
-    template<typename MakeText>
-    quint32 internOf(QStringView text, const MakeText &makeText);
-    void rebuildIndex(size_t slotCount);
+    static constexpr int kChunkBits = 15; // 32768 UTF-16 units a chunk
+    static constexpr quint32 kChunkSize = quint32(1) << kChunkBits;
+    static constexpr quint32 kChunkMask = kChunkSize - 1;
+    static constexpr quint32 kPrintableFlag = quint32(1) << 31;
+    static constexpr quint32 kLengthMask = kPrintableFlag - 1;
 
-    QList<QString> m_texts;
+    struct Entry
+    {
+        quint32 start; // chunk index << kChunkBits | offset in the chunk
+        quint32 length; // UTF-16 units, kPrintableFlag set for printable ASCII
+    };
+
+    static quint32 hashOf(QStringView text);
+    void rebuildIndex(size_t slotCount);
+    // Where a text of this length will be stored, making room for it first.
+    quint32 reserveChars(quint32 length);
+
+    std::vector<std::unique_ptr<char16_t[]>> m_chunks;
+    quint32 m_chunkUsed = kChunkSize; // units used in the last chunk; full when there is none
+    std::vector<Entry> m_entries;
     std::vector<quint64> m_slots; // (hash << 32) | id; 0 is a free slot
 };
