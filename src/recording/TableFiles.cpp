@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <type_traits>
+#include <utility>
 
 namespace TableFiles {
 
@@ -62,6 +63,13 @@ public:
     qsizetype size() const { return m_used; }
     QByteArrayView bytes() const { return QByteArrayView(m_bytes.constData(), m_used); }
     void clear() { m_used = 0; }
+    // The bytes written, handed over without a copy; the sink is left empty.
+    QByteArray take()
+    {
+        m_bytes.resize(m_used);
+        m_used = 0;
+        return std::exchange(m_bytes, QByteArray());
+    }
 
 private:
     QByteArray m_bytes;
@@ -566,12 +574,14 @@ QStringList splitTableLine(QStringView line)
 
 QByteArray tableTextBytes(const ReadingTable &table)
 {
-    QByteArray bytes;
-    produceTableText(table, [&bytes](QByteArrayView piece) {
-        bytes.append(piece);
+    // The pieces come a mebibyte at a time: the buffer doubles as it fills, so
+    // that each byte is copied a bounded number of times.
+    ByteSink out(qsizetype(1) << 20);
+    produceTableText(table, [&out](QByteArrayView piece) {
+        out.append(piece.data(), piece.size());
         return true;
     });
-    return bytes;
+    return out.take();
 }
 
 Result writeTableTextFile(const ReadingTable &table, const QString &path)

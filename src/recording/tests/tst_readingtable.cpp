@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ReadingTable.h"
+#include "TextPool.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -23,6 +24,10 @@ private Q_SLOTS:
     void appendFieldsByPosition();
     void refusedAppendAddsNoRow_data();
     void refusedAppendAddsNoRow();
+    void poolHoldsLongAndShortTextsTogether();
+    void poolMarksPrintableAscii_data();
+    void poolMarksPrintableAscii();
+    void rowTextsMatchTheFields();
 };
 
 void TestReadingTable::columnsOfBothPrograms()
@@ -233,4 +238,79 @@ void TestReadingTable::refusedAppendAddsNoRow()
 }
 
 QTEST_GUILESS_MAIN(TestReadingTable)
+void TestReadingTable::poolHoldsLongAndShortTextsTogether()
+{
+    // Short texts filling several storage chunks, with texts longer than a
+    // chunk in between, each of which must neither overlap its neighbours nor
+    // upset where the next short text goes.
+    TextPool pool;
+    std::vector<QString> texts;
+    for (int i = 0; i < 30000; ++i) {
+        texts.push_back(QStringLiteral("t%1").arg(i));
+        if (i == 9000 || i == 9001 || i == 20000)
+            texts.push_back(QString(100000 + i, QChar(u'a' + i % 26)));
+    }
+    std::vector<quint32> ids;
+    for (const QString &text : texts)
+        ids.push_back(pool.intern(text));
+    QCOMPARE(pool.size(), qsizetype(texts.size()));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (ids[i] != quint32(i + 1) || pool.text(ids[i]) != texts[i]
+            || pool.intern(QStringView(texts[i])) != ids[i])
+            QFAIL(qPrintable(QStringLiteral("text %1 reads back wrong").arg(i)));
+    }
+    QCOMPARE(pool.size(), qsizetype(texts.size())); // looking them up added nothing
+
+    pool.clear();
+    QCOMPARE(pool.size(), 0);
+    QCOMPARE(pool.intern(QStringLiteral("t1")), 1u);
+    QCOMPARE(pool.string(1), QStringLiteral("t1"));
+}
+
+void TestReadingTable::poolMarksPrintableAscii_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("printable");
+    QTest::newRow("digits and sign") << "-12.5" << true;
+    QTest::newRow("first and last printable") << "!~" << true;
+    QTest::newRow("inner blank") << "12 3" << false;
+    QTest::newRow("leading tab") << "\tx" << false;
+    QTest::newRow("trailing control") << QStringLiteral("x") + QChar(31) << false;
+    QTest::newRow("delete") << QStringLiteral("x") + QChar(127) << false;
+    QTest::newRow("beyond ASCII") << QStringLiteral("\u2103") << false;
+}
+
+void TestReadingTable::poolMarksPrintableAscii()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, printable);
+    TextPool pool;
+    pool.intern(QStringLiteral("OL")); // the flag belongs to each text, not to the pool
+    const quint32 id = pool.intern(text);
+    QCOMPARE(pool.isPrintableAscii(id), printable);
+    QVERIFY(pool.isPrintableAscii(1));
+}
+
+void TestReadingTable::rowTextsMatchTheFields()
+{
+    ReadingTable table(MeterModel::Km90);
+    table.appendRow(1, QStringList { "12:00:01", " 5.5", "KW", "", QStringLiteral("\u2211") });
+    table.appendRow(2, QStringList { "12:00:01", "5.5" });
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        texts.fill({ u"stale", true });
+        table.rowTexts(r, texts);
+        for (int c = 1; c < table.columnCount(); ++c) {
+            const ReadingTable::StoredText &text = texts[size_t(c - 1)];
+            QCOMPARE(text.text, table.textView(r, c));
+            QCOMPARE(text.text.isNull(), table.isNull(r, c));
+        }
+    }
+    QVERIFY(texts[0].printableAscii); // 12:00:01
+    QVERIFY(!texts[2].printableAscii); // a null field
+    table.rowTexts(0, texts);
+    QVERIFY(!texts[1].printableAscii); // a leading blank
+    QVERIFY(!texts[4].printableAscii); // beyond ASCII
+}
+
 #include "tst_readingtable.moc"
