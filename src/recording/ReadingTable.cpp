@@ -103,7 +103,7 @@ quint32 ReadingTable::intern(const QString &text, int column)
     auto &last = m_lastPerColumn[size_t(column)];
     if (last.id != 0
         && ((last.text.constData() == text.constData() && last.text.size() == text.size())
-            || m_pool.text(last.id) == QStringView(text)))
+            || m_pool.holds(last.id, text)))
         return last.id;
     const quint32 id = m_pool.intern(text);
     last = { text, id };
@@ -118,7 +118,7 @@ quint32 ReadingTable::intern(QStringView text, int column)
         text = text.first(
             text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
     auto &last = m_lastPerColumn[size_t(column)];
-    if (last.id != 0 && m_pool.text(last.id) == text)
+    if (last.id != 0 && m_pool.holds(last.id, text))
         return last.id;
     const quint32 id = m_pool.intern(text);
     last = { QString(), id };

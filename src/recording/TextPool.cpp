@@ -69,11 +69,7 @@ quint32 TextPool::intern(QStringView text)
         if (quint32(slot >> 32) != hash)
             continue;
         const auto id = quint32(slot);
-        const Entry &e = m_entries[size_t(id - 1)];
-        if ((e.length & kLengthMask) == length
-            && std::memcmp(m_chunks[e.start >> kChunkBits].get() + (e.start & kChunkMask),
-                   text.utf16(), bytes)
-                == 0)
+        if (holds(id, text))
             return id;
     }
 

@@ -30,6 +30,21 @@ public:
         return QStringView(m_chunks[e.start >> kChunkBits].get() + (e.start & kChunkMask),
             qsizetype(e.length & kLengthMask));
     }
+    // Whether the text of an id is text. A plain loop: pooled texts are short,
+    // where a call to a general comparison costs more than the comparing.
+    bool holds(quint32 id, QStringView text) const
+    {
+        const Entry &e = m_entries[size_t(id - 1)];
+        if (qsizetype(e.length & kLengthMask) != text.size())
+            return false;
+        const char16_t *a = m_chunks[e.start >> kChunkBits].get() + (e.start & kChunkMask);
+        const char16_t *b = text.utf16();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (a[i] != b[i])
+                return false;
+        }
+        return true;
+    }
     // The same as a QString of its own.
     QString string(quint32 id) const { return text(id).toString(); }
     // True when every character of the text is printable ASCII (codes 33 to
