@@ -4,12 +4,12 @@
 // a second; this is the headroom for replaying long captures.
 #include "BenchFigures.h"
 
-#include "CableReports.h"
-#include "CurrentReading.h"
-#include "DecoderOutputs.h"
-#include "FrameAssembler.h"
-#include "Km90Decoder.h"
-#include "MeterFrames.h"
+#include "core/CurrentReading.h"
+#include "link/FrameAssembler.h"
+#include "models/common/DecoderOutputs.h"
+#include "models/km90/Km90Decoder.h"
+#include "sim/CableReports.h"
+#include "sim/MeterFrames.h"
 
 #include <chrono>
 

@@ -3,9 +3,9 @@
 // heap each recorded row costs (the "Limitless" limit allows ten million rows).
 #include "BenchFigures.h"
 
-#include "CurrentReading.h"
-#include "ReadingTable.h"
-#include "Recorder.h"
+#include "core/CurrentReading.h"
+#include "recording/ReadingTable.h"
+#include "recording/Recorder.h"
 
 #include <QTime>
 

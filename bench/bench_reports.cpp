@@ -5,12 +5,12 @@
 //   report_preview_100k_heap_kb heap the open preview of those rows holds
 //   report_pdf_1000_pages_ms    writing a 1,000-page report as PDF
 #include "BenchFigures.h"
-#include "MajPrint.h"
-#include "ReadingTable.h"
-#include "RecordingUserDialogs.h"
-#include "ReportPainter.h"
-#include "ReportPreview.h"
-#include "ReportPrinters.h"
+#include "dialogs/RecordingUserDialogs.h"
+#include "recording/ReadingTable.h"
+#include "reports/MajPrint.h"
+#include "reports/ReportPainter.h"
+#include "reports/ReportPreview.h"
+#include "reports/ReportPrinters.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

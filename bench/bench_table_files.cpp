@@ -10,8 +10,8 @@
 // in the page cache is printed as well: save_vs_cached_write_ratio.
 #include "BenchFigures.h"
 
-#include "ReadingTable.h"
-#include "TableFiles.h"
+#include "recording/ReadingTable.h"
+#include "recording/TableFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "DeliverableTraits.h"
+#include "app/DeliverableTraits.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "GaugeWidget.h"
+#include "app/GaugeWidget.h"
 
 #include <QPainter>
 

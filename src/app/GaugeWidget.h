@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "GaugeDial.h"
-#include "GaugeScale.h"
-#include "MeterModel.h"
+#include "core/MeterModel.h"
+#include "gauge/GaugeDial.h"
+#include "gauge/GaugeScale.h"
 
 #include <QFrame>
 #include <QImage>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HelpWindow.h"
+#include "app/HelpWindow.h"
 
 #include <QDir>
 #include <QFile>

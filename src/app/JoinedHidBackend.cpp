@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "JoinedHidBackend.h"
+#include "app/JoinedHidBackend.h"
 
 #include <cerrno>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HidBackend.h"
+#include "hid/HidBackend.h"
 
 #include <QHash>
 

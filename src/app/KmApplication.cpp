@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "KmApplication.h"
+#include "app/KmApplication.h"
 
-#include "ErrorReport.h"
-#include "UserDialogs.h"
+#include "app/ErrorReport.h"
+#include "dialogs/UserDialogs.h"
 
 #include <QStyle>
 #include <QStyleFactory>

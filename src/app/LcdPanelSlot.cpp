@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "LcdPanelSlot.h"
+#include "app/LcdPanelSlot.h"
 
-#include "FrameDecoder.h"
-#include "Km50Panel.h"
-#include "Km90Panel.h"
+#include "models/common/FrameDecoder.h"
+#include "models/km50_60/panel/Km50Panel.h"
+#include "models/km90/panel/Km90Panel.h"
 
 LcdPanel *createLcdPanel(const DeliverableTraits &traits, FrameDecoder &decoder, QWidget *parent)
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "DeliverableTraits.h"
+#include "app/DeliverableTraits.h"
 
 class FrameDecoder;
 class LcdPanel;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "LinkControl.h"
+#include "app/LinkControl.h"
 
-#include "DeviceDescription.h"
-#include "FrameAssembler.h"
+#include "link/DeviceDescription.h"
+#include "link/FrameAssembler.h"
 
 #include <QByteArrayView>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HidControllerClass.h"
-#include "MeterModel.h"
+#include "core/MeterModel.h"
+#include "hid/HidControllerClass.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-#include "ProgramMain.h"
+#include "app/ProgramMain.h"
 
-#include "DeliverableTraits.h"
-#include "DemoCableBackend.h"
-#include "HidControllerClass.h"
-#include "HidapiBackend.h"
-#include "JoinedHidBackend.h"
-#include "KmApplication.h"
-#include "QtUserDialogs.h"
-#include "SystemHidChangeNotifier.h"
-#include "Unit1.h"
+#include "app/DeliverableTraits.h"
+#include "app/JoinedHidBackend.h"
+#include "app/KmApplication.h"
+#include "app/Unit1.h"
+#include "dialogs/QtUserDialogs.h"
+#include "hid/HidControllerClass.h"
+#include "hid/HidapiBackend.h"
+#include "hid/SystemHidChangeNotifier.h"
+#include "hid/demo/DemoCableBackend.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CurrentReading.h"
-#include "DecoderOutputs.h"
-#include "DeliverableTraits.h"
-#include "FrameAssembler.h"
+#include "app/DeliverableTraits.h"
+#include "core/CurrentReading.h"
+#include "link/FrameAssembler.h"
+#include "models/common/DecoderOutputs.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ProgramMain.h"
+#include "app/ProgramMain.h"
 
 int main(int argc, char **argv)
 {

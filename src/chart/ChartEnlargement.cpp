@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ChartEnlargement.h"
+#include "chart/ChartEnlargement.h"
 
 ChartEnlargement toggleChartEnlargement(
     QSize windowOuter, const QRect &chart, const QRect &remembered, int heightAllowance)

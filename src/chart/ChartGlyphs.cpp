@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ChartGlyphs.h"
+#include "chart/ChartGlyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>

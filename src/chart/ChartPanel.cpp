@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "ChartPanel.h"
+#include "chart/ChartPanel.h"
 
-#include "ChartGlyphs.h"
-#include "ChartPicture.h"
-#include "Chtshow.h"
-#include "PageSizeEntry.h"
-#include "UserDialogs.h"
+#include "chart/ChartGlyphs.h"
+#include "chart/ChartPicture.h"
+#include "chart/Chtshow.h"
+#include "chart/PageSizeEntry.h"
+#include "dialogs/UserDialogs.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ChartPanelLayout.h"
-#include "uCharControl.h"
+#include "chart/ChartPanelLayout.h"
+#include "chart/uCharControl.h"
 
 #include <QLabel>
 #include <QWidget>

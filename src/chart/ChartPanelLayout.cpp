@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ChartPanelLayout.h"
+#include "chart/ChartPanelLayout.h"
 
 ChartControlPlace ChartPanelLayout::place(const QString &name) const
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ChartPicture.h"
+#include "chart/ChartPicture.h"
 
 #include <QImageWriter>
 #include <QSaveFile>

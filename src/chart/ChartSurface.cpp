@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ChartSurface.h"
+#include "chart/ChartSurface.h"
 
 #include <cmath>
 #include <limits>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Chtshow.h"
+#include "chart/Chtshow.h"
 
 #include <QAreaSeries>
 #include <QGraphicsLayout>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ChartSurface.h"
-#include "ValueColumn.h"
+#include "chart/ChartSurface.h"
+#include "chart/ValueColumn.h"
 
 #include <QChartView>
 #include <QTimer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "PageSizeEntry.h"
+#include "chart/PageSizeEntry.h"
 
 #include <limits>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ValueColumn.h"
+#include "chart/ValueColumn.h"
 
 #include <algorithm>
 #include <cmath>

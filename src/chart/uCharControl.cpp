@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "uCharControl.h"
+#include "chart/uCharControl.h"
 
 #include <algorithm>
 #include <cmath>

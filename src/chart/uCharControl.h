@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ChartSurface.h"
+#include "chart/ChartSurface.h"
 
 // Turns a chart into a paged strip chart. Every value given to AddValue becomes
 // the next point of every series, at x = 1, 2, 3, ... (a point of value 0 sits at

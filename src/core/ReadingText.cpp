@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ReadingText.h"
+#include "core/ReadingText.h"
 
-#include "ConversionError.h"
+#include "core/ConversionError.h"
 
 #include <QLocale>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "QtUserDialogs.h"
+#include "dialogs/QtUserDialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

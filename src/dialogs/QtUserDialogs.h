@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "UserDialogs.h"
+#include "dialogs/UserDialogs.h"
 
 // The real dialogs: QMessageBox and QFileDialog, shown modally.
 class QtUserDialogs : public UserDialogs

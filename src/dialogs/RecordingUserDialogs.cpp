@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "RecordingUserDialogs.h"
+#include "dialogs/RecordingUserDialogs.h"
 
 void RecordingUserDialogs::message(
     QWidget *parent, Icon icon, const QString &caption, const QString &text)

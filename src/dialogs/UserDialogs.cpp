@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "UserDialogs.h"
+#include "dialogs/UserDialogs.h"
 
 #include <QRegularExpression>
 

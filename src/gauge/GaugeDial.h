@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "GaugeScale.h"
-#include "MeterModel.h"
+#include "core/MeterModel.h"
+#include "gauge/GaugeScale.h"
 
 #include <QImage>
 #include <QList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "MeterModel.h"
+#include "core/MeterModel.h"
 
 #include <QString>
 

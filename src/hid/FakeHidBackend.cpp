@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "FakeHidBackend.h"
+#include "hid/FakeHidBackend.h"
 
 #include <chrono>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HidBackend.h"
-#include "HidChangeNotifier.h"
+#include "hid/HidBackend.h"
+#include "hid/HidChangeNotifier.h"
 
 #include <QHash>
 #include <QList>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HidBackend.h"
+#include "hid/HidBackend.h"
 
 #include <cerrno>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HidChangeNotifier.h"
+#include "hid/HidChangeNotifier.h"
 
 HidPollingNotifier::HidPollingNotifier(int intervalMs, QObject *parent)
     : HidChangeNotifier(parent)

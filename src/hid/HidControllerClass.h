@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HidBackend.h"
-#include "HidChangeNotifier.h"
-#include "HidEvent.h"
+#include "hid/HidBackend.h"
+#include "hid/HidChangeNotifier.h"
+#include "hid/HidEvent.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HidControllerClass.h"
+#include "hid/HidControllerClass.h"
 
 #include <QDebug>
 

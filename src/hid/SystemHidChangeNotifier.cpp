@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "SystemHidChangeNotifier.h"
+#include "hid/SystemHidChangeNotifier.h"
 
 #include <QSocketNotifier>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HidChangeNotifier.h"
+#include "hid/HidChangeNotifier.h"
 
 #include <memory>
 

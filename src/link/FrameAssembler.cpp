@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "FrameAssembler.h"
+#include "link/FrameAssembler.h"
 
-#include "ConversionError.h"
+#include "core/ConversionError.h"
 
 #include <limits>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ReadingTable.h"
+#include "recording/ReadingTable.h"
 
 #include <array>
 #include <limits>

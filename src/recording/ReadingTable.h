@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "MeterModel.h"
-#include "TextPool.h"
+#include "core/MeterModel.h"
+#include "recording/TextPool.h"
 
 #include <QAbstractTableModel>
 #include <QString>

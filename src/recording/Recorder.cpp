@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "Recorder.h"
+#include "recording/Recorder.h"
 
-#include "ReadingTable.h"
+#include "recording/ReadingTable.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CurrentReading.h"
-#include "MeterModel.h"
+#include "core/CurrentReading.h"
+#include "core/MeterModel.h"
 
 #include <QChar>
 #include <QLocale>

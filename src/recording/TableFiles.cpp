@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "TableFiles.h"
+#include "recording/TableFiles.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ReadingTable.h"
+#include "recording/ReadingTable.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

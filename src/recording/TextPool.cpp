@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "TextPool.h"
+#include "recording/TextPool.h"
 
 #include <cstring>
 #include <limits>

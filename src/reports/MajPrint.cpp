@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "MajPrint.h"
+#include "reports/MajPrint.h"
 
-#include "ReadingTable.h"
-#include "ReportPreview.h"
+#include "recording/ReadingTable.h"
+#include "reports/ReportPreview.h"
 
 namespace {
 

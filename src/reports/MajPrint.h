@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ReportDocument.h"
+#include "reports/ReportDocument.h"
 
 #include <QString>
 

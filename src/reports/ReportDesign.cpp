@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ReportDesign.h"
+#include "reports/ReportDesign.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "ReportDocument.h"
+#include "reports/ReportDocument.h"
 
-#include "ReadingTable.h"
-#include "TableSnapshot.h"
+#include "recording/ReadingTable.h"
+#include "reports/TableSnapshot.h"
 
 #include <QLocale>
 

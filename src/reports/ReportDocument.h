@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ReportLayout.h"
+#include "reports/ReportLayout.h"
 
 #include <QDate>
 

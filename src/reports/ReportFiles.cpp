@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ReportFiles.h"
+#include "reports/ReportFiles.h"
 
-#include "ReadingTable.h"
+#include "recording/ReadingTable.h"
 
 #include <QDataStream>
 #include <QDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ReportLayout.h"
+#include "reports/ReportLayout.h"
 
 #include <algorithm>
 #include <cmath>

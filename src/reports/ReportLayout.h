@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ReportDesign.h"
+#include "reports/ReportDesign.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "ReportPageView.h"
+#include "reports/ReportPageView.h"
 
-#include "ReportDocument.h"
-#include "ReportPainter.h"
+#include "reports/ReportDocument.h"
+#include "reports/ReportPainter.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ReportPainter.h"
+#include "reports/ReportPainter.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ReportFiles.h"
+#include "reports/ReportFiles.h"
 
 #include <QColor>
 #include <QFont>

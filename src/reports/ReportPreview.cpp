@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "ReportPreview.h"
+#include "reports/ReportPreview.h"
 
-#include "ReportDocument.h"
-#include "ReportFiles.h"
-#include "ReportPainter.h"
-#include "ReportPrinters.h"
-#include "UserDialogs.h"
+#include "dialogs/UserDialogs.h"
+#include "reports/ReportDocument.h"
+#include "reports/ReportFiles.h"
+#include "reports/ReportPainter.h"
+#include "reports/ReportPrinters.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ReportPageView.h"
+#include "reports/ReportPageView.h"
 
 #include <QDialog>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ReportPrinters.h"
+#include "reports/ReportPrinters.h"
 
 #include <QPageSetupDialog>
 #include <QPrintDialog>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "TableSnapshot.h"
+#include "reports/TableSnapshot.h"
 
-#include "ReadingTable.h"
+#include "recording/ReadingTable.h"
 
 #include <QList>
 

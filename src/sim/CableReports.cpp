@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CableReports.h"
+#include "sim/CableReports.h"
 
 namespace CableReports {
 

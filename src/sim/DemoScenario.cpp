@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "DemoScenario.h"
+#include "sim/DemoScenario.h"
 
-#include "MeterFrames.h"
+#include "sim/MeterFrames.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "MeterFrames.h"
+#include "sim/MeterFrames.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "MeterLog.h"
+#include "meterlog/MeterLog.h"
 
-#include "MeterSession.h"
-#include "ReadingText.h"
+#include "core/ReadingText.h"
+#include "meterlog/MeterSession.h"
 
 #include <QCommandLineParser>
 #include <QFile>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "MeterLogLive.h"
+#include "meterlog/MeterLogLive.h"
 
-#include "DeviceDescription.h"
-#include "HidControllerClass.h"
-#include "MeterSession.h"
+#include "hid/HidControllerClass.h"
+#include "link/DeviceDescription.h"
+#include "meterlog/MeterSession.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

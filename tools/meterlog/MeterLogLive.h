@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "MeterLog.h"
+#include "meterlog/MeterLog.h"
 
 #include <QTextStream>
 

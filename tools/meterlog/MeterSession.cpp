@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "MeterSession.h"
+#include "meterlog/MeterSession.h"
 
-#include "ConversionError.h"
-#include "Km50Decoder.h"
-#include "Km90Decoder.h"
+#include "core/ConversionError.h"
+#include "models/km50_60/Km50Decoder.h"
+#include "models/km90/Km90Decoder.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CurrentReading.h"
-#include "FrameAssembler.h"
-#include "FrameDecoder.h"
-#include "MeterLog.h"
-#include "ReadingTable.h"
-#include "Recorder.h"
-#include "RecordingOutputs.h"
+#include "core/CurrentReading.h"
+#include "link/FrameAssembler.h"
+#include "meterlog/MeterLog.h"
+#include "models/common/FrameDecoder.h"
+#include "models/common/RecordingOutputs.h"
+#include "recording/ReadingTable.h"
+#include "recording/Recorder.h"
 
 #include <QTextStream>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "DemoCableBackend.h"
-#include "HidapiBackend.h"
-#include "MeterLog.h"
-#include "MeterLogLive.h"
+#include "hid/HidapiBackend.h"
+#include "hid/demo/DemoCableBackend.h"
+#include "meterlog/MeterLog.h"
+#include "meterlog/MeterLogLive.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,9 +4,9 @@
 // into cable reports the way the cable does, with idle reports between frames.
 // Usage: make_sample_capture km90|km50_60 > capture.txt
 
-#include "CableReports.h"
-#include "FrameAssembler.h"
-#include "MeterFrames.h"
+#include "link/FrameAssembler.h"
+#include "sim/CableReports.h"
+#include "sim/MeterFrames.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "CableReports.h"
-#include "FakeHidBackend.h"
-#include "FrameAssembler.h"
-#include "LinkControl.h"
-#include "MeterFrames.h"
+#include "app/LinkControl.h"
+#include "hid/FakeHidBackend.h"
+#include "link/FrameAssembler.h"
+#include "sim/CableReports.h"
+#include "sim/MeterFrames.h"
 
 #include <QTest>
 

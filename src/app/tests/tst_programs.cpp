@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "DemoCableBackend.h"
-#include "FakeHidBackend.h"
-#include "JoinedHidBackend.h"
-#include "ProgramMain.h"
+#include "app/JoinedHidBackend.h"
+#include "app/ProgramMain.h"
+#include "hid/FakeHidBackend.h"
+#include "hid/demo/DemoCableBackend.h"
 
 #include <QTest>
 

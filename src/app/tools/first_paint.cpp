@@ -2,12 +2,12 @@
 // Starts a program's window and ends as soon as the window has been painted
 // for the first time: km_first_paint km90|km50_60. The start-up benchmark times
 // this process from its start to its end.
-#include "DeliverableTraits.h"
-#include "DemoCableBackend.h"
-#include "HidControllerClass.h"
-#include "KmApplication.h"
-#include "RecordingUserDialogs.h"
-#include "Unit1.h"
+#include "app/DeliverableTraits.h"
+#include "app/KmApplication.h"
+#include "app/Unit1.h"
+#include "dialogs/RecordingUserDialogs.h"
+#include "hid/HidControllerClass.h"
+#include "hid/demo/DemoCableBackend.h"
 
 #include <QApplication>
 #include <QEvent>

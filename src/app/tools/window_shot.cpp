@@ -2,12 +2,12 @@
 // Takes a picture of a program's window while the demo meter streams:
 //   km_window_shot km90|km50_60 OUT.png [seconds]
 // Runs on any Qt platform, including offscreen.
-#include "DeliverableTraits.h"
-#include "DemoCableBackend.h"
-#include "HidControllerClass.h"
-#include "KmApplication.h"
-#include "QtUserDialogs.h"
-#include "Unit1.h"
+#include "app/DeliverableTraits.h"
+#include "app/KmApplication.h"
+#include "app/Unit1.h"
+#include "dialogs/QtUserDialogs.h"
+#include "hid/HidControllerClass.h"
+#include "hid/demo/DemoCableBackend.h"
 
 #include <QApplication>
 #include <QTimer>

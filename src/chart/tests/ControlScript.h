@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "uCharControl.h"
+#include "chart/uCharControl.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ChartSurface.h"
+#include "chart/ChartSurface.h"
 
 #include <QList>
 #include <QString>

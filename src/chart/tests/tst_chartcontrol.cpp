@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ControlScript.h"
-#include "RecordingChartSurface.h"
-#include "uCharControl.h"
+#include "chart/tests/ControlScript.h"
+#include "chart/tests/RecordingChartSurface.h"
+#include "chart/uCharControl.h"
 
 #include <QTest>
 

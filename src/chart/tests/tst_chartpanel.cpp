@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "ChartPanel.h"
-#include "ChartPicture.h"
-#include "Chtshow.h"
-#include "RecordingUserDialogs.h"
+#include "chart/ChartPanel.h"
+#include "chart/ChartPicture.h"
+#include "chart/Chtshow.h"
+#include "dialogs/RecordingUserDialogs.h"
 
 #include <QApplication>
 #include <QAreaSeries>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "ChartEnlargement.h"
-#include "ChartSurface.h"
-#include "PageSizeEntry.h"
-#include "ValueColumn.h"
+#include "chart/ChartEnlargement.h"
+#include "chart/ChartSurface.h"
+#include "chart/PageSizeEntry.h"
+#include "chart/ValueColumn.h"
 
 #include <QTest>
 

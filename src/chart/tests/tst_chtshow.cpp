@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "Chtshow.h"
-#include "ControlScript.h"
-#include "RecordingChartSurface.h"
+#include "chart/Chtshow.h"
+#include "chart/tests/ControlScript.h"
+#include "chart/tests/RecordingChartSurface.h"
 
 #include <QApplication>
 #include <QAreaSeries>

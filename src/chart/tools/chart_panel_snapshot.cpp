@@ -2,9 +2,9 @@
 // Renders the chart panel with a few hundred demo readings into a PNG file, for
 // the documentation and for looking at the chart without a display:
 //   chart_panel_snapshot <file.png> [km90|km50_60] [values]
-#include "ChartPanel.h"
-#include "Chtshow.h"
-#include "RecordingUserDialogs.h"
+#include "chart/ChartPanel.h"
+#include "chart/Chtshow.h"
+#include "dialogs/RecordingUserDialogs.h"
 
 #include <QApplication>
 #include <QFont>

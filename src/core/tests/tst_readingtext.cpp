@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "ConversionError.h"
-#include "ReadingText.h"
+#include "core/ConversionError.h"
+#include "core/ReadingText.h"
 
 #include <QTest>
 

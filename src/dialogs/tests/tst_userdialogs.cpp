@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "QtUserDialogs.h"
-#include "RecordingUserDialogs.h"
+#include "dialogs/QtUserDialogs.h"
+#include "dialogs/RecordingUserDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "GaugeDial.h"
+#include "gauge/GaugeDial.h"
 
 #include <QTest>
 

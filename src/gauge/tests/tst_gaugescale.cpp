@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "GaugeScale.h"
+#include "gauge/GaugeScale.h"
 
 #include <QTest>
 

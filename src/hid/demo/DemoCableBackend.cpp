@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "DemoCableBackend.h"
+#include "hid/demo/DemoCableBackend.h"
 
-#include "CableReports.h"
-#include "DemoScenario.h"
+#include "sim/CableReports.h"
+#include "sim/DemoScenario.h"
 
 #include <atomic>
 #include <chrono>

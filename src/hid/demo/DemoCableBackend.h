@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HidBackend.h"
-#include "MeterModel.h"
+#include "core/MeterModel.h"
+#include "hid/HidBackend.h"
 
 #include <condition_variable>
 #include <memory>

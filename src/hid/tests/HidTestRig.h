@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "FakeHidBackend.h"
-#include "HidControllerClass.h"
+#include "hid/FakeHidBackend.h"
+#include "hid/HidControllerClass.h"
 
 #include <QTest>
 

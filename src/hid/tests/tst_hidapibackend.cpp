@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HidapiBackend.h"
+#include "hid/HidapiBackend.h"
 
 #include <QTest>
 

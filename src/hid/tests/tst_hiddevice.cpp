@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HidTestRig.h"
+#include "hid/tests/HidTestRig.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "HidControllerClass.h"
-#include "HidapiBackend.h"
-#include "SystemHidChangeNotifier.h"
+#include "hid/HidControllerClass.h"
+#include "hid/HidapiBackend.h"
+#include "hid/SystemHidChangeNotifier.h"
 
 #include <QTest>
 

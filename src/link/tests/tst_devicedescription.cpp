@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "DeviceDescription.h"
+#include "link/DeviceDescription.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "CableReports.h"
-#include "ConversionError.h"
-#include "FrameAssembler.h"
-#include "MeterFrames.h"
+#include "core/ConversionError.h"
+#include "link/FrameAssembler.h"
+#include "sim/CableReports.h"
+#include "sim/MeterFrames.h"
 
 #include <QTest>
 

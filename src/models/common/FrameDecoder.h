@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "GaugeScale.h"
-#include "LcdDisplayState.h"
-#include "MeterModel.h"
+#include "core/MeterModel.h"
+#include "gauge/GaugeScale.h"
+#include "models/common/LcdDisplayState.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "LcdDisplayState.h"
+#include "models/common/LcdDisplayState.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "DecoderOutputs.h"
-#include "ReadingText.h"
+#include "core/ReadingText.h"
+#include "models/common/DecoderOutputs.h"
 
 #include <QString>
 #include <QStringList>

@@ -30,11 +30,11 @@
 //   6         temperature                      ℃     temperature
 //   7         sum power                        kept  sum power (display and Value only)
 //   8, 9      none                             kept
-#include "Km50Decoder.h"
+#include "models/km50_60/Km50Decoder.h"
 
-#include "ConversionError.h"
-#include "DecoderSupport.h"
-#include "LcdTexts.h"
+#include "core/ConversionError.h"
+#include "models/common/DecoderSupport.h"
+#include "models/common/LcdTexts.h"
 
 #include <QVarLengthArray>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Km50Display.h"
+#include "models/km50_60/Km50Display.h"
 
 namespace {
 

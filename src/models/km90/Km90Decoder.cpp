@@ -31,11 +31,11 @@
 //   5         frequency         Hz      0             +-1000
 //   6, 8, 9   -                 kept    kept          kept
 //   7         sum display       kept    kept          kept (display only)
-#include "Km90Decoder.h"
+#include "models/km90/Km90Decoder.h"
 
-#include "ConversionError.h"
-#include "DecoderSupport.h"
-#include "LcdTexts.h"
+#include "core/ConversionError.h"
+#include "models/common/DecoderSupport.h"
+#include "models/common/LcdTexts.h"
 
 #include <QVarLengthArray>
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CurrentReading.h"
-#include "DecoderOutputs.h"
-#include "FrameDecoder.h"
-#include "GaugeScale.h"
-#include "Km90Display.h"
-#include "ReadingText.h"
+#include "core/CurrentReading.h"
+#include "core/ReadingText.h"
+#include "gauge/GaugeScale.h"
+#include "models/common/DecoderOutputs.h"
+#include "models/common/FrameDecoder.h"
+#include "models/km90/Km90Display.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "LcdDisplayState.h"
+#include "models/common/LcdDisplayState.h"
 
 #include <array>
 

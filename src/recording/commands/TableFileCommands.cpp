@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "TableFileCommands.h"
+#include "recording/commands/TableFileCommands.h"
 
-#include "ReadingTable.h"
+#include "recording/ReadingTable.h"
 
 #include <QFileInfo>
 #include <QWidget>

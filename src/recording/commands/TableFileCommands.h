@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "TableFiles.h"
-#include "UserDialogs.h"
+#include "dialogs/UserDialogs.h"
+#include "recording/TableFiles.h"
 
 #include <QObject>
 #include <QPointer>

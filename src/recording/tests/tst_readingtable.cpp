@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "ReadingTable.h"
-#include "TextPool.h"
+#include "recording/ReadingTable.h"
+#include "recording/TextPool.h"
 
 #include <QSignalSpy>
 #include <QTest>

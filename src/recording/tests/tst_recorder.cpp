@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "ReadingTable.h"
-#include "Recorder.h"
+#include "recording/ReadingTable.h"
+#include "recording/Recorder.h"
 
 #include <QTest>
 

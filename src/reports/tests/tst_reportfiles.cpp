@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "ReadingTable.h"
-#include "ReportFiles.h"
+#include "recording/ReadingTable.h"
+#include "reports/ReportFiles.h"
 
 #include <QBuffer>
 #include <QFile>

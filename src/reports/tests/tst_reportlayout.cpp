@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "ReadingTable.h"
-#include "ReportDocument.h"
-#include "ReportLayout.h"
-#include "TableSnapshot.h"
+#include "recording/ReadingTable.h"
+#include "reports/ReportDocument.h"
+#include "reports/ReportLayout.h"
+#include "reports/TableSnapshot.h"
 
 #include <QTest>
 

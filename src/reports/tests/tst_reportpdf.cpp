@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "PdfTools.h"
-#include "ReadingTable.h"
-#include "ReportPainter.h"
+#include "recording/ReadingTable.h"
+#include "reports/ReportPainter.h"
+#include "reports/tests/PdfTools.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "MajPrint.h"
-#include "PdfTools.h"
-#include "ReadingTable.h"
-#include "RecordingUserDialogs.h"
-#include "ReportFiles.h"
-#include "ReportPainter.h"
-#include "ReportPreview.h"
-#include "ReportPrinters.h"
+#include "dialogs/RecordingUserDialogs.h"
+#include "recording/ReadingTable.h"
+#include "reports/MajPrint.h"
+#include "reports/ReportFiles.h"
+#include "reports/ReportPainter.h"
+#include "reports/ReportPreview.h"
+#include "reports/ReportPrinters.h"
+#include "reports/tests/PdfTools.h"
 
 #include <QAction>
 #include <QApplication>

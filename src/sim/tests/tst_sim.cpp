@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "CableReports.h"
-#include "MeterFrames.h"
+#include "sim/CableReports.h"
+#include "sim/MeterFrames.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "CableReports.h"
-#include "FrameAssembler.h"
-#include "MeterFrames.h"
-#include "MeterLog.h"
+#include "link/FrameAssembler.h"
+#include "meterlog/MeterLog.h"
+#include "sim/CableReports.h"
+#include "sim/MeterFrames.h"
 
 #include <QProcess>
 #include <QRegularExpression>

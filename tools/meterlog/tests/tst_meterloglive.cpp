@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "CableReports.h"
-#include "DemoCableBackend.h"
-#include "FakeHidBackend.h"
-#include "MeterFrames.h"
-#include "MeterLogLive.h"
+#include "hid/FakeHidBackend.h"
+#include "hid/demo/DemoCableBackend.h"
+#include "meterlog/MeterLogLive.h"
+#include "sim/CableReports.h"
+#include "sim/MeterFrames.h"
 
 #include <QProcess>
 #include <QTest>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "CableReports.h"
-#include "DemoCableBackend.h"
-#include "DemoScenario.h"
-#include "FrameAssembler.h"
-#include "HidControllerClass.h"
-#include "Km50Decoder.h"
-#include "Km90Decoder.h"
-#include "RecordingOutputs.h"
+#include "hid/HidControllerClass.h"
+#include "hid/demo/DemoCableBackend.h"
+#include "link/FrameAssembler.h"
+#include "models/common/RecordingOutputs.h"
+#include "models/km50_60/Km50Decoder.h"
+#include "models/km90/Km90Decoder.h"
+#include "sim/CableReports.h"
+#include "sim/DemoScenario.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

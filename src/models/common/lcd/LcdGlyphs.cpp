@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "LcdGlyphs.h"
+#include "models/common/lcd/LcdGlyphs.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

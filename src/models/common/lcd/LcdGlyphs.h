@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "LcdLook.h"
+#include "models/common/lcd/LcdLook.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "LcdPanel.h"
+#include "models/common/lcd/LcdPanel.h"
 
-#include "LcdGlyphs.h"
+#include "models/common/lcd/LcdGlyphs.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "LcdDisplayState.h"
-#include "LcdLook.h"
+#include "models/common/LcdDisplayState.h"
+#include "models/common/lcd/LcdLook.h"
 
 #include <QRect>
 #include <QRectF>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Km50Panel.h"
+#include "models/km50_60/panel/Km50Panel.h"
 
 #include <array>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Km50Display.h"
-#include "LcdPanel.h"
+#include "models/common/lcd/LcdPanel.h"
+#include "models/km50_60/Km50Display.h"
 
 // The emulated LCD of the KM50/KM60 meter, Panel4: light grey, 337 × 229 at
 // 4, 32 of the window, with the memory panel Panel5, the secondary display

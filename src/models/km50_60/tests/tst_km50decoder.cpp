@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ConversionError.h"
-#include "Km50Decoder.h"
-#include "RecordingOutputs.h"
+#include "core/ConversionError.h"
+#include "models/common/RecordingOutputs.h"
+#include "models/km50_60/Km50Decoder.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Km90Panel.h"
+#include "models/km90/panel/Km90Panel.h"
 
 #include <array>
 #include <stdexcept>

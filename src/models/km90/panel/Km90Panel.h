@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Km90Display.h"
-#include "LcdPanel.h"
+#include "models/common/lcd/LcdPanel.h"
+#include "models/km90/Km90Display.h"
 
 // The emulated LCD of the KM90 meter, Panel40: white, 357 × 275 at 4, 36 of
 // the window, with the memory group Panel5, the main digit group, the voltage

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ConversionError.h"
-#include "Km90Decoder.h"
-#include "RecordingOutputs.h"
+#include "core/ConversionError.h"
+#include "models/common/RecordingOutputs.h"
+#include "models/km90/Km90Decoder.h"
 
 #include <QTest>
 

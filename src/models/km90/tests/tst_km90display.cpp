@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Km90Display.h"
+#include "models/km90/Km90Display.h"
 
 #include <QSet>
 #include <QTest>

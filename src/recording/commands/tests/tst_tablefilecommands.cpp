@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "TableFileCommands.h"
+#include "recording/commands/TableFileCommands.h"
 
-#include "ReadingTable.h"
-#include "RecordingUserDialogs.h"
+#include "dialogs/RecordingUserDialogs.h"
+#include "recording/ReadingTable.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,9 +4,9 @@
 // Checks of a rendered meter panel, shared by the panels' tests: whether an
 // element shows, and whether it shows a given text, read from the pixels.
 
-#include "LcdGlyphs.h"
-#include "LcdInk.h"
-#include "LcdPanel.h"
+#include "models/common/lcd/LcdGlyphs.h"
+#include "models/common/lcd/LcdPanel.h"
+#include "models/common/lcd/tests/LcdInk.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "LcdGlyphs.h"
-#include "LcdInk.h"
+#include "models/common/lcd/LcdGlyphs.h"
+#include "models/common/lcd/tests/LcdInk.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "LcdGlyphs.h"
-#include "LcdInk.h"
-#include "LcdPanel.h"
+#include "models/common/lcd/LcdGlyphs.h"
+#include "models/common/lcd/LcdPanel.h"
+#include "models/common/lcd/tests/LcdInk.h"
 
 #include <QApplication>
 #include <QPaintEvent>

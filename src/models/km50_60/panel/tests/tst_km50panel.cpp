@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "CurrentReading.h"
-#include "Km50Decoder.h"
-#include "Km50Panel.h"
-#include "LcdPanelChecks.h"
-#include "MeterFrames.h"
-#include "RecordingOutputs.h"
+#include "core/CurrentReading.h"
+#include "models/common/RecordingOutputs.h"
+#include "models/common/lcd/tests/LcdPanelChecks.h"
+#include "models/km50_60/Km50Decoder.h"
+#include "models/km50_60/panel/Km50Panel.h"
+#include "sim/MeterFrames.h"
 
 #include <QApplication>
 #include <QTest>

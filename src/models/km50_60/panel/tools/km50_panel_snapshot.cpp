@@ -3,11 +3,11 @@
 // documentation and for looking at the panel without a display:
 //   km50_panel_snapshot <folder>
 // writes lcd-km50_60-<state>.png into the folder.
-#include "CurrentReading.h"
-#include "Km50Decoder.h"
-#include "Km50Panel.h"
-#include "MeterFrames.h"
-#include "RecordingOutputs.h"
+#include "core/CurrentReading.h"
+#include "models/common/RecordingOutputs.h"
+#include "models/km50_60/Km50Decoder.h"
+#include "models/km50_60/panel/Km50Panel.h"
+#include "sim/MeterFrames.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "CurrentReading.h"
-#include "Km90Decoder.h"
-#include "Km90Panel.h"
-#include "LcdPanelChecks.h"
-#include "MeterFrames.h"
-#include "RecordingOutputs.h"
+#include "core/CurrentReading.h"
+#include "models/common/RecordingOutputs.h"
+#include "models/common/lcd/tests/LcdPanelChecks.h"
+#include "models/km90/Km90Decoder.h"
+#include "models/km90/panel/Km90Panel.h"
+#include "sim/MeterFrames.h"
 
 #include <QApplication>
 #include <QTest>

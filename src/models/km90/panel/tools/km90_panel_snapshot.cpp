@@ -3,11 +3,11 @@
 // documentation and for looking at the panel without a display:
 //   km90_panel_snapshot <folder>
 // writes lcd-km90-<state>.png into the folder.
-#include "CurrentReading.h"
-#include "Km90Decoder.h"
-#include "Km90Panel.h"
-#include "MeterFrames.h"
-#include "RecordingOutputs.h"
+#include "core/CurrentReading.h"
+#include "models/common/RecordingOutputs.h"
+#include "models/km90/Km90Decoder.h"
+#include "models/km90/panel/Km90Panel.h"
+#include "sim/MeterFrames.h"
 
 #include <QApplication>
 #include <QDir>
