@@ -19,18 +19,18 @@ namespace {
 class NullOutputs : public DecoderOutputs
 {
 public:
-    void linkOn() override { }
-    void dispInit(int) override { }
-    void selectGaugeScale(int) override { }
-    void kdSetup() override { }
-    void setValueMinimum(double) override { }
-    void setValueMaximum(double) override { }
-    void kdRun(int position) override { benchmark::DoNotOptimize(position); }
-    void setBarMax(int) override { }
-    void setBarPos(int) override { }
-    bool recordingTest() override { return true; }
-    void inDataToTable(int) override { }
-    void addValue(double y) override { benchmark::DoNotOptimize(y); }
+    void LinkOn() override { }
+    void DispInit(int) override { }
+    void SelectGaugeScale(int) override { }
+    void KDsetup() override { }
+    void SetValueMinimum(double) override { }
+    void SetValueMaximum(double) override { }
+    void KDrun(int position) override { benchmark::DoNotOptimize(position); }
+    void BarMax(int) override { }
+    void BarPos(int) override { }
+    bool RecordingTest() override { return true; }
+    void INDataToTable(int) override { }
+    void AddValue(double y) override { benchmark::DoNotOptimize(y); }
 };
 
 // A realistic stream: power readings sweeping up and down with voltage and

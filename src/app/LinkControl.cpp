@@ -180,7 +180,7 @@ void LinkControl::ConTimerTimer()
     m_watchdogTick = 0;
 }
 
-void LinkControl::linkOn()
+void LinkControl::LinkOn()
 {
     if (m_callbacks.indicator)
         m_callbacks.indicator(true);

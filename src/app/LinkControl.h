@@ -84,7 +84,7 @@ public:
     void HidCtlDeviceDataError(THidDevice *device, quint32 error);
 
     // A decoded frame switches the indicator on until the next watchdog action.
-    void linkOn();
+    void LinkOn();
 
 private:
     struct Line

@@ -390,8 +390,8 @@ void TFrmTest::FormCreate()
     if (!m_exeFolder.endsWith(u'/'))
         m_exeFolder += u'/';
     setRecordLimitClick(2); // "10000"
-    kdSetup();
-    kdRun(m_decoder->gaugeScale().ZeroOffset);
+    KDsetup();
+    KDrun(m_decoder->gaugeScale().ZeroOffset);
     m_repeatSet->setChecked(true);
     m_recorder->setRepeatSet(true);
     if (m_traits.model != MeterModel::Km90)
@@ -524,63 +524,63 @@ void TFrmTest::afterFrame()
 
 // The decoder's calls.
 
-void TFrmTest::linkOn()
+void TFrmTest::LinkOn()
 {
-    m_link->linkOn();
+    m_link->LinkOn();
 }
 
-void TFrmTest::dispInit(int)
+void TFrmTest::DispInit(int)
 {
     // The decoder has blanked its display state; the panel shows the frame's
     // final state once the frame is done (afterFrame), never this step.
 }
 
-void TFrmTest::selectGaugeScale(int)
+void TFrmTest::SelectGaugeScale(int)
 {
-    // The decoder keeps the scale in force; the dial is redrawn on kdSetup.
+    // The decoder keeps the scale in force; the dial is redrawn on KDsetup.
 }
 
-void TFrmTest::kdSetup()
+void TFrmTest::KDsetup()
 {
     m_gauge->KDsetup(m_decoder->gaugeScale());
 }
 
-void TFrmTest::setValueMinimum(double y)
+void TFrmTest::SetValueMinimum(double y)
 {
     m_chart->chartControl().SetValueMinimum(y);
 }
 
-void TFrmTest::setValueMaximum(double y)
+void TFrmTest::SetValueMaximum(double y)
 {
     m_chart->chartControl().SetValueMaximum(y);
 }
 
-void TFrmTest::kdRun(int position)
+void TFrmTest::KDrun(int position)
 {
     m_gauge->KDrun(position);
 }
 
-void TFrmTest::setBarMax(int maximum)
+void TFrmTest::BarMax(int maximum)
 {
     m_bar->setMaximum(maximum);
 }
 
-void TFrmTest::setBarPos(int position)
+void TFrmTest::BarPos(int position)
 {
     m_bar->setValue(qBound(m_bar->minimum(), position, m_bar->maximum()));
 }
 
-bool TFrmTest::recordingTest()
+bool TFrmTest::RecordingTest()
 {
-    return m_recorder->recordingTest();
+    return m_recorder->RecordingTest();
 }
 
-void TFrmTest::inDataToTable(int mode)
+void TFrmTest::INDataToTable(int mode)
 {
     m_recorder->INDataToTable(mode);
 }
 
-void TFrmTest::addValue(double y)
+void TFrmTest::AddValue(double y)
 {
     m_chart->chartControl().AddValue(y);
 }

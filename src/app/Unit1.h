@@ -98,18 +98,18 @@ public Q_SLOTS:
 
 private:
     // DecoderOutputs
-    void linkOn() override;
-    void dispInit(int mode) override;
-    void selectGaugeScale(int index) override;
-    void kdSetup() override;
-    void setValueMinimum(double y) override;
-    void setValueMaximum(double y) override;
-    void kdRun(int position) override;
-    void setBarMax(int maximum) override;
-    void setBarPos(int position) override;
-    bool recordingTest() override;
-    void inDataToTable(int mode) override;
-    void addValue(double y) override;
+    void LinkOn() override;
+    void DispInit(int mode) override;
+    void SelectGaugeScale(int index) override;
+    void KDsetup() override;
+    void SetValueMinimum(double y) override;
+    void SetValueMaximum(double y) override;
+    void KDrun(int position) override;
+    void BarMax(int maximum) override;
+    void BarPos(int position) override;
+    bool RecordingTest() override;
+    void INDataToTable(int mode) override;
+    void AddValue(double y) override;
 
     void buildControls();
     void buildPanel7();

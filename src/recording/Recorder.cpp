@@ -130,7 +130,7 @@ bool Recorder::counted() const
     return true;
 }
 
-bool Recorder::recordingTest() const
+bool Recorder::RecordingTest() const
 {
     return counted() && (m_repeatSet || m_reading.Value != m_lastRecordedValue);
 }

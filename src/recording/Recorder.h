@@ -83,7 +83,7 @@ public:
 
     // The recording test: would the current reading be counted and written
     // now? Changes nothing.
-    bool recordingTest() const;
+    bool RecordingTest() const;
 
     // Records the current reading if the policy lets it through (mode must be
     // 1). Returns whether a row was appended.

@@ -38,7 +38,7 @@ MeterSession::MeterSession(const MeterLogOptions &options, QTextStream &out, QTe
     m_recorder.setRecordSI(false);
     if (options.limit)
         m_recorder.setRecordLimit(*options.limit);
-    recordingTestAnswer = [this] { return m_recorder.recordingTest(); };
+    recordingTestAnswer = [this] { return m_recorder.RecordingTest(); };
     m_link.setShowData50([this](const QString &frame) { showFrame(frame); });
     m_link.setFailureHandler(
         [this](const QString &frame, const QString &message) { reportFailure(frame, message); });
@@ -74,9 +74,9 @@ void MeterSession::reportFailure(const QString &frame, const QString &message)
     m_err << "line " << m_lineNumber << ": frame " << frame << " not decoded: " << message << '\n';
 }
 
-void MeterSession::inDataToTable(int mode)
+void MeterSession::INDataToTable(int mode)
 {
-    RecordingOutputs::inDataToTable(mode);
+    RecordingOutputs::INDataToTable(mode);
     if (m_recorder.INDataToTable(mode))
         rowAppended(m_table.rowCount() - 1);
 }

@@ -35,7 +35,7 @@ public:
     const FrameAssembler &link() const { return m_link; }
     FrameAssembler &link() { return m_link; }
 
-    void inDataToTable(int mode) override;
+    void INDataToTable(int mode) override;
 
 private:
     void showFrame(const QString &frame);

@@ -11,21 +11,21 @@ public:
     virtual ~DecoderOutputs() = default;
 
     // A frame arrived: the link indicator shows CONok and hides CONokN.
-    virtual void linkOn() = 0;
+    virtual void LinkOn() = 0;
     // The decoder has blanked its display state (mode is always 0).
-    virtual void dispInit(int mode) = 0;
+    virtual void DispInit(int mode) = 0;
     // The decoder has loaded row index of its scale table into its GaugeScale.
-    virtual void selectGaugeScale(int index) = 0;
+    virtual void SelectGaugeScale(int index) = 0;
     // Redraw the dial for the decoder's current GaugeScale.
-    virtual void kdSetup() = 0;
-    virtual void setValueMinimum(double y) = 0;
-    virtual void setValueMaximum(double y) = 0;
+    virtual void KDsetup() = 0;
+    virtual void SetValueMinimum(double y) = 0;
+    virtual void SetValueMaximum(double y) = 0;
     // Move the needle to a position on 0 .. 10 * Step (not clamped).
-    virtual void kdRun(int position) = 0;
-    virtual void setBarMax(int maximum) = 0;
-    virtual void setBarPos(int position) = 0;
+    virtual void KDrun(int position) = 0;
+    virtual void BarMax(int maximum) = 0;
+    virtual void BarPos(int position) = 0;
     // Would INDataToTable record the current reading now? Must not change anything.
-    virtual bool recordingTest() = 0;
-    virtual void inDataToTable(int mode) = 0;
-    virtual void addValue(double y) = 0;
+    virtual bool RecordingTest() = 0;
+    virtual void INDataToTable(int mode) = 0;
+    virtual void AddValue(double y) = 0;
 };

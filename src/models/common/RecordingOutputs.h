@@ -19,32 +19,32 @@ class RecordingOutputs : public DecoderOutputs
 public:
     QStringList calls;
 
-    // Answer of recordingTest(); tests may replace it.
+    // Answer of RecordingTest(); tests may replace it.
     std::function<bool()> recordingTestAnswer = [] { return true; };
 
-    void linkOn() override { calls << QStringLiteral("LinkOn"); }
-    void dispInit(int mode) override { add(u"DispInit", QString::number(mode)); }
-    void selectGaugeScale(int index) override { add(u"SelectGaugeScale", QString::number(index)); }
-    void kdSetup() override { calls << QStringLiteral("KDsetup"); }
-    void setValueMinimum(double y) override
+    void LinkOn() override { calls << QStringLiteral("LinkOn"); }
+    void DispInit(int mode) override { add(u"DispInit", QString::number(mode)); }
+    void SelectGaugeScale(int index) override { add(u"SelectGaugeScale", QString::number(index)); }
+    void KDsetup() override { calls << QStringLiteral("KDsetup"); }
+    void SetValueMinimum(double y) override
     {
         add(u"SetValueMinimum", ReadingText::formatNumber(y));
     }
-    void setValueMaximum(double y) override
+    void SetValueMaximum(double y) override
     {
         add(u"SetValueMaximum", ReadingText::formatNumber(y));
     }
-    void kdRun(int position) override { add(u"KDrun", QString::number(position)); }
-    void setBarMax(int maximum) override { add(u"BarMax", QString::number(maximum)); }
-    void setBarPos(int position) override { add(u"BarPos", QString::number(position)); }
-    bool recordingTest() override
+    void KDrun(int position) override { add(u"KDrun", QString::number(position)); }
+    void BarMax(int maximum) override { add(u"BarMax", QString::number(maximum)); }
+    void BarPos(int position) override { add(u"BarPos", QString::number(position)); }
+    bool RecordingTest() override
     {
         const bool pass = recordingTestAnswer();
         add(u"RecordingTest", pass ? QStringLiteral("1") : QStringLiteral("0"));
         return pass;
     }
-    void inDataToTable(int mode) override { add(u"INDataToTable", QString::number(mode)); }
-    void addValue(double y) override { add(u"AddValue", ReadingText::formatNumber(y)); }
+    void INDataToTable(int mode) override { add(u"INDataToTable", QString::number(mode)); }
+    void AddValue(double y) override { add(u"AddValue", ReadingText::formatNumber(y)); }
 
 private:
     void add(QStringView name, const QString &argument)

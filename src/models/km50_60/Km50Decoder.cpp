@@ -76,7 +76,7 @@ void Km50Decoder::ShowData50(const QString &frame)
     const auto at = [&frame](int position) { return frame[position - 1]; };
 
     // The link indicator goes on; the mode flags and the sign start cleared.
-    m_outputs.linkOn();
+    m_outputs.LinkOn();
     bool temperatureMode = false;
     bool energyMode = false;
     bool powerFactorMode = false;
@@ -85,7 +85,7 @@ void Km50Decoder::ShowData50(const QString &frame)
 
     // Blank the panel; the "USB" mark is on for every frame.
     m_display.DispInit(0);
-    m_outputs.dispInit(0);
+    m_outputs.DispInit(0);
     m_display.show(E::rsUSB);
 
     // Positions 20-21 hold "DA": the link passes no other frame, and they carry
@@ -297,7 +297,7 @@ void Km50Decoder::ShowData50(const QString &frame)
                 + m_scale.ZeroOffset;
         else
             position = qint64(m_scale.ZeroOffset) + integerPart;
-        m_outputs.kdRun(clampToInt(position));
+        m_outputs.KDrun(clampToInt(position));
 
         // Level bar: the size of the reading, never empty.
         qint32 barMax;
@@ -312,8 +312,8 @@ void Km50Decoder::ShowData50(const QString &frame)
             barMax = m_scale.BarMax;
             barPos = overloadMark ? m_scale.BarMax : std::max(magnitude, 1);
         }
-        m_outputs.setBarMax(barMax);
-        m_outputs.setBarPos(barPos);
+        m_outputs.BarMax(barMax);
+        m_outputs.BarPos(barPos);
 
         // Chart point, plotted only when the reading would be recorded now.
         double y = value;
@@ -324,15 +324,15 @@ void Km50Decoder::ShowData50(const QString &frame)
             const double bottom = powerFactorMode ? -1.0 : temperatureMode ? -45.0 : -top;
             y = negative ? bottom : top;
         }
-        if (m_outputs.recordingTest())
-            m_outputs.addValue(y);
+        if (m_outputs.RecordingTest())
+            m_outputs.AddValue(y);
     }
 
     if (overloadMark)
         m_reading.Value = QStringLiteral("OL");
 
     if (!sumPowerMode)
-        m_outputs.inDataToTable(1);
+        m_outputs.INDataToTable(1);
 }
 
 void Km50Decoder::switchScaleOnUnitChange()
@@ -341,10 +341,10 @@ void Km50Decoder::switchScaleOnUnitChange()
         if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
             const UnitScale &scale = *found;
             SelectGaugeScale(m_scale, gaugeScaleTable(MeterModel::Km50_60), scale.index);
-            m_outputs.selectGaugeScale(scale.index);
-            m_outputs.kdSetup();
-            m_outputs.setValueMaximum(scale.maximum);
-            m_outputs.setValueMinimum(-scale.maximum);
+            m_outputs.SelectGaugeScale(scale.index);
+            m_outputs.KDsetup();
+            m_outputs.SetValueMaximum(scale.maximum);
+            m_outputs.SetValueMinimum(-scale.maximum);
         }
     }
     m_previousUnit = m_reading.Unit;

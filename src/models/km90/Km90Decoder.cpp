@@ -113,13 +113,13 @@ void Km90Decoder::ShowData50(const QString &frame)
     const auto at = [&frame](int position) { return frame[position - 1]; };
 
     // The link indicator goes on; the modes start cleared.
-    m_outputs.linkOn();
+    m_outputs.LinkOn();
     bool PfMode = false;
     bool SumMode = false;
 
     // Blank the panel; the "USB" mark is on for every decoded frame.
     m_display.DispInit(0);
-    m_outputs.dispInit(0);
+    m_outputs.DispInit(0);
     m_display.show(E::rsUSB);
 
     const int function = ReadingText::decimalDigit(at(1));
@@ -281,12 +281,12 @@ void Km90Decoder::ShowData50(const QString &frame)
             position = qint64(scaled) + m_scale.ZeroOffset;
         else
             position = qint64(m_scale.ZeroOffset) + WholeReading;
-        m_outputs.kdRun(clampToInt(position));
+        m_outputs.KDrun(clampToInt(position));
 
         // Level bar: the size of the reading, never empty; full on overload.
-        m_outputs.setBarMax(m_scale.BarMax);
+        m_outputs.BarMax(m_scale.BarMax);
         const qint32 size = PfMode ? scaled : clampToInt(qAbs(qint64(WholeReading)));
-        m_outputs.setBarPos(MainOverload ? m_scale.BarMax : std::max(size, 1));
+        m_outputs.BarPos(MainOverload ? m_scale.BarMax : std::max(size, 1));
 
         if (MainOverload) {
             const double end = PfMode ? 1.0 : double(m_scale.FullScale);
@@ -299,8 +299,8 @@ void Km90Decoder::ShowData50(const QString &frame)
         assignText(m_reading.Value, u"OL");
 
     if (!SumMode) {
-        m_outputs.inDataToTable(1);
-        m_outputs.addValue(PlotValue);
+        m_outputs.INDataToTable(1);
+        m_outputs.AddValue(PlotValue);
     }
 
     // The phi sign follows "Cos".
@@ -313,10 +313,10 @@ void Km90Decoder::switchScaleOnUnitChange()
         if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
             const UnitScale &scale = *found;
             SelectGaugeScale(m_scale, gaugeScaleTable(MeterModel::Km90), scale.index);
-            m_outputs.selectGaugeScale(scale.index);
-            m_outputs.kdSetup();
-            m_outputs.setValueMinimum(-scale.maximum);
-            m_outputs.setValueMaximum(scale.maximum);
+            m_outputs.SelectGaugeScale(scale.index);
+            m_outputs.KDsetup();
+            m_outputs.SetValueMinimum(-scale.maximum);
+            m_outputs.SetValueMaximum(scale.maximum);
         }
     }
     m_previousUnit = m_reading.Unit;

@@ -155,13 +155,13 @@ void TestRecorder::recordingTestChangesNothing()
 {
     Script s;
     s.run({ "p-", "i:3", "s+", "t", "t", "t", "r:a" }); // setting the interval loads the count-down
-    QVERIFY(!s.recorder.recordingTest()); // count-down running
+    QVERIFY(!s.recorder.RecordingTest()); // count-down running
     s.run({ "t", "t", "t" });
     s.reading.Value = QStringLiteral("a");
-    QVERIFY(!s.recorder.recordingTest()); // repeat of the last value
+    QVERIFY(!s.recorder.RecordingTest()); // repeat of the last value
     s.reading.Value = QStringLiteral("b");
-    QVERIFY(s.recorder.recordingTest());
-    QVERIFY(s.recorder.recordingTest());
+    QVERIFY(s.recorder.RecordingTest());
+    QVERIFY(s.recorder.RecordingTest());
     QCOMPARE(s.recorder.RecordCounter(), 2);
     QCOMPARE(s.recorder.SampleCountdown(), 0);
     QCOMPARE(s.table.rowCount(), 1);

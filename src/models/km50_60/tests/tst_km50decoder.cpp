@@ -17,15 +17,15 @@ public:
     explicit Outputs(const CurrentReading &reading)
         : m_reading(reading)
     { }
-    bool recordingTest() override
+    bool RecordingTest() override
     {
-        const bool pass = RecordingOutputs::recordingTest();
+        const bool pass = RecordingOutputs::RecordingTest();
         calls.last() += QStringLiteral(" Value=") + m_reading.Value;
         return pass;
     }
-    void inDataToTable(int mode) override
+    void INDataToTable(int mode) override
     {
-        RecordingOutputs::inDataToTable(mode);
+        RecordingOutputs::INDataToTable(mode);
         calls.last() += QStringLiteral(" Value=") + m_reading.Value;
     }
 

@@ -17,9 +17,9 @@ public:
     explicit Outputs(const CurrentReading &reading)
         : m_reading(reading)
     { }
-    void inDataToTable(int mode) override
+    void INDataToTable(int mode) override
     {
-        RecordingOutputs::inDataToTable(mode);
+        RecordingOutputs::INDataToTable(mode);
         calls.last() += QStringLiteral(" Value=") + m_reading.Value;
     }
 
