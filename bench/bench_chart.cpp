@@ -7,6 +7,7 @@
 //                            10,000,000 points, with the refresh and a full repaint
 //   chart_bytes_per_point    heap growth per plotted reading
 #include "BenchFigures.h"
+#include "models/ModelDescription.h"
 #include "chart/ChartPanel.h"
 #include "chart/Chtshow.h"
 #include "dialogs/RecordingUserDialogs.h"
@@ -24,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 struct ShownPanel
 {
     ShownPanel()
-        : panel(chartPanelLayout(MeterModel::Km90), dialogs)
+        : panel(modelDescription(MeterModel::Km90).chart, dialogs)
     {
         panel.show();
         QApplication::processEvents();

@@ -7,7 +7,7 @@
 //                           parts of the window the frame changed, with grid
 //                           and chart attached and 100,000 rows already recorded
 #include "BenchFigures.h"
-#include "app/DeliverableTraits.h"
+#include "models/ModelDescription.h"
 #include "app/GaugeWidget.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
@@ -97,7 +97,7 @@ void BM_FrameToScreen(benchmark::State &state)
     KmApplication::useProgramStyle();
     auto backend = std::make_shared<FakeHidBackend>();
     RecordingUserDialogs dialogs;
-    TFrmTest w(deliverableTraits(MeterModel::Km90), backend, {}, dialogs);
+    TFrmTest w(MeterModel::Km90, backend, {}, dialogs);
     w.findChild<QAction *>(QStringLiteral("setlimit"))->trigger();
     w.show();
     QApplication::processEvents();

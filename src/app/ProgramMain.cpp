@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/ProgramMain.h"
 
-#include "app/DeliverableTraits.h"
 #include "app/JoinedHidBackend.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
+#include "models/ModelDescription.h"
 #include "dialogs/QtUserDialogs.h"
 #include "hid/HidControllerClass.h"
 #include "hid/HidapiBackend.h"
@@ -49,21 +49,21 @@ QString programUsage(const QString &programName)
 
 int runProgram(MeterModel model, int argc, char **argv)
 {
-    const DeliverableTraits &traits = deliverableTraits(model);
+    const ModelDescription &description = modelDescription(model);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const ProgramArguments args = parseProgramArguments(arguments);
     switch (args.action) {
     case ProgramArguments::Action::Help:
-        std::fputs(qPrintable(programUsage(traits.programName)), stdout);
+        std::fputs(qPrintable(programUsage(description.programName)), stdout);
         return 0;
     case ProgramArguments::Action::Version:
-        std::printf("%s\n", qPrintable(traits.caption));
+        std::printf("%s\n", qPrintable(description.window.caption));
         return 0;
     case ProgramArguments::Action::Usage:
-        std::fprintf(stderr, "%s: unknown argument '%s'\n%s", qPrintable(traits.programName),
-            qPrintable(args.unknown), qPrintable(programUsage(traits.programName)));
+        std::fprintf(stderr, "%s: unknown argument '%s'\n%s", qPrintable(description.programName),
+            qPrintable(args.unknown), qPrintable(programUsage(description.programName)));
         return 2;
     case ProgramArguments::Action::Run:
         break;
@@ -78,7 +78,7 @@ int runProgram(MeterModel model, int argc, char **argv)
         backend = std::make_shared<JoinedHidBackend>(std::vector<std::shared_ptr<HidBackend>> {
             backend, std::make_shared<DemoCableBackend>(model) });
     }
-    TFrmTest window(traits, backend, createSystemHidChangeNotifier(), dialogs);
+    TFrmTest window(model, backend, createSystemHidChangeNotifier(), dialogs);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         window.adjustSize();
         QRect frame = window.frameGeometry();

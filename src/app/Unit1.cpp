@@ -1,20 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "app/Unit1.h"
+#include "models/ModelDescription.h"
 
 #include "app/ErrorReport.h"
 #include "app/GaugeWidget.h"
 #include "app/HelpWindow.h"
-#include "app/LcdPanelSlot.h"
-#include "app/LinkControl.h"
 #include "chart/ChartEnlargement.h"
 #include "chart/ChartPanel.h"
 #include "chart/uCharControl.h"
 #include "core/ReadingText.h"
 #include "dialogs/UserDialogs.h"
 #include "hid/HidControllerClass.h"
+#include "models/ModelPanels.h"
+#include "models/common/FrameDecoder.h"
 #include "models/common/lcd/LcdPanel.h"
-#include "models/km50_60/Km50Decoder.h"
-#include "models/km90/Km90Decoder.h"
 #include "recording/ReadingTable.h"
 #include "recording/Recorder.h"
 #include "recording/commands/TableFileCommands.h"
@@ -93,53 +92,29 @@ ClickableImage *commandPanel(const QString &name, const QString &caption, QWidge
 
 } // namespace
 
-TFrmTest::TFrmTest(const DeliverableTraits &traits, std::shared_ptr<HidBackend> backend,
+TFrmTest::TFrmTest(MeterModel model, std::shared_ptr<HidBackend> backend,
     std::unique_ptr<HidChangeNotifier> notifier, UserDialogs &dialogs, const Options &options,
     QWidget *parent)
     : QMainWindow(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
             | Qt::WindowCloseButtonHint)
-    , m_traits(traits)
+    , m_model(modelDescription(model))
+    , m_layout(m_model.window)
     , m_dialogs(dialogs)
     , m_options(options)
     , m_localeDecimal(options.localeDecimal.isEmpty() ? ReadingText::systemDecimalSeparator()
                                                       : options.localeDecimal)
-    , m_table(std::make_unique<ReadingTable>(traits.model))
-    , m_recorder(std::make_unique<Recorder>(traits.model, *m_table, m_reading))
-    , m_assembler(frameLength(traits.model))
+    , m_session(model, m_localeDecimal)
 {
     setObjectName(QStringLiteral("FrmTest"));
-    if (traits.model == MeterModel::Km90)
-        m_decoder = std::make_unique<Km90Decoder>(
-            static_cast<DecoderOutputs &>(*this), m_reading, m_localeDecimal);
-    else
-        m_decoder = std::make_unique<Km50Decoder>(
-            static_cast<DecoderOutputs &>(*this), m_reading, m_localeDecimal);
-    m_assembler.setShowData50([this](const QString &frame) {
-        m_decoder->ShowData50(frame);
-        afterFrame();
-    });
-    m_assembler.setFailureHandler([this](const QString &frame, const QString &message) {
-        m_link->addHistory(QStringLiteral("FRAME ERROR: %1 (%2)").arg(message, frame));
-        m_lcd->refresh(); // what the frame had set before it failed stays shown
-    });
-
     buildControls();
 
     // The device controller lists the devices while the window is built; the
     // first device-change pass fills the device list and selects the cable.
     m_hidctl = std::make_unique<THidDeviceController>(std::move(backend), std::move(notifier));
-    LinkControl::Callbacks callbacks;
-    callbacks.information = [this](const QString &text) {
-        m_dialogs.information(this, QStringLiteral("Information"), text);
-    };
-    callbacks.panelChanged = [this] { showPanel2(); };
-    callbacks.indicator = [this](bool on) {
-        m_conOk->setVisible(on);
-        m_conOkN->setVisible(!on);
-    };
-    m_link = std::make_unique<LinkControl>(traits.model, *m_hidctl, m_assembler, callbacks);
-    m_assembler.setHistoryHandler([this](const QString &line) { m_link->addHistory(line); });
+    m_link = std::make_unique<LinkControl>(
+        *m_hidctl, m_session, static_cast<LinkObserver *>(this));
+    m_session.setObserver(static_cast<SessionObserver *>(this));
     m_link->attach();
     showPanel2();
 
@@ -148,11 +123,9 @@ TFrmTest::TFrmTest(const DeliverableTraits &traits, std::shared_ptr<HidBackend> 
 
 TFrmTest::~TFrmTest()
 {
-    // Reading stops before the decoder, table and widgets it feeds go away. A
-    // report already handed over while the read thread stops reaches nothing.
-    m_assembler.setShowData50({});
-    m_assembler.setHistoryHandler({});
-    m_assembler.setFailureHandler({});
+    // Reading stops before the session and widgets it feeds go away. A report
+    // already handed over while the read thread stops reaches nobody.
+    m_session.setObserver(nullptr);
     m_link.reset();
     m_hidctl.reset();
 }
@@ -161,7 +134,7 @@ void TFrmTest::buildControls()
 {
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("ClientArea"));
-    m_client->setFixedSize(m_traits.clientSize);
+    m_client->setFixedSize(m_layout.clientSize);
     // The controls were laid out for an 8-point Arial; wider text (DejaVu Sans,
     // the usual Linux default) would not fit the grid's columns and the tool
     // bar. Liberation Sans has Arial's widths where Arial is missing.
@@ -172,20 +145,20 @@ void TFrmTest::buildControls()
     setCentralWidget(m_client);
 
     m_panel2 = commandPanel(QStringLiteral("Panel2"), QString(), m_client);
-    m_panel2->setGeometry(m_traits.panel2);
+    m_panel2->setGeometry(m_layout.panel2);
     connect(m_panel2, &ClickableImage::clicked, this, &TFrmTest::Panel2Click);
     m_panel3 = commandPanel(QStringLiteral("Panel3"), QStringLiteral("EXIT"), m_client);
-    m_panel3->setGeometry(m_traits.panel3);
+    m_panel3->setGeometry(m_layout.panel3);
     connect(m_panel3, &ClickableImage::clicked, this, &TFrmTest::Panel3Click);
 
-    m_lcd = createLcdPanel(m_traits, *m_decoder, m_client);
-    m_lcd->setGeometry(m_traits.lcdPanel);
+    // The panel places itself at its rectangle.
+    m_lcd = createLcdPanel(m_model.model, m_session.decoder().lcd(), m_client);
 
     buildPanel7();
     buildGrid();
 
-    m_gauge = new GaugeWidget(m_traits.model, m_traits.gauge.size(), m_client);
-    m_gauge->move(m_traits.gauge.topLeft());
+    m_gauge = new GaugeWidget(m_model.model, m_layout.gauge.size(), m_client);
+    m_gauge->move(m_layout.gauge.topLeft());
     m_conOk = new QLabel(m_gauge);
     m_conOk->setObjectName(QStringLiteral("CONok"));
     m_conOk->setPixmap(indicatorPixmap(QColor(0x20, 0xC0, 0x20)));
@@ -198,21 +171,21 @@ void TFrmTest::buildControls()
 
     m_bar = new QProgressBar(m_client);
     m_bar->setObjectName(QStringLiteral("PBar2"));
-    m_bar->setGeometry(m_traits.levelBar);
+    m_bar->setGeometry(m_layout.levelBar);
     m_bar->setRange(0, 60);
     m_bar->setValue(20);
     m_bar->setTextVisible(false);
 
-    m_chart = new ChartPanel(chartPanelLayout(m_traits.model), m_dialogs, m_client);
+    m_chart = new ChartPanel(m_model.chart, m_dialogs, m_client);
     m_chart->setObjectName(QStringLiteral("Chtshow"));
-    m_chart->setGeometry(m_traits.chart);
-    m_chartRemembered = m_traits.chart;
+    m_chart->setGeometry(m_layout.chart);
+    m_chartRemembered = m_layout.chart;
     connect(m_chart, &ChartPanel::clearRequested, this, &TFrmTest::ClearRClick);
     connect(m_chart, &ChartPanel::enlargeRequested, this, &TFrmTest::toggleChartEnlargement);
     connect(m_chart, &ChartPanel::restoreRequested, this, &TFrmTest::toggleChartEnlargement);
     connect(m_chart, &ChartPanel::errorRaised, this, &TFrmTest::showErrorReport);
 
-    m_fileCommands = new TableFileCommands(*m_table, m_dialogs, this, this);
+    m_fileCommands = new TableFileCommands(cds1(), m_dialogs, this, this);
     connect(m_fileCommands, &TableFileCommands::detachGridRequested, this,
         [this] { m_grid->setUpdatesEnabled(false); });
     connect(m_fileCommands, &TableFileCommands::attachGridRequested, this, [this] {
@@ -226,13 +199,13 @@ void TFrmTest::buildControls()
 
     m_conTimer = new QTimer(this);
     m_conTimer->setObjectName(QStringLiteral("ConTimer"));
-    m_conTimer->setInterval(m_traits.conTimerMs);
+    m_conTimer->setInterval(m_layout.conTimerMs);
     connect(m_conTimer, &QTimer::timeout, this, [this] { m_link->ConTimerTimer(); });
     m_conTimer->start();
     m_sampInterTime = new QTimer(this);
     m_sampInterTime->setObjectName(QStringLiteral("SampInterTime"));
-    m_sampInterTime->setInterval(m_traits.sampInterTimeMs);
-    connect(m_sampInterTime, &QTimer::timeout, this, [this] { m_recorder->SampInterTimeTimer(); });
+    m_sampInterTime->setInterval(m_layout.sampInterTimeMs);
+    connect(m_sampInterTime, &QTimer::timeout, this, [this] { recorder().SampInterTimeTimer(); });
     m_sampInterTime->start();
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -243,22 +216,22 @@ void TFrmTest::buildPanel7()
     m_panel7 = new QFrame(m_client);
     m_panel7->setObjectName(QStringLiteral("Panel7"));
     static_cast<QFrame *>(m_panel7)->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    m_panel7->setGeometry(m_traits.panel7);
-    const int h = m_traits.panel7.height();
+    m_panel7->setGeometry(m_layout.panel7);
+    const int h = m_layout.panel7.height();
 
     m_repeatSet = new QCheckBox(QStringLiteral("Repeat"), m_panel7);
     m_repeatSet->setObjectName(QStringLiteral("RepeatSet"));
     m_repeatSet->setToolTip(QStringLiteral("Repeage Record"));
     m_repeatSet->setGeometry(4, 0, 64, h);
     connect(
-        m_repeatSet, &QCheckBox::toggled, this, [this](bool on) { m_recorder->setRepeatSet(on); });
+        m_repeatSet, &QCheckBox::toggled, this, [this](bool on) { recorder().setRepeatSet(on); });
 
     m_recordSI = new QCheckBox(QStringLiteral("Sampling Interval            'S"), m_panel7);
     m_recordSI->setObjectName(QStringLiteral("RecordSI"));
-    const int buttonsLeft = m_traits.panel7.width() - 4 - 4 * (h - 2);
+    const int buttonsLeft = m_layout.panel7.width() - 4 - 4 * (h - 2);
     m_recordSI->setGeometry(70, 0, buttonsLeft - 72, h);
     connect(
-        m_recordSI, &QCheckBox::toggled, this, [this](bool on) { m_recorder->setRecordSI(on); });
+        m_recordSI, &QCheckBox::toggled, this, [this](bool on) { recorder().setRecordSI(on); });
 
     // The seconds field lies over the blanks of the check box's caption.
     QStyleOptionButton option;
@@ -279,7 +252,7 @@ void TFrmTest::buildPanel7()
     m_recordSITime->installEventFilter(this);
     m_acceptedSITime = m_recordSITime->text();
     connect(m_recordSITime, &QLineEdit::textChanged, this, [this](const QString &text) {
-        if (m_recorder->RecordSITimeChange(text)) {
+        if (recorder().RecordSITimeChange(text)) {
             m_acceptedSITime = text;
             return;
         }
@@ -318,8 +291,8 @@ void TFrmTest::buildGrid()
 {
     m_grid = new QTableView(m_client);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
-    m_grid->setGeometry(m_traits.grid);
-    m_grid->setModel(m_table.get());
+    m_grid->setGeometry(m_layout.grid);
+    m_grid->setModel(&cds1());
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -328,16 +301,16 @@ void TFrmTest::buildGrid()
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QList<Qt::Alignment> alignments;
-    for (int c = 0; c < m_table->columnCount(); ++c) {
-        if (c < m_traits.gridColumnWidths.size())
-            m_grid->setColumnWidth(c, m_traits.gridColumnWidths.at(c));
-        if (m_traits.gridCentred)
+    for (int c = 0; c < cds1().columnCount(); ++c) {
+        if (c < m_layout.gridColumnWidths.size())
+            m_grid->setColumnWidth(c, m_layout.gridColumnWidths.at(c));
+        if (m_layout.gridCentred)
             alignments.append(Qt::AlignHCenter);
         else
             alignments.append(c == 1 ? Qt::AlignRight : Qt::AlignLeft);
     }
     m_grid->setItemDelegate(new AlignmentDelegate(alignments, m_grid));
-    if (m_traits.gridRowIndicator) {
+    if (m_layout.gridRowIndicator) {
         m_grid->verticalHeader()->setVisible(true);
         m_grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
         QPalette p = m_grid->palette();
@@ -346,7 +319,7 @@ void TFrmTest::buildGrid()
     } else {
         m_grid->verticalHeader()->setVisible(false);
     }
-    connect(m_table.get(), &QAbstractItemModel::rowsInserted, this, &TFrmTest::followNewestRow);
+    connect(&cds1(), &QAbstractItemModel::rowsInserted, this, &TFrmTest::followNewestRow);
 }
 
 void TFrmTest::buildMenu()
@@ -383,19 +356,19 @@ void TFrmTest::FormCreate()
 {
     // The locale's decimal separator was read when the decoder was made; the
     // chart panel made its page controller with 100 points per page.
-    if (m_traits.model == MeterModel::Km90)
-        setWindowTitle(m_traits.caption);
+    if (m_layout.captionBeforeDial)
+        setWindowTitle(m_layout.caption);
     m_exeFolder = m_options.exeFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                 : m_options.exeFolder;
     if (!m_exeFolder.endsWith(u'/'))
         m_exeFolder += u'/';
     setRecordLimitClick(2); // "10000"
-    KDsetup();
-    KDrun(m_decoder->gaugeScale().ZeroOffset);
+    KDsetup(m_session.decoder().gaugeScale());
+    KDrun(m_session.decoder().gaugeScale().ZeroOffset);
     m_repeatSet->setChecked(true);
-    m_recorder->setRepeatSet(true);
-    if (m_traits.model != MeterModel::Km90)
-        setWindowTitle(m_traits.caption);
+    recorder().setRepeatSet(true);
+    if (!m_layout.captionBeforeDial)
+        setWindowTitle(m_layout.caption);
 }
 
 void TFrmTest::showPanel2()
@@ -426,7 +399,7 @@ void TFrmTest::Panel2Click()
 
 void TFrmTest::Panel3Click()
 {
-    if (m_traits.exitClosesTable)
+    if (m_layout.exitClosesTable)
         m_grid->setModel(nullptr);
     close();
 }
@@ -435,8 +408,8 @@ void TFrmTest::ClearRClick()
 {
     m_dialogs.information(this, QStringLiteral("Information"),
         QStringLiteral(" Warning:all Records will be deleted! "));
-    const bool hadRows = m_recorder->ClearRClick();
-    if (hadRows || m_traits.clearAlwaysClearsChart)
+    const bool hadRows = recorder().ClearRClick();
+    if (hadRows || m_model.clearAlwaysClearsChart)
         m_chart->chartControl().ClearChart();
 }
 
@@ -467,7 +440,7 @@ void TFrmTest::MajPrintClick()
     // the grid stops following the table until it closes.
     if (!m_printers)
         m_printers = std::make_unique<QtReportPrinters>();
-    ::MajPrintClick(*m_table, m_dialogs, *m_printers, this,
+    ::MajPrintClick(cds1(), m_dialogs, *m_printers, this,
         { [this] { m_grid->setUpdatesEnabled(false); },
             [this] {
                 m_grid->setUpdatesEnabled(true);
@@ -477,7 +450,7 @@ void TFrmTest::MajPrintClick()
 
 void TFrmTest::setRecordLimitClick(int index)
 {
-    if (!m_recorder->setRecordLimitChoice(index))
+    if (!recorder().setRecordLimitChoice(index))
         return;
     for (int i = 0; i < m_limitActions.size(); ++i)
         m_limitActions.at(i)->setChecked(i == index);
@@ -485,10 +458,10 @@ void TFrmTest::setRecordLimitClick(int index)
 
 void TFrmTest::followNewestRow()
 {
-    const int last = m_table->rowCount() - 1;
+    const int last = cds1().rowCount() - 1;
     if (last < 0 || !m_grid->updatesEnabled())
         return;
-    m_grid->setCurrentIndex(m_table->index(last, 0));
+    m_grid->setCurrentIndex(cds1().index(last, 0));
     m_grid->scrollToBottom();
 }
 
@@ -499,8 +472,8 @@ void TFrmTest::toggleChartEnlargement()
     m_chartRemembered = e.remembered;
     const int frameExtra = frameGeometry().height() - height();
     const int menuHeight = height() - m_client->height();
-    m_client->setFixedSize(m_traits.clientSize.width(),
-        qMax(m_traits.clientSize.height(), e.windowOuterHeight - frameExtra - menuHeight));
+    m_client->setFixedSize(m_layout.clientSize.width(),
+        qMax(m_layout.clientSize.height(), e.windowOuterHeight - frameExtra - menuHeight));
     m_chart->setGeometry(e.chart);
     m_chart->raise();
     m_chart->showEnlarged(e.enlarged);
@@ -517,32 +490,21 @@ bool TFrmTest::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFrmTest::afterFrame()
-{
-    m_lcd->refresh(); // one repaint per frame, of the elements that changed
-}
+// What a frame shows.
 
-// The decoder's calls.
+void TFrmTest::ReportLine(const QString &text)
+{
+    m_link->addHistory(text);
+}
 
 void TFrmTest::LinkOn()
 {
     m_link->LinkOn();
 }
 
-void TFrmTest::DispInit(int)
+void TFrmTest::KDsetup(const GaugeScale &scale)
 {
-    // The decoder has blanked its display state; the panel shows the frame's
-    // final state once the frame is done (afterFrame), never this step.
-}
-
-void TFrmTest::SelectGaugeScale(int)
-{
-    // The decoder keeps the scale in force; the dial is redrawn on KDsetup.
-}
-
-void TFrmTest::KDsetup()
-{
-    m_gauge->KDsetup(m_decoder->gaugeScale());
+    m_gauge->KDsetup(scale);
 }
 
 void TFrmTest::SetValueMinimum(double y)
@@ -570,19 +532,38 @@ void TFrmTest::BarPos(int position)
     m_bar->setValue(qBound(m_bar->minimum(), position, m_bar->maximum()));
 }
 
-bool TFrmTest::RecordingTest()
-{
-    return m_recorder->RecordingTest();
-}
-
-void TFrmTest::INDataToTable(int mode)
-{
-    m_recorder->INDataToTable(mode);
-}
-
 void TFrmTest::AddValue(double y)
 {
     m_chart->chartControl().AddValue(y);
+}
+
+void TFrmTest::FrameDone()
+{
+    m_lcd->refresh(); // one repaint per frame, of the elements that changed
+}
+
+void TFrmTest::FrameFailed(const QString &frameDigits, const QString &message)
+{
+    m_link->addHistory(QStringLiteral("FRAME ERROR: %1 (%2)").arg(message, frameDigits));
+    m_lcd->refresh(); // what the frame had set before it failed stays shown
+}
+
+// What the link shows.
+
+void TFrmTest::Information(const QString &text)
+{
+    m_dialogs.information(this, QStringLiteral("Information"), text);
+}
+
+void TFrmTest::PanelChanged()
+{
+    showPanel2();
+}
+
+void TFrmTest::Indicator(bool on)
+{
+    m_conOk->setVisible(on);
+    m_conOkN->setVisible(!on);
 }
 
 HelpWindow *TFrmTest::helpWindow() const

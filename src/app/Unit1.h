@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/DeliverableTraits.h"
-#include "core/CurrentReading.h"
-#include "link/FrameAssembler.h"
-#include "models/common/DecoderOutputs.h"
+#include "session/LinkControl.h"
+#include "session/MeterSession.h"
+#include "session/SessionObserver.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -14,13 +13,11 @@
 
 class ChartPanel;
 class ClickableImage;
-class FrameDecoder;
 class GaugeWidget;
 class HelpWindow;
 class HidBackend;
 class HidChangeNotifier;
 class LcdPanel;
-class LinkControl;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -29,8 +26,6 @@ class QProgressBar;
 class QTableView;
 class QTimer;
 class QToolButton;
-class ReadingTable;
-class Recorder;
 class ReportPrinters;
 class TableFileCommands;
 class THidDeviceController;
@@ -38,11 +33,11 @@ class UserDialogs;
 
 // The main window of either program: the emulated display, the gauge and level
 // bar, the record tool bar and grid, the trend chart, the Connect and EXIT
-// panels, the menu and the timers. It connects the frame decoder's calls to
-// them and runs the handlers of its controls; the link logic lives in
-// LinkControl, the recording policy in Recorder, the chart paging in the
-// chart panel.
-class TFrmTest : public QMainWindow, private DecoderOutputs
+// panels, the menu and the timers. It shows what its meter session and link
+// control tell it and runs the handlers of its controls; the pipeline from
+// report to row lives in MeterSession, the link logic in LinkControl, the
+// recording policy in Recorder, the chart paging in the chart panel.
+class TFrmTest : public QMainWindow, private SessionObserver, private LinkObserver
 {
     Q_OBJECT
 public:
@@ -54,21 +49,22 @@ public:
 
     // Creates the HID device controller on the backend (which lists the
     // devices and selects the cable), then runs FormCreate.
-    TFrmTest(const DeliverableTraits &traits, std::shared_ptr<HidBackend> backend,
+    TFrmTest(MeterModel model, std::shared_ptr<HidBackend> backend,
         std::unique_ptr<HidChangeNotifier> notifier, UserDialogs &dialogs,
         const Options &options = {}, QWidget *parent = nullptr);
     ~TFrmTest() override;
 
-    const DeliverableTraits &traits() const { return m_traits; }
+    const ModelDescription &model() const { return m_model; }
     const QString &LocaleDecimal() const { return m_localeDecimal; }
     const QString &ExeFolder() const { return m_exeFolder; }
-    const CurrentReading &currentReading() const { return m_reading; }
+    const CurrentReading &currentReading() const { return m_session.reading(); }
 
-    FrameAssembler &assembler() { return m_assembler; }
-    FrameDecoder &decoder() { return *m_decoder; }
+    MeterSession &session() { return m_session; }
+    FrameAssembler &assembler() { return m_session.assembler(); }
+    FrameDecoder &decoder() { return m_session.decoder(); }
     LinkControl &link() { return *m_link; }
-    ReadingTable &cds1() { return *m_table; }
-    Recorder &recorder() { return *m_recorder; }
+    ReadingTable &cds1() { return m_session.cds1(); }
+    Recorder &recorder() { return m_session.recorder(); }
     ChartPanel &chartPanel() { return *m_chart; }
     GaugeWidget &gauge() { return *m_gauge; }
     QProgressBar &PBar2() { return *m_bar; }
@@ -97,19 +93,23 @@ public Q_SLOTS:
     void setRecordLimitClick(int index);
 
 private:
-    // DecoderOutputs
+    // SessionObserver: what a frame shows.
+    void ReportLine(const QString &text) override;
     void LinkOn() override;
-    void DispInit(int mode) override;
-    void SelectGaugeScale(int index) override;
-    void KDsetup() override;
+    void KDsetup(const GaugeScale &scale) override;
     void SetValueMinimum(double y) override;
     void SetValueMaximum(double y) override;
     void KDrun(int position) override;
     void BarMax(int maximum) override;
     void BarPos(int position) override;
-    bool RecordingTest() override;
-    void INDataToTable(int mode) override;
     void AddValue(double y) override;
+    void FrameDone() override;
+    void FrameFailed(const QString &frameDigits, const QString &message) override;
+
+    // LinkObserver
+    void Information(const QString &text) override;
+    void PanelChanged() override;
+    void Indicator(bool on) override;
 
     void buildControls();
     void buildPanel7();
@@ -119,20 +119,16 @@ private:
     void showPanel2();
     void followNewestRow();
     void toggleChartEnlargement();
-    void afterFrame();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    const DeliverableTraits &m_traits;
+    const ModelDescription &m_model;
+    const WindowLayout &m_layout;
     UserDialogs &m_dialogs;
     Options m_options;
     QString m_localeDecimal;
     QString m_exeFolder;
 
-    CurrentReading m_reading;
-    std::unique_ptr<ReadingTable> m_table;
-    std::unique_ptr<Recorder> m_recorder;
-    std::unique_ptr<FrameDecoder> m_decoder;
-    FrameAssembler m_assembler;
+    MeterSession m_session;
     std::unique_ptr<THidDeviceController> m_hidctl;
     std::unique_ptr<LinkControl> m_link;
     TableFileCommands *m_fileCommands = nullptr;

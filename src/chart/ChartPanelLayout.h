@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "core/MeterModel.h"
-
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 // The controls that lie on the chart's top edge, with their places relative to
 // the chart's top-left corner, and the other details in which the two programs'
-// charts differ.
+// charts differ (each model's description holds its layout).
 struct ChartControlPlace
 {
     QString name; // designer name, also the widget's objectName
@@ -29,5 +28,3 @@ struct ChartPanelLayout
     // The place of a control by its designer name; an empty place if there is none.
     ChartControlPlace place(const QString &name) const;
 };
-
-ChartPanelLayout chartPanelLayout(MeterModel model);

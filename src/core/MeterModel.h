@@ -1,20 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QString>
+#include <QtGlobal>
 
-// The two meter families served by this code base. Window-free code that must
-// behave differently for the two programs takes one of these; the programs pick
-// theirs in main().
-enum class MeterModel { Km90, Km50_60 };
-
-// Number of bytes (and FrameDigits characters) in one meter frame.
-constexpr int frameLength(MeterModel model)
-{
-    return model == MeterModel::Km90 ? 26 : 21;
-}
-
-inline QString modelName(MeterModel model)
-{
-    return model == MeterModel::Km90 ? QStringLiteral("km90") : QStringLiteral("km50_60");
-}
+// The two meter families served by this code base. The programs pick theirs in
+// main(); everything that differs between the two is read from the model's
+// description (models/ModelDescription.h), never by branching on this value.
+//
+// The numbers are stored in report files: never renumber them.
+enum class MeterModel : quint8 { Km90 = 0, Km50_60 = 1 };

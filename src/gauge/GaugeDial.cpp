@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "gauge/GaugeDial.h"
 
+#include "models/ModelDescription.h"
+
 #include <QFont>
 #include <QPainter>
 
@@ -60,52 +62,14 @@ GaugeDial::Needle GaugeDial::needle(int position, int step) const
 
 QList<DialLegendEntry> dialLegend(MeterModel model, const QString &dialKey)
 {
-    const bool km90 = model == MeterModel::Km90;
-    struct Offsets
-    {
-        int dx, dy;
-    };
-    static constexpr Offsets common[8]
-        = { { 5, 7 }, { 8, 6 }, { 10, 5 }, { 10, 4 }, { 3, 4 }, { 5, 5 }, { 8, 5 }, { 10, 6 } };
-    auto build = [](int every, const QStringList &texts, Offsets first, Offsets last) {
-        QList<DialLegendEntry> out;
-        for (int k = 0; k < 9; ++k) {
-            const Offsets o = k == 0 ? first : (k == 8 ? last : common[k]);
-            out.append({ k * every, texts[k], o.dx, o.dy });
-        }
-        return out;
-    };
-    if (dialKey == u"6")
-        return build(15, { "-600", "-450", "-300", "-150", "0", "150", "300", "450", "600" },
-            { 5, 7 }, { 15, 7 });
-    if (dialKey == u"10") {
-        if (km90)
-            return build(9, { "-360", "-270", "-180", "-90", "0", "90", "180", "270", "360" },
-                { 5, 7 }, { 15, 8 });
-        return build(
-            25, { "-100", "-75", "-50", "-25", "0", "25", "50", "75", "100" }, { 5, 7 }, { 15, 8 });
-    }
-    if (dialKey == u"7")
-        return build(25,
-            { "-1", "-0.75", "-0.50", "-0.25", "0", "0.25", km90 ? "0.50" : "0.5", "0.75", "1" },
-            { 1, 7 }, km90 ? Offsets { 10, 2 } : Offsets { 10, 8 });
-    if (dialKey == u"4" && !km90) {
-        // Unequal steps below zero: the legend marks -50, -30, -20, -10.
-        return build(10, { "-50", "-30", "-20", "-10", "0", "325", "650", "975", "1300" }, { 5, 7 },
-            { 21, 14 });
-    }
-    return {};
+    const DialLegend *legend = modelDescription(model).dialLegend(dialKey);
+    return legend ? legend->entries : QList<DialLegendEntry>();
 }
 
 int largeDotEvery(MeterModel model, const QString &dialKey)
 {
-    if (dialKey == u"6")
-        return 15;
-    if (dialKey == u"10")
-        return model == MeterModel::Km90 ? 9 : 25;
-    if (dialKey == u"4")
-        return 10;
-    return 0;
+    const DialLegend *legend = modelDescription(model).dialLegend(dialKey);
+    return legend ? legend->largeDotEvery : 0;
 }
 
 QImage drawDial(const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize)

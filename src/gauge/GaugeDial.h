@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/MeterModel.h"
+#include "gauge/DialLegend.h"
 #include "gauge/GaugeScale.h"
 
 #include <QImage>
@@ -55,16 +56,8 @@ private:
     double m_s;
 };
 
-// One legend text of a dial and where it sits relative to its anchor.
-struct DialLegendEntry
-{
-    int step;
-    QString text;
-    int dx;
-    int dy;
-};
 
-// The legends a dial writes for a dial key; empty when the program draws none.
+// The legends a model's dial writes for a dial key; empty when it draws none.
 QList<DialLegendEntry> dialLegend(MeterModel model, const QString &dialKey);
 // The legend steps that carry a large dot, every n-th step; 0 for none.
 int largeDotEvery(MeterModel model, const QString &dialKey);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "core/MeterModel.h"
-
 #include <QString>
 
 #include <array>
@@ -21,7 +19,8 @@ struct GaugeScale
     friend bool operator==(const GaugeScale &, const GaugeScale &) = default;
 };
 
-// One row of a deliverable's scale table.
+// One row of a meter model's scale table (each model has four, by index; the
+// tables are in the models' folders).
 struct GaugeScaleRow
 {
     const char16_t *dialKey;
@@ -32,9 +31,6 @@ struct GaugeScaleRow
 };
 
 using GaugeScaleTable = std::array<GaugeScaleRow, 4>;
-
-// The four scales of each program, by index.
-const GaugeScaleTable &gaugeScaleTable(MeterModel model);
 
 // Loads row index (0..3) of the table into scale; any other index changes nothing.
 // Draws nothing: the caller redraws the dial afterwards.

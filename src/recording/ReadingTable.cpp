@@ -1,22 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "recording/ReadingTable.h"
 
+#include "models/ModelDescription.h"
+
 #include <array>
 #include <limits>
 #include <type_traits>
 
 namespace {
 
-static_assert(ReadingTable::MaxColumns == 8);
-constexpr std::array<QStringView, 8> km90Columns { u"No", u"Time", u"Value", u"Unit", u"V_Value",
-    u"V_Unit", u"I_Value", u"I_Unit" };
-constexpr std::array<QStringView, 4> km50Columns { u"No", u"time", u"Value", u"Unit" };
-
-std::span<const QStringView> columnsOf(MeterModel model)
+const QStringList &columnsOf(MeterModel model)
 {
-    if (model == MeterModel::Km90)
-        return km90Columns;
-    return km50Columns;
+    return modelDescription(model).columns;
 }
 
 } // namespace
@@ -26,7 +21,9 @@ ReadingTable::ReadingTable(MeterModel model, QObject *parent)
     , m_model(model)
     , m_columns(int(columnsOf(model).size()))
     , m_lastPerColumn(size_t(m_columns))
-{ }
+{
+    Q_ASSERT(m_columns <= MaxColumns);
+}
 
 ReadingTable::~ReadingTable() = default;
 
@@ -64,22 +61,19 @@ QVariant ReadingTable::headerData(int section, Qt::Orientation orientation, int 
 
 QString ReadingTable::columnName(int column) const
 {
-    return columnsOf(m_model)[size_t(column)].toString();
+    return columnsOf(m_model).at(column);
 }
 
 QStringList ReadingTable::columnNames() const
 {
-    QStringList names;
-    for (QStringView name : columnsOf(m_model))
-        names << name.toString();
-    return names;
+    return columnsOf(m_model);
 }
 
 int ReadingTable::columnIndex(QStringView name) const
 {
-    const auto columns = columnsOf(m_model);
-    for (size_t c = 0; c < columns.size(); ++c) {
-        if (columns[c].compare(name, Qt::CaseInsensitive) == 0)
+    const QStringList &columns = columnsOf(m_model);
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        if (columns.at(c).compare(name, Qt::CaseInsensitive) == 0)
             return int(c);
     }
     return -1;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "recording/Recorder.h"
 
+#include "models/ModelDescription.h"
+
 #include "recording/ReadingTable.h"
 
 #include <QDateTime>
@@ -42,7 +44,7 @@ const std::array<RecordLimitChoice, 6> &recordLimitChoices()
 }
 
 Recorder::Recorder(MeterModel model, ReadingTable &table, const CurrentReading &reading)
-    : m_model(model)
+    : m_rowHasVoltageAndCurrent(modelDescription(model).rowHasVoltageAndCurrent)
     , m_table(table)
     , m_reading(reading)
     , m_clock(localTimeOfDay)
@@ -158,7 +160,7 @@ bool Recorder::INDataToTable(int mode)
         // The field only ever holds texts that pass the interval rule.
         m_sampleCountdown = intervalFromText(m_recordSITime).value_or(0);
         const QString &time = timeText();
-        if (m_model == MeterModel::Km90) {
+        if (m_rowHasVoltageAndCurrent) {
             const std::array<const QString *, 7> texts { &time, &m_reading.Value, &m_reading.Unit,
                 &m_reading.V_Value, &m_reading.V_Unit, &m_reading.I_Value, &m_reading.I_Unit };
             m_table.appendRow(m_recordCounter, texts);

@@ -98,7 +98,7 @@ private:
     bool counted() const;
     const QString &timeText();
 
-    MeterModel m_model;
+    bool m_rowHasVoltageAndCurrent;
     ReadingTable &m_table;
     const CurrentReading &m_reading;
     Clock m_clock;

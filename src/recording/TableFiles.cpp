@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "recording/TableFiles.h"
 
+#include "models/ModelDescription.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -29,16 +31,6 @@ constexpr bool isBlank(char16_t c)
     return c <= 32;
 }
 
-QStringView trimmedField(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin].unicode()))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1].unicode()))
-        --end;
-    return text.sliced(begin, end - begin);
-}
 
 // A growing byte buffer written through a pointer: the writer reserves room for
 // a piece, fills it and moves on, with no per-piece bookkeeping of QByteArray.
@@ -533,6 +525,23 @@ bool produceTableText(const ReadingTable &table, const Emit &emit)
 
 } // namespace
 
+QStringView trimmedField(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin].unicode()))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1].unicode()))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QString textFileField(QStringView text)
+{
+    const QStringView field = trimmedField(text);
+    return field.isEmpty() ? QStringLiteral("NULL") : field.toString();
+}
+
 QString fileExtension(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
@@ -543,8 +552,7 @@ QString fileExtension(const QString &path)
 Format saveFormat(MeterModel model, const QString &path)
 {
     const QString extension = fileExtension(path);
-    const Qt::CaseSensitivity cs
-        = model == MeterModel::Km90 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const Qt::CaseSensitivity cs = modelDescription(model).tableFiles.xmlSaveExtensionCase;
     return extension.compare(u".xml", cs) == 0 ? Format::Xml : Format::Text;
 }
 

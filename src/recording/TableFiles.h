@@ -70,6 +70,11 @@ Format saveFormat(MeterModel model, const QString &path);
 // The format a name is read in, for both programs: XML only for ".xml" exactly.
 Format openFormat(const QString &path);
 
+// A field as the text file writes it: characters of codes 0 to 32 trimmed from
+// both ends, "NULL" when nothing remains.
+QStringView trimmedField(QStringView text);
+QString textFileField(QStringView text);
+
 // The header line of the text file, without line end: the column names joined by TAB.
 QString tableHeaderLine(const ReadingTable &table);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "reports/MajPrint.h"
 
+#include "models/ModelDescription.h"
 #include "recording/ReadingTable.h"
 #include "reports/ReportPreview.h"
 
@@ -34,7 +35,7 @@ ReportPreview *MajPrintClick(const ReadingTable &cds1, UserDialogs &dialogs,
     FollowAgainUnlessHandedOver guard(hooks.followAgain);
 
     std::optional<int> m;
-    if (cds1.meterModel() == MeterModel::Km50_60)
+    if (modelDescription(cds1.meterModel()).reportCountsPages)
         m = allPageCount(cds1.rowCount());
     auto *preview
         = new ReportPreview(layOutTableReport(cds1, printDate, m), dialogs, printers, window);

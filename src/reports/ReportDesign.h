@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <initializer_list>
+
 // The banded design of the printed report: four bands (page header, column
 // header, detail, page footer) whose elements sit at fixed millimetre positions.
 // Lengths are millimetres: left from the page's left margin, down from the top
@@ -59,10 +61,27 @@ struct ReportDesign
     friend bool operator==(const ReportDesign &, const ReportDesign &) = default;
 };
 
-// The report of each program: KM90 "KM90 Data Report" with eight columns and the
-// page number at the right; KM50_60 "Test Data" with four columns and
-// "The Page n Of m" at the left.
-ReportDesign reportDesign(MeterModel model);
+// Bands are 10.6 mm high (headers, footer) and 6.6 mm (one detail row).
+inline constexpr double ReportHeaderBandMm = 10.6;
+inline constexpr double ReportDetailBandMm = 6.6;
+
+// Building blocks of the two programs' designs (each model's design is in its
+// folder under models/).
+// A fixed text at a place, in a point size.
+ReportElement reportLabel(const char *text, double left, double down, double points);
+// The page header: the bold centred title (named titleName, underlined or not)
+// and "Print Date:" with the date at the right.
+ReportBand reportPageHeader(const char *title, const char *titleName, bool underlined);
+// One table column of the report: its heading above the field.
+struct ReportColumnSpec
+{
+    const char *heading;
+    double headingLeft;
+    double fieldLeft;
+};
+// Fills the column header and detail bands with one heading and one field per
+// column, the columns in table order.
+void addReportColumns(ReportDesign &d, std::initializer_list<ReportColumnSpec> columns);
 
 // The text of the title element (the centred label of the page header).
 QString reportTitle(const ReportDesign &design);

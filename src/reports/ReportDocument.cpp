@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "reports/ReportDocument.h"
 
+#include "models/ModelDescription.h"
 #include "recording/ReadingTable.h"
 #include "reports/TableSnapshot.h"
 
@@ -25,9 +26,10 @@ void Report1BeforePrint(ReportStamp &stamp, int m)
 std::shared_ptr<ReportDocument> layOutTableReport(
     const ReadingTable &table, const QString &printDate, std::optional<int> pageCountM)
 {
-    ReportDesign design = reportDesign(table.meterModel());
+    const ModelDescription &model = modelDescription(table.meterModel());
+    ReportDesign design = model.report;
     ReportStamp stamp { printDate, {} };
-    if (design.model == MeterModel::Km50_60 && pageCountM)
+    if (model.reportCountsPages && pageCountM)
         Report1BeforePrint(stamp, *pageCountM);
     return std::make_shared<ReportDocument>(
         std::move(design), std::make_shared<TableSnapshot>(table), std::move(stamp));

@@ -184,7 +184,7 @@ Result saveReport(const ReportDocument &report, const QString &path)
         out.setVersion(QDataStream::Qt_6_4);
         const ReportDesign &d = report.design();
         const PageGeometry &page = report.layout().page();
-        out << Magic << Version << quint8(d.model == MeterModel::Km90 ? 0 : 1) << page.widthMm
+        out << Magic << Version << quint8(d.model) << page.widthMm
             << page.heightMm << page.marginMm << report.stamp().printDate << report.stamp().allPage;
         for (const ReportBand *band : { &d.pageHeader, &d.columnHeader, &d.detail, &d.pageFooter })
             writeBand(out, *band);
@@ -244,7 +244,7 @@ std::shared_ptr<ReportDocument> loadReport(QIODevice &device, QString *error)
         || !sane(page.heightMm, 10, 10000) || !sane(page.marginMm, 0, 0.45 * page.widthMm)
         || page.marginMm > 0.45 * page.heightMm)
         return fail(notAReport(QStringLiteral("page")));
-    design.model = model == 0 ? MeterModel::Km90 : MeterModel::Km50_60;
+    design.model = MeterModel(model); // 0 or 1, checked above
 
     auto rows = std::make_shared<LoadedRows>(design.model);
     const int columns = rows->table.columnCount();

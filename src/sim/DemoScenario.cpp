@@ -134,7 +134,9 @@ double surgeAmps(int frame)
     return 880.0 + 130.0 * frame;
 }
 
-QList<DemoStep> km90Scenario()
+} // namespace
+
+QList<DemoStep> km90DemoScenario()
 {
     ScenarioWriter<Km90Frame> w;
     auto frame = [](int function, const Line &q, double reading, int maxDecimals) {
@@ -200,7 +202,7 @@ QList<DemoStep> km90Scenario()
     return w.steps;
 }
 
-QList<DemoStep> km50Scenario()
+QList<DemoStep> km50DemoScenario()
 {
     ScenarioWriter<Km50Frame> w;
     auto frame = [](int function, double reading, int maxDecimals, Shown secondary) {
@@ -284,11 +286,4 @@ QList<DemoStep> km50Scenario()
     }
     w.silence();
     return w.steps;
-}
-
-} // namespace
-
-QList<DemoStep> demoScenario(MeterModel model)
-{
-    return model == MeterModel::Km90 ? km90Scenario() : km50Scenario();
 }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "core/MeterModel.h"
-
 #include <QByteArray>
 #include <QList>
 
@@ -15,14 +13,16 @@
 // reading over range, the sum display follows, and the loop ends in a silence
 // long enough for the programs' "meter silent" message.
 //
-// Deterministic: the same model gives the same loop every time.
+// Deterministic: the same tour every time.
 struct DemoStep
 {
     QByteArray frame; // the frame's bytes (ending CR LF); empty for a silence
     int durationMs = 0; // from the start of this step to the start of the next
 };
 
-QList<DemoStep> demoScenario(MeterModel model);
+// The tours of the two meters (a model's description names its own).
+QList<DemoStep> km90DemoScenario();
+QList<DemoStep> km50DemoScenario();
 
 // Time between the starts of two frames: the meter sends four a second. A KM90
 // frame takes 108 ms on a 2400-baud line, so the line is idle between frames.

@@ -2,7 +2,9 @@
 #include "meterlog/MeterLog.h"
 
 #include "core/ReadingText.h"
-#include "meterlog/MeterSession.h"
+#include "meterlog/MeterLogPrinter.h"
+#include "models/ModelDescription.h"
+#include "session/MeterSession.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -112,14 +114,12 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
 
     MeterLogOptions options;
     const QString modelName = parser.value(model);
-    if (modelName == u"km90")
-        options.model = MeterModel::Km90;
-    else if (modelName == u"km50_60")
-        options.model = MeterModel::Km50_60;
-    else if (modelName.isEmpty())
+    if (modelName.isEmpty())
         return usageError(QStringLiteral("--model is required"));
-    else
+    const ModelDescription *described = findMeterModel(modelName);
+    if (!described)
         return usageError(QStringLiteral("unknown model '%1' (km90 or km50_60)").arg(modelName));
+    options.model = described->model;
 
     options.frames = parser.isSet(frames);
     options.decimal
@@ -164,11 +164,22 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     return options;
 }
 
+void applyRecordOptions(const MeterLogOptions &options, Recorder &recorder)
+{
+    recorder.setRepeatSet(options.repeat);
+    recorder.setRecordSI(false);
+    if (options.limit)
+        recorder.setRecordLimit(*options.limit);
+}
+
 int runMeterLogReplay(
     const MeterLogOptions &options, QTextStream &in, QTextStream &out, QTextStream &err)
 {
-    MeterSession session(options, out, err);
-    session.printHeader();
+    MeterSession session(options.model, options.decimal);
+    applyRecordOptions(options, session.recorder());
+    MeterLogPrinter printer(options, session, out, err);
+    session.setObserver(&printer);
+    printer.printHeader();
 
     int status = ExitOk;
     int lineNumber = 0;
@@ -176,7 +187,7 @@ int runMeterLogReplay(
     QByteArray report;
     while (in.readLineInto(&line)) {
         ++lineNumber;
-        session.setLineNumber(lineNumber);
+        printer.setLineNumber(lineNumber);
         const QStringView text = QStringView(line).trimmed();
         if (text.isEmpty() || text.startsWith(u'#'))
             continue;
@@ -186,14 +197,14 @@ int runMeterLogReplay(
                 status = ExitBadLine;
                 continue;
             }
-            session.feedFrame(text.toString().toUpper());
+            session.ShowData50(text.toString().toUpper());
         } else {
             if (!parseReportLine(text, report)) {
                 err << "line " << lineNumber << ": not a cable report: " << text << '\n';
                 status = ExitBadLine;
                 continue;
             }
-            session.feedReport(quint8(report[0]), QByteArrayView(report).sliced(1));
+            session.Read50(quint8(report[0]), QByteArrayView(report).sliced(1));
         }
     }
     out.flush();

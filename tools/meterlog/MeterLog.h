@@ -9,6 +9,8 @@
 
 #include <optional>
 
+class Recorder;
+
 // meterlog: the headless companion program. It feeds cable reports (or whole
 // frames) through the same link, decoder and recorder as the windows, and
 // prints the rows the recorder appends, or a trace of every decoded frame.
@@ -37,6 +39,10 @@ QString meterLogUsage();
 // the given streams; status receives the exit status in that case.
 std::optional<MeterLogOptions> parseMeterLogArguments(
     const QStringList &arguments, QTextStream &out, QTextStream &err, int &status);
+
+// The recording policy as the options set it: the "Repeat" box, no sampling
+// interval, the record limit.
+void applyRecordOptions(const MeterLogOptions &options, Recorder &recorder);
 
 // Replays the input and writes the rows or the trace to out; messages about
 // unreadable lines go to err. Returns the exit status.

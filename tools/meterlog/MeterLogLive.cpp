@@ -2,8 +2,9 @@
 #include "meterlog/MeterLogLive.h"
 
 #include "hid/HidControllerClass.h"
-#include "link/DeviceDescription.h"
-#include "meterlog/MeterSession.h"
+#include "meterlog/MeterLogPrinter.h"
+#include "session/LinkControl.h"
+#include "session/MeterSession.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -11,59 +12,74 @@
 
 namespace {
 
-// The ten-byte set-up report the cable needs before it passes meter bytes on:
-// report ID 0, the rate 2400 as a 32-bit little-endian number, then 3.
-const QByteArray cableSetupReport = QByteArray::fromHex("00600900000300000000");
-
-constexpr qint32 watchdogIdleReports = 1900;
-
-QString description(THidDevice &device)
+// The link control's side of a live run: it ends the loop after the frames
+// asked for and says on standard error when the meter is silent.
+class LiveWatch : public LinkObserver
 {
-    const HIDD_ATTRIBUTES a = device.Attributes();
-    return deviceDescription(device.ProductText(), device.SerialText(), a.VendorID, a.ProductID);
-}
+public:
+    LiveWatch(const MeterLogOptions &options, MeterSession &session, QTextStream &out,
+        QTextStream &err, QEventLoop &loop)
+        : m_options(options)
+        , m_session(session)
+        , m_out(out)
+        , m_err(err)
+        , m_loop(loop)
+    { }
+    LinkControl *link = nullptr;
+
+    void ReportHandled() override
+    {
+        m_out.flush();
+        // Unlike the window, which disconnects, a logger keeps waiting for the meter.
+        if (link->takeMeterSilence()) {
+            m_err << CableProtocol::meterSilentMessage() << '\n';
+            m_err.flush();
+        }
+        if (m_options.count && m_session.assembler().framesDecoded() >= quint64(*m_options.count))
+            m_loop.quit();
+    }
+
+private:
+    const MeterLogOptions &m_options;
+    MeterSession &m_session;
+    QTextStream &m_out;
+    QTextStream &m_err;
+    QEventLoop &m_loop;
+};
 
 } // namespace
-
-QString meterSilentMessage()
-{
-    return QStringLiteral(
-        "USB interface cable is securely connected, please check if the meter is ready.");
-}
 
 int runMeterLogLive(const MeterLogOptions &options, std::shared_ptr<HidBackend> backend,
     QTextStream &out, QTextStream &err, const std::function<bool()> &stopRequested)
 {
-    THidDeviceController controller(std::move(backend));
+    MeterSession session(options.model, options.decimal);
+    applyRecordOptions(options, session.recorder());
+    MeterLogPrinter printer(options, session, out, err);
+    session.setObserver(&printer);
 
-    // The last device described exactly as "USB to Serial", as the program's
-    // device list selects it. A device tells its strings only while it is
-    // being enumerated (or once claimed).
-    qint32 cableIndex = -1;
-    controller.setOnEnumerate([&](THidDevice *device, qint32 idx) {
-        if (description(*device) == cableDescription())
-            cableIndex = idx;
-        return true;
-    });
-    controller.EnumerateDevices();
-    controller.setOnEnumerate({});
-    if (cableIndex < 0) {
+    QEventLoop loop;
+    int status = ExitOk;
+    LiveWatch watch(options, session, out, err, loop);
+    THidDeviceController controller(std::move(backend));
+    // The device list chooses the cable as the programs' list does.
+    LinkControl link(controller, session, &watch);
+    watch.link = &link;
+    link.attach();
+
+    if (link.selectedLine() < 0) {
         err << "meterlog: no interface cable \"USB to Serial\" is plugged in\n";
         return ExitNoCable;
     }
-    std::unique_ptr<THidDevice> cable = controller.ClaimDevice(cableIndex);
+    THidDevice *cable = link.selectedDevice();
     if (!cable || !cable->CanReadWrite()) {
         err << "meterlog: the interface cable cannot be opened for reading and writing"
                " (on Linux, install packaging/udev/70-km-meter-cable.rules)\n";
         return ExitNoCable;
     }
 
-    MeterSession session(options, out, err);
-    session.printHeader();
+    printer.printHeader();
     out.flush();
 
-    QEventLoop loop;
-    int status = ExitOk;
     cable->setUnplugHandler([&](THidDevice *) {
         err << "meterlog: the interface cable was unplugged\n";
         status = ExitNoCable;
@@ -72,18 +88,7 @@ int runMeterLogLive(const MeterLogOptions &options, std::shared_ptr<HidBackend> 
     cable->setDataErrorHandler(
         [&](THidDevice *, quint32 error) { err << "meterlog: READ ERROR " << error << '\n'; });
 
-    cable->SendFeature(cableSetupReport);
-    cable->setDataHandler([&](THidDevice *, quint8 reportId, const quint8 *data, quint16 size) {
-        session.feedReport(reportId, QByteArrayView(data, size));
-        out.flush();
-        if (session.link().idleReportCount() >= watchdogIdleReports) {
-            err << meterSilentMessage() << '\n';
-            err.flush();
-            session.link().resetIdleReportCount();
-        }
-        if (options.count && session.link().framesDecoded() >= quint64(*options.count))
-            loop.quit();
-    });
+    link.Panel2Click(); // Connect: the set-up report, then reading
 
     QTimer stopCheck;
     if (stopRequested) {
@@ -96,8 +101,10 @@ int runMeterLogLive(const MeterLogOptions &options, std::shared_ptr<HidBackend> 
     if (!(options.count && *options.count <= 0))
         loop.exec();
 
-    cable->setDataHandler({}); // stops the read thread
-    cable->SendFeature(cableSetupReport); // as Disconnect does
+    if (status == ExitOk && link.USBCon())
+        link.Panel2Click(); // Disconnect: reading stops, the set-up report goes out again
+    cable->setUnplugHandler({});
+    cable->setDataErrorHandler({});
     out.flush();
     err.flush();
     return status;

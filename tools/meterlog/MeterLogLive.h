@@ -12,9 +12,6 @@ class HidBackend;
 // Exit status when no interface cable can be read.
 constexpr int ExitNoCable = 3;
 
-// The watchdog's message after 1900 idle reports without meter data.
-QString meterSilentMessage();
-
 // Reads the cable described exactly as "USB to Serial" on the given backend:
 // sends the set-up feature report like Connect, then prints rows (or the
 // trace) as frames arrive, until options.count frames were decoded, the cable

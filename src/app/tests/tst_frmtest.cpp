@@ -3,7 +3,7 @@
 #include "app/GaugeWidget.h"
 #include "app/HelpWindow.h"
 #include "app/KmApplication.h"
-#include "app/LinkControl.h"
+#include "session/LinkControl.h"
 #include "app/Unit1.h"
 #include "chart/ChartPanel.h"
 #include "chart/Chtshow.h"
@@ -45,7 +45,7 @@ struct Rig
         options.localeDecimal = QStringLiteral(".");
         options.exeFolder = exeFolder;
         window = std::make_unique<TFrmTest>(
-            deliverableTraits(model), backend, backend->createNotifier(), dialogs, options);
+            model, backend, backend->createNotifier(), dialogs, options);
     }
     void queueFrames(const QList<QByteArray> &frames)
     {

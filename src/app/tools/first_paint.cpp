@@ -2,7 +2,7 @@
 // Starts a program's window and ends as soon as the window has been painted
 // for the first time: km_first_paint km90|km50_60. The start-up benchmark times
 // this process from its start to its end.
-#include "app/DeliverableTraits.h"
+#include "models/ModelDescription.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
 #include "dialogs/RecordingUserDialogs.h"
@@ -32,11 +32,12 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     KmApplication::useProgramStyle();
-    const MeterModel model
-        = app.arguments().value(1) == u"km50_60" ? MeterModel::Km50_60 : MeterModel::Km90;
+    // The model named by the first argument; the KM90 without one.
+    const ModelDescription *named = findMeterModel(app.arguments().value(1));
+    const MeterModel model = named ? named->model : meterModels().first()->model;
     RecordingUserDialogs dialogs;
     TFrmTest window(
-        deliverableTraits(model), std::make_shared<DemoCableBackend>(model), {}, dialogs);
+        model, std::make_shared<DemoCableBackend>(model), {}, dialogs);
     FirstPaint watcher;
     window.client().installEventFilter(&watcher);
     window.show();

@@ -2,7 +2,7 @@
 // Takes a picture of a program's window while the demo meter streams:
 //   km_window_shot km90|km50_60 OUT.png [seconds]
 // Runs on any Qt platform, including offscreen.
-#include "app/DeliverableTraits.h"
+#include "models/ModelDescription.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
 #include "dialogs/QtUserDialogs.h"
@@ -23,11 +23,16 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: km_window_shot km90|km50_60 OUT.png [seconds]\n");
         return 2;
     }
-    const MeterModel model = args.at(1) == u"km90" ? MeterModel::Km90 : MeterModel::Km50_60;
+    const ModelDescription *found = findMeterModel(args.at(1));
+    if (!found) {
+        std::fprintf(stderr, "usage: km_window_shot km90|km50_60 OUT.png [seconds]\n");
+        return 2;
+    }
+    const MeterModel model = found->model;
     const int seconds = args.size() > 3 ? args.at(3).toInt() : 4;
     QtUserDialogs dialogs;
     TFrmTest window(
-        deliverableTraits(model), std::make_shared<DemoCableBackend>(model), {}, dialogs);
+        model, std::make_shared<DemoCableBackend>(model), {}, dialogs);
     window.show();
     window.Panel2Click();
     QTimer::singleShot(seconds * 1000, &app, [&] {

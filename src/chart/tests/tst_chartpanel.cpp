@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "chart/ChartPanel.h"
+#include "models/ModelDescription.h"
 #include "chart/ChartPicture.h"
 #include "chart/Chtshow.h"
 #include "dialogs/RecordingUserDialogs.h"
@@ -25,7 +26,7 @@ namespace {
 struct Fixture
 {
     explicit Fixture(MeterModel model = MeterModel::Km90)
-        : panel(chartPanelLayout(model), dialogs)
+        : panel(modelDescription(model).chart, dialogs)
     {
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -114,7 +115,7 @@ void TestChartPanel::controlsSitAtTheirPlaces()
 {
     QFETCH(MeterModel, model);
     Fixture f(model);
-    const ChartPanelLayout layout = chartPanelLayout(model);
+    const ChartPanelLayout layout = modelDescription(model).chart;
     QCOMPARE(f.panel.size(), layout.chartSize);
     QCOMPARE(f.panel.chart()->geometry(), QRect(QPoint(0, 0), layout.chartSize));
     for (const ChartControlPlace &place : layout.controls) {

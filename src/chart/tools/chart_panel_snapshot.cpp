@@ -3,6 +3,7 @@
 // the documentation and for looking at the chart without a display:
 //   chart_panel_snapshot <file.png> [km90|km50_60] [values]
 #include "chart/ChartPanel.h"
+#include "models/ModelDescription.h"
 #include "chart/Chtshow.h"
 #include "dialogs/RecordingUserDialogs.h"
 
@@ -23,12 +24,13 @@ int main(int argc, char **argv)
         return 2;
     }
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    const MeterModel model
-        = args.value(2) == QLatin1String("km50_60") ? MeterModel::Km50_60 : MeterModel::Km90;
+    // The model named by the second argument; the KM90 without one.
+    const ModelDescription *named = findMeterModel(args.value(2));
+    const MeterModel model = named ? named->model : meterModels().first()->model;
     const int values = args.size() > 3 ? args[3].toInt() : 290;
 
     RecordingUserDialogs dialogs;
-    ChartPanel panel(chartPanelLayout(model), dialogs);
+    ChartPanel panel(modelDescription(model).chart, dialogs);
     TChartControl &chart = panel.chartControl();
     // A power reading drifting around 400 kW with a slow swing and a short dip.
     chart.SetValueMinimum(-1000);

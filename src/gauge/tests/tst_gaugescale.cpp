@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "gauge/GaugeScale.h"
+#include "models/ModelDescription.h"
 
 #include <QTest>
 
@@ -55,7 +56,7 @@ void TestGaugeScale::select()
     QFETCH(int, step);
 
     GaugeScale s;
-    SelectGaugeScale(s, gaugeScaleTable(model), index);
+    SelectGaugeScale(s, *modelDescription(model).gaugeScales, index);
     QCOMPARE(s.DialKey, dialKey);
     QCOMPARE(s.FullScale, fullScale);
     QCOMPARE(s.ZeroOffset, fullScale);
@@ -67,9 +68,9 @@ void TestGaugeScale::outOfRangeIndexChangesNothing()
 {
     for (int index : { 5, -1, 4 }) {
         GaugeScale s;
-        SelectGaugeScale(s, gaugeScaleTable(MeterModel::Km90), 1);
+        SelectGaugeScale(s, *modelDescription(MeterModel::Km90).gaugeScales, 1);
         const GaugeScale before = s;
-        SelectGaugeScale(s, gaugeScaleTable(MeterModel::Km90), index);
+        SelectGaugeScale(s, *modelDescription(MeterModel::Km90).gaugeScales, index);
         QCOMPARE(s, before);
     }
 }
@@ -77,7 +78,7 @@ void TestGaugeScale::outOfRangeIndexChangesNothing()
 void TestGaugeScale::zeroSitsInTheMiddleOfEverySpan()
 {
     for (MeterModel model : { MeterModel::Km90, MeterModel::Km50_60 }) {
-        for (const GaugeScaleRow &row : gaugeScaleTable(model)) {
+        for (const GaugeScaleRow &row : *modelDescription(model).gaugeScales) {
             QCOMPARE(row.zeroOffset, row.fullScale);
             QCOMPARE(10 * row.step, 2 * row.zeroOffset);
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "hid/demo/DemoCableBackend.h"
 
+#include "models/ModelDescription.h"
+
 #include "sim/CableReports.h"
 #include "sim/DemoScenario.h"
 
@@ -71,7 +73,7 @@ class DemoCableBackend::Stream
 {
 public:
     Stream(MeterModel model, std::shared_ptr<DemoCableClock> clock)
-        : m_steps(demoScenario(model))
+        : m_steps(modelDescription(model).demoScenario())
         , m_clock(std::move(clock))
     { }
 

@@ -35,6 +35,7 @@
 #include "core/ConversionError.h"
 #include "models/common/DecoderSupport.h"
 #include "models/common/LcdTexts.h"
+#include "models/km50_60/Km50GaugeScales.h"
 
 #include <QVarLengthArray>
 
@@ -46,7 +47,7 @@ namespace {
 
 using E = Km50Element;
 
-constexpr int km50FrameLength = frameLength(MeterModel::Km50_60);
+constexpr int km50FrameLength = Km50Decoder::FrameLength;
 
 constexpr UnitScale unitScales[] = {
     { u"V", 0, 600 },
@@ -340,7 +341,7 @@ void Km50Decoder::switchScaleOnUnitChange()
     if (m_reading.Unit != m_previousUnit) {
         if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
             const UnitScale &scale = *found;
-            SelectGaugeScale(m_scale, gaugeScaleTable(MeterModel::Km50_60), scale.index);
+            SelectGaugeScale(m_scale, km50GaugeScales, scale.index);
             m_outputs.SelectGaugeScale(scale.index);
             m_outputs.KDsetup();
             m_outputs.SetValueMaximum(scale.maximum);

@@ -21,6 +21,9 @@
 class Km50Decoder : public FrameDecoder
 {
 public:
+    // Bytes in one frame, and FrameDigits characters.
+    static constexpr int FrameLength = 21;
+
     // localeDecimal is inserted into Value at the meter's decimal point and
     // used again whenever Value is read back as a number.
     Km50Decoder(DecoderOutputs &outputs, CurrentReading &reading,

@@ -36,6 +36,7 @@
 #include "core/ConversionError.h"
 #include "models/common/DecoderSupport.h"
 #include "models/common/LcdTexts.h"
+#include "models/km90/Km90GaugeScales.h"
 
 #include <QVarLengthArray>
 
@@ -46,7 +47,7 @@ namespace {
 
 using E = Km90Element;
 
-constexpr int km90FrameLength = frameLength(MeterModel::Km90);
+constexpr int km90FrameLength = Km90Decoder::FrameLength;
 
 constexpr UnitScale unitScales[] = {
     { u"KVAr", 0, 1000 },
@@ -312,7 +313,7 @@ void Km90Decoder::switchScaleOnUnitChange()
     if (m_reading.Unit != m_previousUnit) {
         if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
             const UnitScale &scale = *found;
-            SelectGaugeScale(m_scale, gaugeScaleTable(MeterModel::Km90), scale.index);
+            SelectGaugeScale(m_scale, km90GaugeScales, scale.index);
             m_outputs.SelectGaugeScale(scale.index);
             m_outputs.KDsetup();
             m_outputs.SetValueMinimum(-scale.maximum);

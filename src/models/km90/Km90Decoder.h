@@ -22,6 +22,9 @@
 class Km90Decoder : public FrameDecoder
 {
 public:
+    // Bytes in one frame, and FrameDigits characters.
+    static constexpr int FrameLength = 26;
+
     // localeDecimal is inserted into the value texts at the meter's decimal
     // points and used again whenever Value is read back as a number.
     Km90Decoder(DecoderOutputs &outputs, CurrentReading &reading,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "recording/commands/TableFileCommands.h"
 
+#include "models/ModelDescription.h"
 #include "recording/ReadingTable.h"
 
 #include <QFileInfo>
@@ -50,9 +51,9 @@ QString TableFileCommands::defaultExtension()
     return QStringLiteral("xls");
 }
 
-bool TableFileCommands::isKm90() const
+const TableFileRules &TableFileCommands::rules() const
 {
-    return m_table.meterModel() == MeterModel::Km90;
+    return modelDescription(m_table.meterModel()).tableFiles;
 }
 
 UserDialogs::FileRequest TableFileCommands::fileRequest() const
@@ -72,7 +73,7 @@ bool TableFileCommands::writeXmlQuietly(const QString &path, QString &xmlError)
 
 bool TableFileCommands::writeTable(const QString &path, QString &xmlError)
 {
-    if (!isKm90()
+    if (!rules().xmlSaveIsSilent
         && TableFiles::saveFormat(m_table.meterModel(), path) == TableFiles::Format::Xml) {
         if (!writeXmlQuietly(path, xmlError))
             return false;
@@ -99,7 +100,7 @@ bool TableFileCommands::ReadTableFile(const QString &fileName)
 {
     const TableFiles::Result result = TableFiles::ReadTableFile(absolutePath(fileName), m_table);
     if (!result.ok) {
-        m_dialogs.error(isKm90() ? m_window.data() : nullptr, QStringLiteral("Error"),
+        m_dialogs.error(rules().loadErrorOwnedByWindow ? m_window.data() : nullptr, QStringLiteral("Error"),
             QStringLiteral("Failed to Load File!"));
     }
     return result.ok;
@@ -110,8 +111,8 @@ bool TableFileCommands::Save_asClick()
     UserDialogs::FileRequest request = fileRequest();
     request.defaultSuffix = defaultExtension();
     request.confirmOverwrite = true;
-    // KM90 clears the name each time; KM50_60 offers the one chosen last.
-    if (!isKm90())
+    // The name field is either empty each time or holds the name chosen last.
+    if (rules().saveOffersLastName)
         request.fileName = m_lastSaveName;
     const QString chosen = m_dialogs.saveFileName(m_window, request);
     if (chosen.isEmpty())
@@ -127,7 +128,8 @@ bool TableFileCommands::Save_asClick()
     QString xmlError;
     {
         const GridDetachment detached(*this);
-        if (isKm90() && TableFiles::saveFormat(MeterModel::Km90, path) == TableFiles::Format::Xml) {
+        if (rules().xmlSaveIsSilent
+            && TableFiles::saveFormat(m_table.meterModel(), path) == TableFiles::Format::Xml) {
             written = writeXmlQuietly(path, xmlError);
         } else {
             written = writeTable(path, xmlError);
@@ -153,7 +155,7 @@ bool TableFileCommands::OpenClick()
 
     const GridDetachment detached(*this);
     const bool read = ReadTableFile(path);
-    if (!isKm90())
+    if (rules().repaintAfterOpen)
         Q_EMIT repaintRequested();
     return read;
 }

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 
+struct TableFileRules;
+
 class ReadingTable;
 
 // The save and open commands of the record tool bar ("Save Data", "Open Data")
@@ -70,7 +72,7 @@ Q_SIGNALS:
 private:
     class GridDetachment;
 
-    bool isKm90() const;
+    const TableFileRules &rules() const;
     UserDialogs::FileRequest fileRequest() const;
     // Writes and shows the boxes; a failed XML save is left in xmlError.
     bool writeTable(const QString &path, QString &xmlError);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "recording/ReadingTable.h"
+#include "models/ModelDescription.h"
 #include "reports/ReportDocument.h"
 #include "reports/ReportLayout.h"
 #include "reports/TableSnapshot.h"
@@ -31,7 +32,7 @@ private:
 
 ReportLayout layoutOf(MeterModel model, int rows, const QString &allPage = {})
 {
-    return ReportLayout(reportDesign(model), rows, { QStringLiteral("3/4/25"), allPage });
+    return ReportLayout(modelDescription(model).report, rows, { QStringLiteral("3/4/25"), allPage });
 }
 
 const PlacedText *findText(const std::vector<PlacedText> &texts, const QString &text)
@@ -94,7 +95,7 @@ void TestReportLayout::pagesAndRowsPerPage_data()
     QTest::addColumn<int>("pages");
     QTest::addColumn<int>("rowsOnLastPage");
     for (MeterModel model : { MeterModel::Km90, MeterModel::Km50_60 }) {
-        const QString name = modelName(model);
+        const QString name = modelDescription(model).name;
         QTest::addRow("%s 0 rows", qPrintable(name)) << model << 0 << 1 << 0;
         QTest::addRow("%s 37 rows", qPrintable(name)) << model << 37 << 1 << 37;
         QTest::addRow("%s 38 rows", qPrintable(name)) << model << 38 << 2 << 1;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "recording/ReadingTable.h"
+#include "models/ModelDescription.h"
 #include "reports/ReportPainter.h"
 #include "reports/tests/PdfTools.h"
 
@@ -129,7 +130,7 @@ void TestReportPdf::pdfHoldsEveryPageWithItsText()
     const auto table = tableOf(model, rows);
     const auto report = reportOf(*table);
     const QString file
-        = m_dir.filePath(QStringLiteral("%1-%2.pdf").arg(modelName(model)).arg(rows));
+        = m_dir.filePath(QStringLiteral("%1-%2.pdf").arg(modelDescription(model).name).arg(rows));
     const auto result = writeReportPdf(*report, file);
     QVERIFY2(result.ok, qPrintable(result.error));
 

@@ -5,6 +5,7 @@
 // Render a page with pdftoppm (poppler-utils), e.g.
 //   pdftoppm -png -r 100 -f 1 -l 1 report.pdf page
 #include "recording/ReadingTable.h"
+#include "models/ModelDescription.h"
 #include "reports/ReportPainter.h"
 
 #include <QDate>
@@ -22,7 +23,7 @@ void fill(ReadingTable &table, int rows)
     for (int i = 1; i <= rows; ++i) {
         const QString time = start.addSecs(i * 2).toString(QStringLiteral("hh:mm:ss"));
         const bool overload = i % 17 == 9;
-        if (table.meterModel() == MeterModel::Km90) {
+        if (modelDescription(table.meterModel()).rowHasVoltageAndCurrent) {
             const double volts = 229.5 + 1.8 * std::sin(i / 5.0);
             const double amps = 5.2 + 0.9 * std::sin(i / 7.0);
             const QString power = overload ? QStringLiteral("OL")
@@ -51,8 +52,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: report_demo <file.pdf> [km90|km50_60] [rows]\n");
         return 2;
     }
-    const MeterModel model
-        = args.value(2) == QLatin1String("km50_60") ? MeterModel::Km50_60 : MeterModel::Km90;
+    // The model named by the second argument; the KM90 without one.
+    const ModelDescription *named = findMeterModel(args.value(2));
+    const MeterModel model = named ? named->model : meterModels().first()->model;
     ReadingTable table(model);
     fill(table, args.size() > 3 ? args[3].toInt() : 80);
     const auto report = layOutTableReport(

@@ -2,6 +2,7 @@
 #include "hid/FakeHidBackend.h"
 #include "hid/demo/DemoCableBackend.h"
 #include "meterlog/MeterLogLive.h"
+#include "session/CableProtocol.h"
 #include "sim/CableReports.h"
 #include "sim/MeterFrames.h"
 
@@ -127,7 +128,7 @@ void TestMeterLogLive::silentMeterIsReportedAndWaitedFor()
 
     const LiveRun r = runLive(backend, 1);
     QCOMPARE(r.status, 0);
-    QCOMPARE(r.err.count(meterSilentMessage()), 1);
+    QCOMPARE(r.err.count(CableProtocol::meterSilentMessage()), 1);
     QCOMPARE(r.out.split(u'\n', Qt::SkipEmptyParts).size(), 2);
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "hid/HidControllerClass.h"
+#include "models/ModelDescription.h"
 #include "hid/demo/DemoCableBackend.h"
 #include "link/FrameAssembler.h"
 #include "models/common/RecordingOutputs.h"
@@ -54,7 +55,7 @@ QString digitsOf(const QByteArray &bytes)
 QStringList scenarioFrames(MeterModel model)
 {
     QStringList frames;
-    for (const DemoStep &step : demoScenario(model)) {
+    for (const DemoStep &step : modelDescription(model).demoScenario()) {
         if (!step.frame.isEmpty())
             frames << digitsOf(step.frame);
     }
@@ -85,7 +86,7 @@ Capture captureLoop(MeterModel model, qint64 extraUs = 0)
     handle->setFeature(setup);
     const qint64 startUs = clock->nowUs();
     qint64 loopUs = DemoCableBackend::kLeadInPolls * kPollUs + extraUs;
-    for (const DemoStep &step : demoScenario(model))
+    for (const DemoStep &step : modelDescription(model).demoScenario())
         loopUs += qint64(step.durationMs) * 1000;
     Capture c;
     QByteArray report;
@@ -137,7 +138,7 @@ void TestDemoCable::oneLoopDecodesCleanly()
     CurrentReading reading;
     auto decoder = makeDecoder(model, outputs, reading);
     const LcdDisplayState &lcd = decoder->lcd();
-    FrameAssembler link(frameLength(model));
+    FrameAssembler link(modelDescription(model).frameLength);
     QStringList frames;
     std::set<int> seenFunctions, seenPoints, seenMemory;
     std::set<QString> seenMarks, seenValues;
@@ -189,7 +190,7 @@ void TestDemoCable::pacedLikeTheSerialLine()
     const Capture c = captureLoop(model, kDemoFramePeriodMs * 1000);
     QVERIFY(!c.reports.isEmpty());
 
-    const qint64 frameUs = qint64(frameLength(model)) * DemoCableBackend::kBitsPerByte * 1000000
+    const qint64 frameUs = qint64(modelDescription(model).frameLength) * DemoCableBackend::kBitsPerByte * 1000000
         / DemoCableBackend::kBaud; // 108 ms for KM90, 87.5 ms for KM50_60
     QList<qint64> frameStarts;
     qint64 firstByteUs = -1;
@@ -212,7 +213,7 @@ void TestDemoCable::pacedLikeTheSerialLine()
             continue;
         }
         if (bytes > 0) {
-            QCOMPARE(bytes, frameLength(model));
+            QCOMPARE(bytes, modelDescription(model).frameLength);
             // The frame's bytes reach the cable over bytes x 10 / 2400 s.
             QVERIFY2(qAbs(lastByteUs - firstByteUs + kPollUs - frameUs) <= kPollUs,
                 qPrintable(QString::number(lastByteUs - firstByteUs)));
@@ -265,7 +266,7 @@ void TestDemoCable::setupReportsStartAndStop_data()
     // The meter has been silent for so long that the program's watchdog has
     // dropped the link itself: the next report is the operator's Connect.
     QTest::newRow("connect after the watchdog") << DemoCableBackend::kLeadInPolls
-            + (demoScenario(MeterModel::Km90).size() - 1) * kDemoFramePeriodMs * 1000 / int(kPollUs)
+            + (modelDescription(MeterModel::Km90).demoScenario().size() - 1) * kDemoFramePeriodMs * 1000 / int(kPollUs)
             + DemoCableBackend::kWatchdogIdleReports
                                                 << true;
 }
@@ -298,7 +299,7 @@ void TestDemoCable::setupReportsStartAndStop()
         QCOMPARE(meterBytes(report), 0);
     }
     QByteArray bytes;
-    while (bytes.size() < frameLength(MeterModel::Km90)) {
+    while (bytes.size() < modelDescription(MeterModel::Km90).frameLength) {
         QCOMPARE(handle->read(report, 10).status, HidReadResult::Report);
         QVERIFY(meterBytes(report) > 0);
         bytes += report.mid(2, meterBytes(report));
@@ -386,7 +387,7 @@ void TestDemoCable::throughTheHidLayer()
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    FrameAssembler link(frameLength(model));
+    FrameAssembler link(modelDescription(model).frameLength);
     QStringList frames;
     link.setShowData50([&](const QString &f) {
         frames << f;

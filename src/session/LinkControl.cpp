@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
-#include "app/LinkControl.h"
+#include "session/LinkControl.h"
 
 #include "link/DeviceDescription.h"
-#include "link/FrameAssembler.h"
+#include "session/MeterSession.h"
 
 #include <QByteArrayView>
 
-LinkControl::LinkControl(MeterModel model, THidDeviceController &controller,
-    FrameAssembler &assembler, Callbacks callbacks)
-    : m_model(model)
-    , m_controller(controller)
-    , m_assembler(assembler)
-    , m_callbacks(std::move(callbacks))
+LinkControl::LinkControl(
+    THidDeviceController &controller, MeterSession &session, LinkObserver *observer)
+    : m_controller(controller)
+    , m_session(session)
+    , m_texts(session.model().link)
+    , m_observer(observer ? observer : &m_silent)
     , m_caption(disconnectedCaption())
 { }
 
@@ -41,13 +41,12 @@ void LinkControl::attach()
 
 QString LinkControl::disconnectedCaption() const
 {
-    return m_model == MeterModel::Km90 ? QStringLiteral("Connect") : QStringLiteral("CONNECT");
+    return m_texts.connect;
 }
 
 QString LinkControl::connectedCaption() const
 {
-    return m_model == MeterModel::Km90 ? QStringLiteral("Disconnect")
-                                       : QStringLiteral("DISCONNECT");
+    return m_texts.disconnect;
 }
 
 QStringList LinkControl::deviceLines() const
@@ -65,11 +64,6 @@ void LinkControl::addHistory(const QString &line)
         m_history.remove(0, m_history.size() - kHistoryLimit);
 }
 
-QByteArray LinkControl::cableFeatureReport()
-{
-    return QByteArray("\x00\x60\x09\x00\x00\x03\x00\x00\x00\x00", 10);
-}
-
 THidDevice *LinkControl::selectedDevice() const
 {
     if (m_selected < 0 || m_selected >= int(m_lines.size()))
@@ -81,13 +75,13 @@ void LinkControl::setPanel(const QString &caption, PanelColour colour)
 {
     m_caption = caption;
     m_colour = colour;
-    if (m_callbacks.panelChanged)
-        m_callbacks.panelChanged();
+    m_observer->PanelChanged();
 }
 
 void LinkControl::Read50(THidDevice *, quint8 reportId, const quint8 *data, quint16 size)
 {
-    m_assembler.Read50(reportId, QByteArrayView(data, size));
+    m_session.Read50(reportId, QByteArrayView(data, size));
+    m_observer->ReportHandled();
 }
 
 void LinkControl::installReader(THidDevice *device)
@@ -112,7 +106,7 @@ void LinkControl::USBConClick()
     m_usbCon = !m_usbCon;
     ReadBtnClick();
     SetFeatureClick();
-    m_assembler.resetIdleReportCount();
+    m_session.assembler().resetIdleReportCount();
     m_cableDevice = nullptr;
     if (THidDevice *device = selectedDevice()) {
         m_cableDevice = device;
@@ -143,7 +137,7 @@ void LinkControl::SetFeatureClick()
         // A line whose device could not be claimed has no device to send to.
         THidDevice *device = selectedDevice();
         m_cableDevice = device;
-        const QByteArray report = cableFeatureReport();
+        const QByteArray report = CableProtocol::setupReport();
         if (device)
             device->SendFeature(report);
         QString line;
@@ -152,9 +146,7 @@ void LinkControl::SetFeatureClick()
         addHistory(line);
         return;
     }
-    if (m_callbacks.information)
-        m_callbacks.information(QStringLiteral(
-            "USB interface cable is not securely connected, please check and re-try."));
+    m_observer->Information(CableProtocol::noCableMessage());
     m_usbCon = false;
 }
 
@@ -164,26 +156,30 @@ void LinkControl::ConTimerTimer()
         ++m_watchdogTick;
         return;
     }
-    if (m_assembler.idleReportCount() >= kSilentIdleReports) {
-        m_assembler.resetIdleReportCount();
+    if (takeMeterSilence()) {
         m_usbCon = false;
         if (m_cableDevice)
             removeReader(m_cableDevice);
-        if (m_callbacks.information)
-            m_callbacks.information(QStringLiteral(
-                "USB interface cable is securely connected, please check if the meter is ready."));
+        m_observer->Information(CableProtocol::meterSilentMessage());
         if (m_caption == connectedCaption())
             setPanel(disconnectedCaption(), PanelColour::Yellow);
     }
-    if (m_callbacks.indicator)
-        m_callbacks.indicator(false);
+    m_observer->Indicator(false);
     m_watchdogTick = 0;
 }
 
 void LinkControl::LinkOn()
 {
-    if (m_callbacks.indicator)
-        m_callbacks.indicator(true);
+    m_observer->Indicator(true);
+}
+
+bool LinkControl::takeMeterSilence()
+{
+    FrameAssembler &assembler = m_session.assembler();
+    if (assembler.idleReportCount() < CableProtocol::SilentIdleReports)
+        return false;
+    assembler.resetIdleReportCount();
+    return true;
 }
 
 void LinkControl::HidCtlDeviceChange(THidDeviceController *)

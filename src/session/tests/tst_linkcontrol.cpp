@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "app/LinkControl.h"
 #include "hid/FakeHidBackend.h"
-#include "link/FrameAssembler.h"
+#include "session/LinkControl.h"
+#include "session/MeterSession.h"
 #include "sim/CableReports.h"
 #include "sim/MeterFrames.h"
 
@@ -13,23 +13,24 @@ namespace {
 
 const QString kCablePath = QStringLiteral("/dev/hidraw-cable");
 
-// A controller on the fake backend with the link control attached, recording
-// what the window would show.
-struct Rig
+// A controller on the fake backend with the link control attached to a
+// session, recording what the window would show.
+struct Rig : LinkObserver, SessionObserver
 {
     explicit Rig(MeterModel model, const QList<FakeHidBackend::Interface> &interfaces)
-        : assembler(frameLength(model))
+        : session(model, QStringLiteral("."), this)
+        , assembler(session.assembler())
     {
         for (const auto &i : interfaces)
             backend->plug(i);
         controller = std::make_unique<THidDeviceController>(backend, backend->createNotifier());
-        assembler.setShowData50([this](const QString &f) { frames.append(f); });
-        LinkControl::Callbacks callbacks;
-        callbacks.information = [this](const QString &t) { messages.append(t); };
-        callbacks.indicator = [this](bool on) { indicator.append(on); };
-        link = std::make_unique<LinkControl>(model, *controller, assembler, callbacks);
+        link = std::make_unique<LinkControl>(*controller, session, this);
         link->attach();
     }
+    void FrameBegins(const QString &f) override { frames.append(f); }
+    void Information(const QString &t) override { messages.append(t); }
+    void Indicator(bool on) override { indicator.append(on); }
+
     static FakeHidBackend::Interface cable(const QString &id = QStringLiteral("cable"))
     {
         auto i = FakeHidBackend::makeInterface(id, QStringLiteral("USB to Serial"));
@@ -44,8 +45,9 @@ struct Rig
     }
 
     std::shared_ptr<FakeHidBackend> backend = std::make_shared<FakeHidBackend>();
+    MeterSession session;
+    FrameAssembler &assembler;
     std::unique_ptr<THidDeviceController> controller;
-    FrameAssembler assembler;
     std::unique_ptr<LinkControl> link;
     QStringList frames;
     QStringList messages;

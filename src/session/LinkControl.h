@@ -1,18 +1,34 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "core/MeterModel.h"
 #include "hid/HidControllerClass.h"
+#include "session/CableProtocol.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
-class FrameAssembler;
+class MeterSession;
+struct LinkTexts;
+
+// What the link control tells the one who shows it (the window, meterlog).
+// Every call has an empty default.
+class LinkObserver
+{
+public:
+    virtual ~LinkObserver() = default;
+    // A modal "Information" box with one OK button; returns when it is closed.
+    virtual void Information(const QString & /*text*/) { }
+    // Panel2's caption or font colour changed.
+    virtual void PanelChanged() { }
+    // The link indicator: true shows CONok, false CONokN.
+    virtual void Indicator(bool /*on*/) { }
+    // A cable report has been through the session.
+    virtual void ReportHandled() { }
+};
 
 // The operator's side of the link, without any window: the hidden device list
 // (DevListBox) with the cable chosen by its description, the Connect /
@@ -20,29 +36,18 @@ class FrameAssembler;
 // the link history (HistoryListBox) and the state of the Connect panel.
 //
 // The window forwards the controller's events, the panel click and the watchdog
-// timer's ticks here, and shows what it is told through the callbacks.
+// timer's ticks here, and shows what it is told through the observer. The
+// cable's reports go to the session's Read50.
 class LinkControl
 {
 public:
     enum class PanelColour { Black, Yellow };
 
-    struct Callbacks
-    {
-        // A modal "Information" box with one OK button; returns when it is closed.
-        std::function<void(const QString &text)> information;
-        // Panel2's caption or font colour changed.
-        std::function<void()> panelChanged;
-        // The link indicator: true shows CONok, false CONokN.
-        std::function<void(bool on)> indicator;
-    };
-
     // The link history keeps at most this many lines; the oldest go first.
     static constexpr int kHistoryLimit = 5000;
-    // Idle reports after which the watchdog declares the meter silent.
-    static constexpr qint32 kSilentIdleReports = 1900;
 
-    LinkControl(MeterModel model, THidDeviceController &controller, FrameAssembler &assembler,
-        Callbacks callbacks);
+    LinkControl(THidDeviceController &controller, MeterSession &session,
+        LinkObserver *observer = nullptr);
     ~LinkControl();
     LinkControl(const LinkControl &) = delete;
     LinkControl &operator=(const LinkControl &) = delete;
@@ -64,12 +69,11 @@ public:
     // DevListBox: its lines and the selected one (-1 for none).
     QStringList deviceLines() const;
     int selectedLine() const { return m_selected; }
+    // The device of the selected line (nullptr when none, or when it could not be claimed).
+    THidDevice *selectedDevice() const;
     // HistoryListBox.
     const QStringList &history() const { return m_history; }
     void addHistory(const QString &line);
-
-    // The ten-byte set-up report: ID 0, 2400 as little-endian 32 bits, 3, zeros.
-    static QByteArray cableFeatureReport();
 
     // Handlers.
     void Panel2Click();
@@ -86,6 +90,10 @@ public:
     // A decoded frame switches the indicator on until the next watchdog action.
     void LinkOn();
 
+    // True once the cable has sent only idle reports for CableProtocol::
+    // SilentIdleReports reports since the last data; the count starts again.
+    bool takeMeterSilence();
+
 private:
     struct Line
     {
@@ -95,13 +103,13 @@ private:
     void Read50(THidDevice *device, quint8 reportId, const quint8 *data, quint16 size);
     void installReader(THidDevice *device);
     void removeReader(THidDevice *device);
-    THidDevice *selectedDevice() const;
     void setPanel(const QString &caption, PanelColour colour);
 
-    MeterModel m_model;
     THidDeviceController &m_controller;
-    FrameAssembler &m_assembler;
-    Callbacks m_callbacks;
+    MeterSession &m_session;
+    const LinkTexts &m_texts;
+    LinkObserver m_silent; // stands in when nobody observes
+    LinkObserver *m_observer;
     std::vector<Line> m_lines;
     int m_selected = -1;
     QStringList m_history;

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+#include "models/km90/Km90Model.h"
+
+#include "models/ModelDescription.h"
+#include "models/common/DialLegends.h"
+#include "models/km90/Km90Decoder.h"
+#include "models/km90/Km90GaugeScales.h"
+
+namespace {
+
+std::unique_ptr<FrameDecoder> makeDecoder(
+    DecoderOutputs &outputs, CurrentReading &reading, const QString &localeDecimal)
+{
+    return std::make_unique<Km90Decoder>(outputs, reading, localeDecimal);
+}
+
+ChartPanelLayout chartLayout()
+{
+    ChartPanelLayout layout;
+    const auto c
+        = [&](const char *name, int left, int top, int width, int height, const char *hint) {
+              layout.controls.append({ QString::fromLatin1(name), QRect(left, top, width, height),
+                  QString::fromLatin1(hint) });
+          };
+    layout.chartSize = QSize(371, 265);
+    c("BtFill", 3, 8, 36, 17, "Graphic Fill");
+    c("Maxrecord", 46, 4, 41, 21, "");
+    c("BtNew", 106, 4, 35, 21, "Delete Graphic");
+    c("BtSave", 140, 4, 35, 21, "Save  Active Graphic");
+    c("BtFirst", 174, 4, 25, 21, "First");
+    c("BTPrevious", 198, 4, 25, 21, "Previous");
+    c("Bt10", 222, 4, 25, 21, "Page No.");
+    c("BtNext", 246, 4, 25, 21, "Next");
+    c("BTlast", 270, 4, 25, 21, "last");
+    c("TbFd", 334, 3, 25, 25, "Graphic Enlarge");
+    c("TbSx", 334, 3, 25, 25, "Graphic Restore");
+    layout.pageSizeTimerName = QStringLiteral("Timer_range");
+    layout.pageSizeDelayMs = 1000;
+    layout.rewritePageSizeText = true;
+    layout.enlargedHeightAllowance = 75;
+    return layout;
+}
+
+ReportDesign reportDesign()
+{
+    ReportDesign d;
+    d.model = MeterModel::Km90;
+    d.pageHeader = reportPageHeader("KM90 Data Report", "km90", false);
+    // The last four headings print in lower case with underscores, as written.
+    addReportColumns(d,
+        {
+            { "No", 8.5, 8.5 },
+            { "Time", 27.5, 25.4 },
+            { "Value", 55.8, 55.0 },
+            { "Unit", 76.2, 76.2 },
+            { "v_value", 96.3, 96.3 },
+            { "v_unit", 124.9, 124.9 },
+            { "i_value", 146.1, 146.1 },
+            { "i_unit", 167.2, 167.2 },
+        });
+    ReportElement page = reportLabel("", 178.9, 4.2, 8);
+    page.kind = ReportElement::Kind::PageNumber;
+    d.pageFooter = { ReportHeaderBandMm, { page } };
+    return d;
+}
+
+WindowLayout windowLayout()
+{
+    WindowLayout w;
+    w.caption = QStringLiteral("KM90  Interface Program Ver:3.01");
+    w.captionBeforeDial = true;
+    w.clientSize = QSize(739, 479);
+    w.panel2 = QRect(8, 4, 105, 29);
+    w.panel3 = QRect(653, 4, 81, 29);
+    w.panel7 = QRect(4, 314, 357, 26);
+    w.grid = QRect(4, 344, 357, 129);
+    w.gauge = QRect(364, 36, 369, 153);
+    w.levelBar = QRect(364, 188, 369, 17);
+    w.chart = QRect(364, 208, 371, 265);
+    w.gridColumnWidths = { 35, 50, 48, 40, 51, 35, 51, 35 };
+    return w;
+}
+
+ModelDescription describe()
+{
+    ModelDescription m;
+    m.model = MeterModel::Km90;
+    m.name = QStringLiteral("km90");
+    m.programName = QStringLiteral("KM90");
+    m.frameLength = Km90Decoder::FrameLength;
+    m.link = { QStringLiteral("Connect"), QStringLiteral("Disconnect") };
+
+    m.makeDecoder = &makeDecoder;
+    m.gaugeScales = &km90GaugeScales;
+    m.dialLegends = {
+        nineStepLegend(QStringLiteral("6"), 15,
+            { "-600", "-450", "-300", "-150", "0", "150", "300", "450", "600" }, { 5, 7 },
+            { 15, 7 }, 15),
+        nineStepLegend(QStringLiteral("10"), 9,
+            { "-360", "-270", "-180", "-90", "0", "90", "180", "270", "360" }, { 5, 7 }, { 15, 8 },
+            9),
+        nineStepLegend(QStringLiteral("7"), 25,
+            { "-1", "-0.75", "-0.50", "-0.25", "0", "0.25", "0.50", "0.75", "1" }, { 1, 7 },
+            { 10, 2 }, 0),
+        // The temperature dial has dots but no legend.
+        DialLegend { QStringLiteral("4"), {}, 10 },
+    };
+
+    m.columns = { QStringLiteral("No"), QStringLiteral("Time"), QStringLiteral("Value"),
+        QStringLiteral("Unit"), QStringLiteral("V_Value"), QStringLiteral("V_Unit"),
+        QStringLiteral("I_Value"), QStringLiteral("I_Unit") };
+    m.rowHasVoltageAndCurrent = true;
+    m.tableFiles.xmlSaveExtensionCase = Qt::CaseSensitive;
+    m.tableFiles.xmlSaveIsSilent = true;
+    m.tableFiles.saveOffersLastName = false;
+    m.tableFiles.loadErrorOwnedByWindow = true;
+    m.tableFiles.repaintAfterOpen = false;
+
+    m.chart = chartLayout();
+    m.clearAlwaysClearsChart = false;
+    m.report = reportDesign();
+    m.reportCountsPages = false;
+    m.window = windowLayout();
+    m.demoScenario = &km90DemoScenario;
+    return m;
+}
+
+} // namespace
+
+const ModelDescription &km90Model()
+{
+    static const ModelDescription model = describe();
+    return model;
+}

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+#include "meterlog/MeterLogPrinter.h"
+
+#include "core/ReadingText.h"
+#include "models/common/FrameDecoder.h"
+#include "recording/TableFiles.h"
+#include "session/MeterSession.h"
+
+MeterLogPrinter::MeterLogPrinter(
+    const MeterLogOptions &options, const MeterSession &session, QTextStream &out, QTextStream &err)
+    : m_options(options)
+    , m_session(session)
+    , m_out(out)
+    , m_err(err)
+{ }
+
+void MeterLogPrinter::printHeader()
+{
+    if (m_options.trace)
+        return;
+    m_out << TableFiles::tableHeaderLine(m_session.cds1()) << '\n';
+}
+
+void MeterLogPrinter::call(QStringView name, const QString &argument)
+{
+    if (!m_options.trace)
+        return;
+    m_out << name;
+    if (!argument.isNull())
+        m_out << '\t' << argument;
+    m_out << '\n';
+}
+
+void MeterLogPrinter::FrameBegins(const QString &frameDigits)
+{
+    call(u"FRAME", frameDigits);
+}
+
+void MeterLogPrinter::LinkOn()
+{
+    call(u"LinkOn");
+}
+
+void MeterLogPrinter::DispInit(int mode)
+{
+    call(u"DispInit", QString::number(mode));
+}
+
+void MeterLogPrinter::SelectGaugeScale(int index)
+{
+    call(u"SelectGaugeScale", QString::number(index));
+}
+
+void MeterLogPrinter::KDsetup(const GaugeScale &)
+{
+    call(u"KDsetup");
+}
+
+void MeterLogPrinter::SetValueMinimum(double y)
+{
+    call(u"SetValueMinimum", ReadingText::formatNumber(y));
+}
+
+void MeterLogPrinter::SetValueMaximum(double y)
+{
+    call(u"SetValueMaximum", ReadingText::formatNumber(y));
+}
+
+void MeterLogPrinter::KDrun(int position)
+{
+    call(u"KDrun", QString::number(position));
+}
+
+void MeterLogPrinter::BarMax(int maximum)
+{
+    call(u"BarMax", QString::number(maximum));
+}
+
+void MeterLogPrinter::BarPos(int position)
+{
+    call(u"BarPos", QString::number(position));
+}
+
+void MeterLogPrinter::RecordingTest(bool pass)
+{
+    call(u"RecordingTest", pass ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void MeterLogPrinter::INDataToTable(int mode)
+{
+    call(u"INDataToTable", QString::number(mode));
+}
+
+void MeterLogPrinter::RowRecorded(int row)
+{
+    // The fields as the table's text file writes them; the trace leaves out
+    // the time of day, which differs from run to run.
+    const ReadingTable &table = m_session.cds1();
+    QStringList fields;
+    for (int c = 0; c < table.columnCount(); ++c) {
+        if (m_options.trace && table.columnName(c).compare(u"Time", Qt::CaseInsensitive) == 0)
+            continue;
+        fields << TableFiles::textFileField(table.fieldText(row, c));
+    }
+    if (m_options.trace)
+        call(u"Row", fields.join(u'\t'));
+    else
+        m_out << fields.join(u'\t') << '\n';
+}
+
+void MeterLogPrinter::AddValue(double y)
+{
+    call(u"AddValue", ReadingText::formatNumber(y));
+}
+
+void MeterLogPrinter::FrameDone()
+{
+    if (m_options.trace)
+        printReadingAndLcd();
+}
+
+void MeterLogPrinter::FrameFailed(const QString &frameDigits, const QString &message)
+{
+    if (m_options.trace) {
+        call(u"ERROR", message);
+        printReadingAndLcd();
+        return;
+    }
+    m_err << "line " << m_lineNumber << ": frame " << frameDigits << " not decoded: " << message
+          << '\n';
+}
+
+void MeterLogPrinter::printReadingAndLcd()
+{
+    const CurrentReading &r = m_session.reading();
+    QStringList reading { QStringLiteral("READING"), r.Value, r.Unit };
+    if (m_session.model().rowHasVoltageAndCurrent)
+        reading << r.V_Value << r.V_Unit << r.I_Value << r.I_Unit;
+    m_out << reading.join(u'\t') << '\n';
+
+    const LcdDisplayState &lcd = m_session.decoder().lcd();
+    m_out << "LCD";
+    for (int i : lcd.indexesByName()) {
+        m_out << '\t' << lcd.info(i).name << '=' << (lcd.isVisible(i) ? '1' : '0');
+        if (lcd.info(i).hasText)
+            m_out << ':' << lcd.text(i);
+    }
+    m_out << '\n';
+}
