@@ -7,10 +7,10 @@
 //                            10,000,000 points, with the refresh and a full repaint
 //   chart_bytes_per_point    heap growth per plotted reading
 #include "BenchFigures.h"
-#include "models/ModelDescription.h"
 #include "chart/ChartPanel.h"
 #include "chart/Chtshow.h"
 #include "dialogs/RecordingUserDialogs.h"
+#include "models/ModelDescription.h"
 
 #include <QApplication>
 

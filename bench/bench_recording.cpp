@@ -2,6 +2,7 @@
 // Recording speed and memory: a million readings through INDataToTable, and the
 // heap each recorded row costs (the "Limitless" limit allows ten million rows).
 #include "BenchFigures.h"
+#include "models/ModelDescription.h"
 
 #include "core/CurrentReading.h"
 #include "recording/ReadingTable.h"
@@ -81,8 +82,8 @@ BENCHMARK(BM_RecordKm90)->Unit(benchmark::kMillisecond)->Iterations(3);
 // Heap per row of a table filled with a million recorded readings, everything included.
 void measureBytesPerRow(benchmark::State &state, MeterModel model, const char *figure)
 {
-    const bool km90 = model == MeterModel::Km90;
-    const Prepared prepared(km90, kReadings);
+    // Readings with voltage and current for the model whose rows carry them.
+    const Prepared prepared(modelDescription(model).rowHasVoltageAndCurrent, kReadings);
     double bytesPerRow = 0;
     for (auto _ : state) {
         const std::size_t before = heapBytesInUse();

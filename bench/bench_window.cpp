@@ -7,7 +7,6 @@
 //                           parts of the window the frame changed, with grid
 //                           and chart attached and 100,000 rows already recorded
 #include "BenchFigures.h"
-#include "models/ModelDescription.h"
 #include "app/GaugeWidget.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
@@ -16,6 +15,7 @@
 #include "dialogs/RecordingUserDialogs.h"
 #include "hid/FakeHidBackend.h"
 #include "hid/HidControllerClass.h"
+#include "models/ModelDescription.h"
 #include "models/common/lcd/LcdPanel.h"
 #include "recording/ReadingTable.h"
 #include "recording/Recorder.h"

@@ -4,12 +4,12 @@
 #include "app/JoinedHidBackend.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
-#include "models/ModelDescription.h"
 #include "dialogs/QtUserDialogs.h"
 #include "hid/HidControllerClass.h"
 #include "hid/HidapiBackend.h"
 #include "hid/SystemHidChangeNotifier.h"
 #include "hid/demo/DemoCableBackend.h"
+#include "models/ModelDescription.h"
 
 #include <QGuiApplication>
 #include <QScreen>

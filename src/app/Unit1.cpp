@@ -112,8 +112,7 @@ TFrmTest::TFrmTest(MeterModel model, std::shared_ptr<HidBackend> backend,
     // The device controller lists the devices while the window is built; the
     // first device-change pass fills the device list and selects the cable.
     m_hidctl = std::make_unique<THidDeviceController>(std::move(backend), std::move(notifier));
-    m_link = std::make_unique<LinkControl>(
-        *m_hidctl, m_session, static_cast<LinkObserver *>(this));
+    m_link = std::make_unique<LinkControl>(*m_hidctl, m_session, static_cast<LinkObserver *>(this));
     m_session.setObserver(static_cast<SessionObserver *>(this));
     m_link->attach();
     showPanel2();
@@ -230,8 +229,7 @@ void TFrmTest::buildPanel7()
     m_recordSI->setObjectName(QStringLiteral("RecordSI"));
     const int buttonsLeft = m_layout.panel7.width() - 4 - 4 * (h - 2);
     m_recordSI->setGeometry(70, 0, buttonsLeft - 72, h);
-    connect(
-        m_recordSI, &QCheckBox::toggled, this, [this](bool on) { recorder().setRecordSI(on); });
+    connect(m_recordSI, &QCheckBox::toggled, this, [this](bool on) { recorder().setRecordSI(on); });
 
     // The seconds field lies over the blanks of the check box's caption.
     QStyleOptionButton option;

@@ -56,7 +56,6 @@ private:
     double m_s;
 };
 
-
 // The legends a model's dial writes for a dial key; empty when it draws none.
 QList<DialLegendEntry> dialLegend(MeterModel model, const QString &dialKey);
 // The legend steps that carry a large dot, every n-th step; 0 for none.

@@ -31,7 +31,6 @@ constexpr bool isBlank(char16_t c)
     return c <= 32;
 }
 
-
 // A growing byte buffer written through a pointer: the writer reserves room for
 // a piece, fills it and moves on, with no per-piece bookkeeping of QByteArray.
 class ByteSink

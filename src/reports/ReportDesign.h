@@ -52,7 +52,7 @@ struct ReportBand
 
 struct ReportDesign
 {
-    MeterModel model = MeterModel::Km90;
+    MeterModel model {};
     ReportBand pageHeader;
     ReportBand columnHeader;
     ReportBand detail;

@@ -184,8 +184,8 @@ Result saveReport(const ReportDocument &report, const QString &path)
         out.setVersion(QDataStream::Qt_6_4);
         const ReportDesign &d = report.design();
         const PageGeometry &page = report.layout().page();
-        out << Magic << Version << quint8(d.model) << page.widthMm
-            << page.heightMm << page.marginMm << report.stamp().printDate << report.stamp().allPage;
+        out << Magic << Version << quint8(d.model) << page.widthMm << page.heightMm << page.marginMm
+            << report.stamp().printDate << report.stamp().allPage;
         for (const ReportBand *band : { &d.pageHeader, &d.columnHeader, &d.detail, &d.pageFooter })
             writeBand(out, *band);
         const ReportRows &rows = report.rows();

@@ -29,7 +29,8 @@ inline QString meterSilentMessage()
 
 inline QString noCableMessage()
 {
-    return QStringLiteral("USB interface cable is not securely connected, please check and re-try.");
+    return QStringLiteral(
+        "USB interface cable is not securely connected, please check and re-try.");
 }
 
 } // namespace CableProtocol

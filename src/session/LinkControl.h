@@ -46,8 +46,8 @@ public:
     // The link history keeps at most this many lines; the oldest go first.
     static constexpr int kHistoryLimit = 5000;
 
-    LinkControl(THidDeviceController &controller, MeterSession &session,
-        LinkObserver *observer = nullptr);
+    LinkControl(
+        THidDeviceController &controller, MeterSession &session, LinkObserver *observer = nullptr);
     ~LinkControl();
     LinkControl(const LinkControl &) = delete;
     LinkControl &operator=(const LinkControl &) = delete;

@@ -34,8 +34,8 @@ class FrameDecoder;
 class MeterSession : private DecoderOutputs
 {
 public:
-    MeterSession(MeterModel model, const QString &localeDecimal,
-        SessionObserver *observer = nullptr);
+    MeterSession(
+        MeterModel model, const QString &localeDecimal, SessionObserver *observer = nullptr);
     ~MeterSession() override;
     MeterSession(const MeterSession &) = delete;
     MeterSession &operator=(const MeterSession &) = delete;

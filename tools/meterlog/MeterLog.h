@@ -17,7 +17,7 @@ class Recorder;
 
 struct MeterLogOptions
 {
-    MeterModel model = MeterModel::Km90;
+    MeterModel model {};
     bool frames = false; // input lines are FrameDigits, not cable reports
     QString decimal; // LocaleDecimal
     bool repeat = true; // the "Repeat" box

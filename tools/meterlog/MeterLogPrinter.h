@@ -15,8 +15,8 @@ class MeterSession;
 class MeterLogPrinter : public SessionObserver
 {
 public:
-    MeterLogPrinter(
-        const MeterLogOptions &options, const MeterSession &session, QTextStream &out, QTextStream &err);
+    MeterLogPrinter(const MeterLogOptions &options, const MeterSession &session, QTextStream &out,
+        QTextStream &err);
 
     // The header line of the table's text file (nothing when tracing).
     void printHeader();

@@ -3,7 +3,6 @@
 #include "app/GaugeWidget.h"
 #include "app/HelpWindow.h"
 #include "app/KmApplication.h"
-#include "session/LinkControl.h"
 #include "app/Unit1.h"
 #include "chart/ChartPanel.h"
 #include "chart/Chtshow.h"
@@ -14,6 +13,7 @@
 #include "models/common/lcd/LcdPanel.h"
 #include "recording/ReadingTable.h"
 #include "recording/Recorder.h"
+#include "session/LinkControl.h"
 #include "sim/CableReports.h"
 #include "sim/MeterFrames.h"
 

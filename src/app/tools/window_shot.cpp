@@ -2,12 +2,12 @@
 // Takes a picture of a program's window while the demo meter streams:
 //   km_window_shot km90|km50_60 OUT.png [seconds]
 // Runs on any Qt platform, including offscreen.
-#include "models/ModelDescription.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
 #include "dialogs/QtUserDialogs.h"
 #include "hid/HidControllerClass.h"
 #include "hid/demo/DemoCableBackend.h"
+#include "models/ModelDescription.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -31,8 +31,7 @@ int main(int argc, char **argv)
     const MeterModel model = found->model;
     const int seconds = args.size() > 3 ? args.at(3).toInt() : 4;
     QtUserDialogs dialogs;
-    TFrmTest window(
-        model, std::make_shared<DemoCableBackend>(model), {}, dialogs);
+    TFrmTest window(model, std::make_shared<DemoCableBackend>(model), {}, dialogs);
     window.show();
     window.Panel2Click();
     QTimer::singleShot(seconds * 1000, &app, [&] {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "chart/ChartPanel.h"
-#include "models/ModelDescription.h"
 #include "chart/ChartPicture.h"
 #include "chart/Chtshow.h"
 #include "dialogs/RecordingUserDialogs.h"
+#include "models/ModelDescription.h"
 
 #include <QApplication>
 #include <QAreaSeries>

@@ -3,9 +3,9 @@
 // the documentation and for looking at the chart without a display:
 //   chart_panel_snapshot <file.png> [km90|km50_60] [values]
 #include "chart/ChartPanel.h"
-#include "models/ModelDescription.h"
 #include "chart/Chtshow.h"
 #include "dialogs/RecordingUserDialogs.h"
+#include "models/ModelDescription.h"
 
 #include <QApplication>
 #include <QFont>

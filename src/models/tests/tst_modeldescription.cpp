@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "core/CurrentReading.h"
 #include "models/ModelDescription.h"
 #include "models/common/FrameDecoder.h"
 #include "models/common/RecordingOutputs.h"
-#include "core/CurrentReading.h"
 
 #include <QTest>
 

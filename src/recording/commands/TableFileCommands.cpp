@@ -100,8 +100,8 @@ bool TableFileCommands::ReadTableFile(const QString &fileName)
 {
     const TableFiles::Result result = TableFiles::ReadTableFile(absolutePath(fileName), m_table);
     if (!result.ok) {
-        m_dialogs.error(rules().loadErrorOwnedByWindow ? m_window.data() : nullptr, QStringLiteral("Error"),
-            QStringLiteral("Failed to Load File!"));
+        m_dialogs.error(rules().loadErrorOwnedByWindow ? m_window.data() : nullptr,
+            QStringLiteral("Error"), QStringLiteral("Failed to Load File!"));
     }
     return result.ok;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "recording/ReadingTable.h"
 #include "models/ModelDescription.h"
+#include "recording/ReadingTable.h"
 #include "reports/ReportDocument.h"
 #include "reports/ReportLayout.h"
 #include "reports/TableSnapshot.h"
@@ -32,7 +32,8 @@ private:
 
 ReportLayout layoutOf(MeterModel model, int rows, const QString &allPage = {})
 {
-    return ReportLayout(modelDescription(model).report, rows, { QStringLiteral("3/4/25"), allPage });
+    return ReportLayout(
+        modelDescription(model).report, rows, { QStringLiteral("3/4/25"), allPage });
 }
 
 const PlacedText *findText(const std::vector<PlacedText> &texts, const QString &text)

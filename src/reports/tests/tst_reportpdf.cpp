@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "recording/ReadingTable.h"
 #include "models/ModelDescription.h"
+#include "recording/ReadingTable.h"
 #include "reports/ReportPainter.h"
 #include "reports/tests/PdfTools.h"
 

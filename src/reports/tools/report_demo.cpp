@@ -4,8 +4,8 @@
 //   report_demo <file.pdf> [km90|km50_60] [rows]
 // Render a page with pdftoppm (poppler-utils), e.g.
 //   pdftoppm -png -r 100 -f 1 -l 1 report.pdf page
-#include "recording/ReadingTable.h"
 #include "models/ModelDescription.h"
+#include "recording/ReadingTable.h"
 #include "reports/ReportPainter.h"
 
 #include <QDate>

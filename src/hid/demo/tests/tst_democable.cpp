@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "hid/HidControllerClass.h"
-#include "models/ModelDescription.h"
 #include "hid/demo/DemoCableBackend.h"
 #include "link/FrameAssembler.h"
+#include "models/ModelDescription.h"
 #include "models/common/RecordingOutputs.h"
 #include "models/km50_60/Km50Decoder.h"
 #include "models/km90/Km90Decoder.h"
@@ -190,7 +190,8 @@ void TestDemoCable::pacedLikeTheSerialLine()
     const Capture c = captureLoop(model, kDemoFramePeriodMs * 1000);
     QVERIFY(!c.reports.isEmpty());
 
-    const qint64 frameUs = qint64(modelDescription(model).frameLength) * DemoCableBackend::kBitsPerByte * 1000000
+    const qint64 frameUs = qint64(modelDescription(model).frameLength)
+        * DemoCableBackend::kBitsPerByte * 1000000
         / DemoCableBackend::kBaud; // 108 ms for KM90, 87.5 ms for KM50_60
     QList<qint64> frameStarts;
     qint64 firstByteUs = -1;
@@ -266,7 +267,8 @@ void TestDemoCable::setupReportsStartAndStop_data()
     // The meter has been silent for so long that the program's watchdog has
     // dropped the link itself: the next report is the operator's Connect.
     QTest::newRow("connect after the watchdog") << DemoCableBackend::kLeadInPolls
-            + (modelDescription(MeterModel::Km90).demoScenario().size() - 1) * kDemoFramePeriodMs * 1000 / int(kPollUs)
+            + (modelDescription(MeterModel::Km90).demoScenario().size() - 1) * kDemoFramePeriodMs
+                * 1000 / int(kPollUs)
             + DemoCableBackend::kWatchdogIdleReports
                                                 << true;
 }
