@@ -2,38 +2,28 @@
 #include "models/km50_60/Km50Model.h"
 
 #include "models/ModelDescription.h"
+#include "models/common/DescriptionSupport.h"
 #include "models/common/DialLegends.h"
 #include "models/km50_60/Km50Decoder.h"
 #include "models/km50_60/Km50GaugeScales.h"
 
 namespace {
 
-std::unique_ptr<FrameDecoder> makeDecoder(
-    DecoderOutputs &outputs, CurrentReading &reading, const QString &localeDecimal)
-{
-    return std::make_unique<Km50Decoder>(outputs, reading, localeDecimal);
-}
-
 ChartPanelLayout chartLayout()
 {
     ChartPanelLayout layout;
-    const auto c
-        = [&](const char *name, int left, int top, int width, int height, const char *hint) {
-              layout.controls.append({ QString::fromLatin1(name), QRect(left, top, width, height),
-                  QString::fromLatin1(hint) });
-          };
     layout.chartSize = QSize(371, 241);
-    c("BtFill", 1, 5, 36, 17, "Graphic Fill");
-    c("Maxrecord", 48, 3, 41, 21, "");
-    c("BtNew", 127, 3, 35, 21, "Delete Graphic");
-    c("BtSave", 93, 3, 35, 21, "Save  Active Graphic");
-    c("BtFirst", 163, 3, 25, 21, "First");
-    c("BTPrevious", 187, 3, 25, 21, "Previous");
-    c("Bt10", 211, 3, 25, 21, "Page No.");
-    c("BtNext", 235, 3, 25, 21, "Next");
-    c("BTlast", 263, 3, 25, 21, "last");
-    c("TbFd", 288, 3, 25, 25, "Graphic Enlarge");
-    c("TbSx", 288, 4, 25, 25, "Graphic Restore");
+    addChartControl(layout, "BtFill", QRect(1, 5, 36, 17), "Graphic Fill");
+    addChartControl(layout, "Maxrecord", QRect(48, 3, 41, 21), "");
+    addChartControl(layout, "BtNew", QRect(127, 3, 35, 21), "Delete Graphic");
+    addChartControl(layout, "BtSave", QRect(93, 3, 35, 21), "Save  Active Graphic");
+    addChartControl(layout, "BtFirst", QRect(163, 3, 25, 21), "First");
+    addChartControl(layout, "BTPrevious", QRect(187, 3, 25, 21), "Previous");
+    addChartControl(layout, "Bt10", QRect(211, 3, 25, 21), "Page No.");
+    addChartControl(layout, "BtNext", QRect(235, 3, 25, 21), "Next");
+    addChartControl(layout, "BTlast", QRect(263, 3, 25, 21), "last");
+    addChartControl(layout, "TbFd", QRect(288, 3, 25, 25), "Graphic Enlarge");
+    addChartControl(layout, "TbSx", QRect(288, 4, 25, 25), "Graphic Restore");
     layout.pageSizeTimerName = QStringLiteral("Timer2");
     layout.pageSizeDelayMs = 500;
     layout.rewritePageSizeText = false;
@@ -97,7 +87,7 @@ ModelDescription describe()
     m.frameLength = Km50Decoder::FrameLength;
     m.link = { QStringLiteral("CONNECT"), QStringLiteral("DISCONNECT") };
 
-    m.makeDecoder = &makeDecoder;
+    m.makeDecoder = &makeDecoderOf<Km50Decoder>;
     m.gaugeScales = &km50GaugeScales;
     m.dialLegends = {
         nineStepLegend(QStringLiteral("6"), 15,

@@ -2,38 +2,28 @@
 #include "models/km90/Km90Model.h"
 
 #include "models/ModelDescription.h"
+#include "models/common/DescriptionSupport.h"
 #include "models/common/DialLegends.h"
 #include "models/km90/Km90Decoder.h"
 #include "models/km90/Km90GaugeScales.h"
 
 namespace {
 
-std::unique_ptr<FrameDecoder> makeDecoder(
-    DecoderOutputs &outputs, CurrentReading &reading, const QString &localeDecimal)
-{
-    return std::make_unique<Km90Decoder>(outputs, reading, localeDecimal);
-}
-
 ChartPanelLayout chartLayout()
 {
     ChartPanelLayout layout;
-    const auto c
-        = [&](const char *name, int left, int top, int width, int height, const char *hint) {
-              layout.controls.append({ QString::fromLatin1(name), QRect(left, top, width, height),
-                  QString::fromLatin1(hint) });
-          };
     layout.chartSize = QSize(371, 265);
-    c("BtFill", 3, 8, 36, 17, "Graphic Fill");
-    c("Maxrecord", 46, 4, 41, 21, "");
-    c("BtNew", 106, 4, 35, 21, "Delete Graphic");
-    c("BtSave", 140, 4, 35, 21, "Save  Active Graphic");
-    c("BtFirst", 174, 4, 25, 21, "First");
-    c("BTPrevious", 198, 4, 25, 21, "Previous");
-    c("Bt10", 222, 4, 25, 21, "Page No.");
-    c("BtNext", 246, 4, 25, 21, "Next");
-    c("BTlast", 270, 4, 25, 21, "last");
-    c("TbFd", 334, 3, 25, 25, "Graphic Enlarge");
-    c("TbSx", 334, 3, 25, 25, "Graphic Restore");
+    addChartControl(layout, "BtFill", QRect(3, 8, 36, 17), "Graphic Fill");
+    addChartControl(layout, "Maxrecord", QRect(46, 4, 41, 21), "");
+    addChartControl(layout, "BtNew", QRect(106, 4, 35, 21), "Delete Graphic");
+    addChartControl(layout, "BtSave", QRect(140, 4, 35, 21), "Save  Active Graphic");
+    addChartControl(layout, "BtFirst", QRect(174, 4, 25, 21), "First");
+    addChartControl(layout, "BTPrevious", QRect(198, 4, 25, 21), "Previous");
+    addChartControl(layout, "Bt10", QRect(222, 4, 25, 21), "Page No.");
+    addChartControl(layout, "BtNext", QRect(246, 4, 25, 21), "Next");
+    addChartControl(layout, "BTlast", QRect(270, 4, 25, 21), "last");
+    addChartControl(layout, "TbFd", QRect(334, 3, 25, 25), "Graphic Enlarge");
+    addChartControl(layout, "TbSx", QRect(334, 3, 25, 25), "Graphic Restore");
     layout.pageSizeTimerName = QStringLiteral("Timer_range");
     layout.pageSizeDelayMs = 1000;
     layout.rewritePageSizeText = true;
@@ -90,7 +80,7 @@ ModelDescription describe()
     m.frameLength = Km90Decoder::FrameLength;
     m.link = { QStringLiteral("Connect"), QStringLiteral("Disconnect") };
 
-    m.makeDecoder = &makeDecoder;
+    m.makeDecoder = &makeDecoderOf<Km90Decoder>;
     m.gaugeScales = &km90GaugeScales;
     m.dialLegends = {
         nineStepLegend(QStringLiteral("6"), 15,
