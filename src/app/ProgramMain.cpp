@@ -13,6 +13,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -78,7 +79,9 @@ int runProgram(MeterModel model, int argc, char **argv)
         backend = std::make_shared<JoinedHidBackend>(std::vector<std::shared_ptr<HidBackend>> {
             backend, std::make_shared<DemoCableBackend>(model) });
     }
-    TFrmTest window(model, backend, createSystemHidChangeNotifier(), dialogs);
+    TFrmTest::Options options;
+    options.keepJournal = true;
+    TFrmTest window(model, backend, createSystemHidChangeNotifier(), dialogs, options);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         window.adjustSize();
         QRect frame = window.frameGeometry();
@@ -86,5 +89,7 @@ int runProgram(MeterModel model, int argc, char **argv)
         window.move(frame.topLeft());
     }
     window.show();
+    // Recordings that ended unsaved are offered once the window shows.
+    QTimer::singleShot(0, &window, &TFrmTest::offerLeftJournals);
     return app.exec();
 }

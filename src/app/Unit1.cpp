@@ -116,17 +116,53 @@ TFrmTest::TFrmTest(MeterModel model, std::shared_ptr<HidBackend> backend,
     m_session.setObserver(static_cast<SessionObserver *>(this));
     m_link->attach();
     showPanel2();
+    if (options.keepJournal)
+        startJournal();
 
     FormCreate();
 }
 
 TFrmTest::~TFrmTest()
 {
+    // A clean exit: the journal goes unless it holds unsaved rows.
+    if (m_journal)
+        m_journal->finish();
     // Reading stops before the session and widgets it feeds go away. A report
     // already handed over while the read thread stops reaches nobody.
     m_session.setObserver(nullptr);
     m_link.reset();
     m_hidctl.reset();
+}
+
+void TFrmTest::startJournal()
+{
+    JournalKeeper::Options o;
+    o.folder = m_options.journalFolder;
+    o.journal.program = m_model.programName;
+    o.journal.sync = m_options.journalSync;
+    m_journal = std::make_unique<JournalKeeper>(cds1(), recorder(), o);
+    connect(m_journal.get(), &JournalKeeper::historyLine, this,
+        [this](const QString &line) { m_link->addHistory(line); });
+    connect(m_fileCommands, &TableFileCommands::tableSaved, m_journal.get(),
+        &JournalKeeper::markSaved);
+    m_journal->start();
+}
+
+void TFrmTest::offerLeftJournals()
+{
+    if (!m_journal)
+        return;
+    const auto ask = [this](const QString &text) {
+        const int answer = m_dialogs.choose(this, QStringLiteral("Information"), text,
+            { QStringLiteral("Restore"), QStringLiteral("Discard"), QStringLiteral("Later") });
+        return answer == 0 ? JournalKeeper::Answer::Restore
+            : answer == 1  ? JournalKeeper::Answer::Discard
+                           : JournalKeeper::Answer::Later;
+    };
+    const auto tell = [this](const QString &text) {
+        m_dialogs.information(this, QStringLiteral("Information"), text);
+    };
+    m_journal->offerLeftJournals(ask, tell);
 }
 
 void TFrmTest::buildControls()
@@ -537,13 +573,20 @@ void TFrmTest::AddValue(double y)
 
 void TFrmTest::FrameDone()
 {
+    // The frame's rows reach the system before the next frame is read.
+    if (m_journal)
+        m_journal->handOver();
     m_lcd->refresh(); // one repaint per frame, of the elements that changed
+    Q_EMIT frameDone();
 }
 
 void TFrmTest::FrameFailed(const QString &frameDigits, const QString &message)
 {
     m_link->addHistory(QStringLiteral("FRAME ERROR: %1 (%2)").arg(message, frameDigits));
+    if (m_journal)
+        m_journal->handOver();
     m_lcd->refresh(); // what the frame had set before it failed stays shown
+    Q_EMIT frameDone();
 }
 
 // What the link shows.

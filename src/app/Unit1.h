@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "journal/JournalKeeper.h"
 #include "session/LinkControl.h"
 #include "session/MeterSession.h"
 #include "session/SessionObserver.h"
@@ -31,6 +32,17 @@ class TableFileCommands;
 class THidDeviceController;
 class UserDialogs;
 
+// How a main window is set up beyond its model (tests and tools set more).
+struct TFrmTestOptions
+{
+    QString localeDecimal; // empty: the system's decimal separator
+    QString exeFolder; // empty: the folder of the running program
+    // Keep a journal of the reading table (the programs do; most tests do not).
+    bool keepJournal = false;
+    QString journalFolder; // empty: the user's data folder of the program
+    RecordingJournal::SyncFunction journalSync; // empty: fdatasync
+};
+
 // The main window of either program: the emulated display, the gauge and level
 // bar, the record tool bar and grid, the trend chart, the Connect and EXIT
 // panels, the menu and the timers. It shows what its meter session and link
@@ -41,11 +53,7 @@ class TFrmTest : public QMainWindow, private SessionObserver, private LinkObserv
 {
     Q_OBJECT
 public:
-    struct Options
-    {
-        QString localeDecimal; // empty: the system's decimal separator
-        QString exeFolder; // empty: the folder of the running program
-    };
+    using Options = TFrmTestOptions;
 
     // Creates the HID device controller on the backend (which lists the
     // devices and selects the cable), then runs FormCreate.
@@ -64,6 +72,8 @@ public:
     FrameDecoder &decoder() { return m_session.decoder(); }
     LinkControl &link() { return *m_link; }
     ReadingTable &cds1() { return m_session.cds1(); }
+    // The journal of the table; nullptr when the window keeps none.
+    JournalKeeper *journal() const { return m_journal.get(); }
     Recorder &recorder() { return m_session.recorder(); }
     ChartPanel &chartPanel() { return *m_chart; }
     GaugeWidget &gauge() { return *m_gauge; }
@@ -80,6 +90,14 @@ public:
     // The general error report: an error box captioned with the application
     // title; the program carries on.
     void showErrorReport(const QString &message);
+
+    // Offers the recordings that ended unsaved (left journals), newest first.
+    // The programs call it once at start, before anything is connected.
+    void offerLeftJournals();
+
+Q_SIGNALS:
+    // A frame is shown and its rows are handed to the system.
+    void frameDone();
 
 public Q_SLOTS:
     void Panel2Click();
@@ -111,6 +129,7 @@ private:
     void PanelChanged() override;
     void Indicator(bool on) override;
 
+    void startJournal();
     void buildControls();
     void buildPanel7();
     void buildGrid();
@@ -129,6 +148,7 @@ private:
     QString m_exeFolder;
 
     MeterSession m_session;
+    std::unique_ptr<JournalKeeper> m_journal;
     std::unique_ptr<THidDeviceController> m_hidctl;
     std::unique_ptr<LinkControl> m_link;
     TableFileCommands *m_fileCommands = nullptr;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -51,6 +52,19 @@ void QtUserDialogs::message(QWidget *parent, Icon icon, const QString &caption, 
 {
     QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+int QtUserDialogs::choose(
+    QWidget *parent, const QString &caption, const QString &text, const QStringList &buttons)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton *> pressed;
+    for (const QString &b : buttons)
+        pressed << box.addButton(b, QMessageBox::ActionRole);
+    if (!pressed.isEmpty())
+        box.setDefaultButton(static_cast<QPushButton *>(pressed.first()));
+    box.exec();
+    return int(pressed.indexOf(box.clickedButton()));
 }
 
 QString QtUserDialogs::saveFileName(QWidget *parent, const FileRequest &request)

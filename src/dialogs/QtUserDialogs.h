@@ -8,6 +8,8 @@ class QtUserDialogs : public UserDialogs
 {
 public:
     void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
+    int choose(QWidget *parent, const QString &caption, const QString &text,
+        const QStringList &buttons) override;
     QString saveFileName(QWidget *parent, const FileRequest &request) override;
     QString openFileName(QWidget *parent, const FileRequest &request) override;
 };

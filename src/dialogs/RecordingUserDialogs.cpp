@@ -14,6 +14,21 @@ void RecordingUserDialogs::message(
     m_calls.append(call);
 }
 
+int RecordingUserDialogs::choose(
+    QWidget *parent, const QString &caption, const QString &text, const QStringList &buttons)
+{
+    Call call;
+    call.kind = Kind::Choice;
+    call.parent = parent;
+    call.hadParent = parent != nullptr;
+    call.icon = Icon::NoIcon;
+    call.caption = caption;
+    call.text = text;
+    call.buttons = buttons;
+    m_calls.append(call);
+    return m_choices.isEmpty() ? -1 : m_choices.takeFirst();
+}
+
 QString RecordingUserDialogs::saveFileName(QWidget *parent, const FileRequest &request)
 {
     Call call;
@@ -52,6 +67,7 @@ void RecordingUserDialogs::clear()
 {
     m_calls.clear();
     m_replies.clear();
+    m_choices.clear();
 }
 
 QString RecordingUserDialogs::nextReply()

@@ -13,7 +13,7 @@
 class RecordingUserDialogs : public UserDialogs
 {
 public:
-    enum class Kind { Message, Save, Open };
+    enum class Kind { Message, Save, Open, Choice };
 
     struct Call
     {
@@ -24,14 +24,20 @@ public:
         QString caption;
         QString text;
         FileRequest file; // save and open only
+        QStringList buttons; // choices only
     };
 
     void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
+    int choose(QWidget *parent, const QString &caption, const QString &text,
+        const QStringList &buttons) override;
     QString saveFileName(QWidget *parent, const FileRequest &request) override;
     QString openFileName(QWidget *parent, const FileRequest &request) override;
 
     // Replies for the next file dialogs, in order.
     void queueFileName(const QString &reply) { m_replies.append(reply); }
+    // Buttons pressed in the next questions, in order (-1: closed; an empty
+    // queue closes the box).
+    void queueChoice(int index) { m_choices.append(index); }
 
     const QList<Call> &calls() const { return m_calls; }
     QList<Call> messages() const;
@@ -42,4 +48,5 @@ private:
 
     QList<Call> m_calls;
     QList<QString> m_replies;
+    QList<int> m_choices;
 };

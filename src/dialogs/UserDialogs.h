@@ -33,6 +33,12 @@ public:
     virtual void message(QWidget *parent, Icon icon, const QString &caption, const QString &text)
         = 0;
 
+    // A modal question with its own buttons, the first one the default. Returns
+    // the index of the button pressed, or -1 when the box was closed without one.
+    virtual int choose(QWidget *parent, const QString &caption, const QString &text,
+        const QStringList &buttons)
+        = 0;
+
     // The chosen file as an absolute path, or an empty string when the user cancels.
     virtual QString saveFileName(QWidget *parent, const FileRequest &request) = 0;
     virtual QString openFileName(QWidget *parent, const FileRequest &request) = 0;

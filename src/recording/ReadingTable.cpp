@@ -179,6 +179,11 @@ bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString *
     return appendRowOf(no, texts);
 }
 
+bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QStringView> texts)
+{
+    return appendRowOf(no, texts);
+}
+
 template<typename Texts>
 bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
 {

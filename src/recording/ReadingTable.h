@@ -58,6 +58,9 @@ public:
     // The same with the texts given by address, for callers that keep them
     // elsewhere (the recorder reads them from the current reading).
     bool appendRow(std::optional<qint32> no, std::span<const QString *const> texts);
+    // The same with the texts as views into buffers of the caller: a text is
+    // copied only when the table does not hold it yet.
+    bool appendRow(std::optional<qint32> no, std::span<const QStringView> texts);
     // Appends one whole row from texts by column position, as a table file
     // holds them: fields[0] goes to No, read as a decimal integer (empty means
     // null), the others are stored as text ("NULL" stays the text "NULL").

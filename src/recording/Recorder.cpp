@@ -175,6 +175,17 @@ bool Recorder::INDataToTable(int mode)
     return write;
 }
 
+void Recorder::continueAfterRows()
+{
+    const int rows = m_table.rowCount();
+    if (rows == 0)
+        return;
+    const std::optional<qint32> last = m_table.no(rows - 1);
+    const qint64 next = qint64(last.value_or(rows)) + 1;
+    m_recordCounter = qint32(qBound(qint64(1), next, qint64(std::numeric_limits<qint32>::max())));
+    m_lastRecordedValue = m_table.fieldText(rows - 1, m_table.columnIndex(u"Value"));
+}
+
 bool Recorder::ClearRClick()
 {
     const bool hadRows = m_table.rowCount() > 0;

@@ -89,6 +89,11 @@ public:
     // 1). Returns whether a row was appended.
     bool INDataToTable(int mode);
 
+    // After rows were put back into the table (a restored recording): numbering
+    // goes on after the last row's No and the repeat rule compares with its
+    // value, as if the recorder had written them.
+    void continueAfterRows();
+
     // The table half of the clear command: empties the table if it holds rows
     // and restarts numbering at 1. Returns whether there were rows (the window
     // decides from it whether to clear the chart).

@@ -90,7 +90,10 @@ bool TableFileCommands::writeTable(const QString &path, QString &xmlError)
 bool TableFileCommands::WriteTableText(const QString &fileName)
 {
     QString xmlError;
-    const bool written = writeTable(absolutePath(fileName), xmlError);
+    const QString path = absolutePath(fileName);
+    const bool written = writeTable(path, xmlError);
+    if (written)
+        Q_EMIT tableSaved(path);
     if (!xmlError.isEmpty())
         Q_EMIT errorRaised(xmlError);
     return written;
@@ -138,6 +141,8 @@ bool TableFileCommands::Save_asClick()
                 Q_EMIT repaintRequested();
         }
     }
+    if (written)
+        Q_EMIT tableSaved(path);
     if (!xmlError.isEmpty())
         Q_EMIT errorRaised(xmlError);
     return written;

@@ -63,6 +63,8 @@ public Q_SLOTS:
     bool OpenClick();
 
 Q_SIGNALS:
+    // Every row of the table was written to this file.
+    void tableSaved(const QString &path);
     void detachGridRequested();
     void attachGridRequested();
     void repaintRequested();

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+#include "journal/JournalFormat.h"
+
+#include <QtEndian>
+
+#include <zlib.h>
+
+namespace JournalFormat {
+
+quint32 crc32Of(quint8 type, QByteArrayView payload)
+{
+    uLong crc = crc32(0L, Z_NULL, 0);
+    crc = crc32(crc, &type, 1);
+    // zlib takes at most 4 GiB at once (a payload is far below MaxPayload), and
+    // answers a null buffer with its start value: an empty payload adds nothing.
+    if (!payload.isEmpty())
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(payload.data()), uInt(payload.size()));
+    return quint32(crc);
+}
+
+void appendRecord(QByteArray &out, Type type, QByteArrayView payload)
+{
+    putU32(out, quint32(payload.size()));
+    putU32(out, crc32Of(quint8(type), payload));
+    out.append(char(type));
+    out.append(payload.data(), payload.size());
+}
+
+void putU16(QByteArray &out, quint16 v)
+{
+    char b[2];
+    qToLittleEndian(v, b);
+    out.append(b, 2);
+}
+
+void putI16(QByteArray &out, qint16 v)
+{
+    putU16(out, quint16(v));
+}
+
+void putU32(QByteArray &out, quint32 v)
+{
+    char b[4];
+    qToLittleEndian(v, b);
+    out.append(b, 4);
+}
+
+void putI64(QByteArray &out, qint64 v)
+{
+    char b[8];
+    qToLittleEndian(v, b);
+    out.append(b, 8);
+}
+
+void putText(QByteArray &out, QStringView text, bool isNull)
+{
+    if (isNull) {
+        putU16(out, NullText);
+        return;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    const qsizetype n = qMin<qsizetype>(utf8.size(), NullText - 1);
+    putU16(out, quint16(n));
+    out.append(utf8.constData(), n);
+}
+
+QByteArray headerPayload(const Header &header)
+{
+    QByteArray out;
+    putU16(out, header.version);
+    putText(out, header.program);
+    putI64(out, header.startMs);
+    putI16(out, header.utcOffsetMinutes);
+    out.append(char(quint8(header.columns.size())));
+    for (const QString &c : header.columns)
+        putText(out, c);
+    return out;
+}
+
+std::optional<Header> parseHeader(QByteArrayView payload)
+{
+    PayloadReader in(payload);
+    Header h;
+    h.version = in.u16();
+    if (!in.ok() || h.version != Version)
+        return std::nullopt;
+    h.program = in.text();
+    h.startMs = in.i64();
+    h.utcOffsetMinutes = in.i16();
+    const int columns = in.u8();
+    for (int i = 0; i < columns && in.ok(); ++i)
+        h.columns << in.text();
+    if (!in.ok() || !in.atEnd() || columns < 1)
+        return std::nullopt;
+    return h;
+}
+
+bool PayloadReader::take(qsizetype n)
+{
+    if (!m_ok || n > m_bytes.size() - m_pos) {
+        m_ok = false;
+        return false;
+    }
+    m_at = m_pos;
+    m_pos += n;
+    return true;
+}
+
+quint8 PayloadReader::u8()
+{
+    return take(1) ? quint8(m_bytes[m_at]) : 0;
+}
+
+quint16 PayloadReader::u16()
+{
+    return take(2) ? qFromLittleEndian<quint16>(m_bytes.data() + m_at) : 0;
+}
+
+quint32 PayloadReader::u32()
+{
+    return take(4) ? qFromLittleEndian<quint32>(m_bytes.data() + m_at) : 0;
+}
+
+qint64 PayloadReader::i64()
+{
+    return take(8) ? qFromLittleEndian<qint64>(m_bytes.data() + m_at) : 0;
+}
+
+QString PayloadReader::text()
+{
+    const quint16 n = u16();
+    if (!m_ok || n == NullText)
+        return {};
+    if (!take(n))
+        return {};
+    return QString::fromUtf8(m_bytes.sliced(m_at, n));
+}
+
+QByteArrayView PayloadReader::textBytes(bool &isNull)
+{
+    const quint16 n = u16();
+    isNull = n == NullText;
+    if (!m_ok || isNull || !take(n))
+        return {};
+    return m_bytes.sliced(m_at, n);
+}
+
+} // namespace JournalFormat

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The recording journal's file format: what the reading table went through, as
+// records appended one after another, so that a file cut short at any byte
+// (a crash, a power cut) or damaged anywhere still gives back every change
+// recorded before the damage.
+//
+// The file starts with the 8 bytes "KMJRNL\r\n", then records. Each record is
+//
+//   u32 length   bytes of the payload
+//   u32 crc      CRC-32 (zlib) of the type byte and the payload
+//   u8  type     see Type
+//   payload
+//
+// all numbers little-endian. A text is u16 byte count + UTF-8; a null field is
+// the count 0xFFFF with no bytes.
+//
+//   Header   u16 version, text program, i64 start (ms since 1970 UTC),
+//            i16 UTC offset (minutes), u8 column count, the column names
+//   Row      i64 recorded (ms since 1970 UTC), i16 UTC offset (minutes),
+//            u8 1 when No is set, i32 No, then one text per text column
+//   Clear    (empty): the table was emptied
+//   Replace  u32 row count: the rows that follow, up to ReplaceEnd, are the
+//            whole table (an opened file); without its end the replacement
+//            never happened
+//   ReplaceEnd (empty)
+//   Saved    text path: every row so far is in that file
+namespace JournalFormat {
+
+inline constexpr char Magic[] = "KMJRNL\r\n";
+inline constexpr int MagicSize = 8;
+inline constexpr quint16 Version = 1;
+inline constexpr int RecordHeadSize = 9; // length, crc, type
+// No record of a table of 20-character fields comes near this; a length above
+// it is damage, not a record to wait for.
+inline constexpr quint32 MaxPayload = 1 << 20;
+inline constexpr quint16 NullText = 0xFFFF;
+
+enum class Type : quint8 { Header = 1, Row = 2, Clear = 3, Replace = 4, ReplaceEnd = 5, Saved = 6 };
+
+struct Header
+{
+    quint16 version = Version;
+    QString program;
+    qint64 startMs = 0;
+    qint16 utcOffsetMinutes = 0;
+    QStringList columns;
+};
+
+// Appends one record to out.
+void appendRecord(QByteArray &out, Type type, QByteArrayView payload);
+QByteArray headerPayload(const Header &header);
+std::optional<Header> parseHeader(QByteArrayView payload);
+
+quint32 crc32Of(quint8 type, QByteArrayView payload);
+
+// Little-endian writers used by the payload encoders.
+void putU16(QByteArray &out, quint16 v);
+void putI16(QByteArray &out, qint16 v);
+void putU32(QByteArray &out, quint32 v);
+void putI64(QByteArray &out, qint64 v);
+void putText(QByteArray &out, QStringView text, bool isNull = false);
+
+// Reads payload fields in order; any read past the end leaves ok false.
+class PayloadReader
+{
+public:
+    explicit PayloadReader(QByteArrayView bytes)
+        : m_bytes(bytes)
+    { }
+    quint8 u8();
+    quint16 u16();
+    qint16 i16() { return qint16(u16()); }
+    quint32 u32();
+    qint32 i32() { return qint32(u32()); }
+    qint64 i64();
+    // A text; null for the null marker.
+    QString text();
+    // A text's UTF-8 bytes without a copy; isNull is set for the null marker.
+    QByteArrayView textBytes(bool &isNull);
+    bool ok() const { return m_ok; }
+    bool atEnd() const { return m_pos == m_bytes.size(); }
+
+private:
+    bool take(qsizetype n);
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+    qsizetype m_at = 0;
+    bool m_ok = true;
+};
+
+} // namespace JournalFormat

@@ -1,0 +1,449 @@
+// SPDX-License-Identifier: MIT
+#include "journal/RecordingJournal.h"
+
+#include "journal/JournalFormat.h"
+#include "recording/ReadingTable.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <array>
+#include <span>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace JournalFormat;
+
+namespace {
+
+// Encoded rows are handed over at the latest when this much waits, so a long
+// run of rows without a frame between them (a benchmark) stays bounded.
+constexpr qsizetype HandOverBytes = 256 * 1024;
+
+int openForWriting(const QString &path, bool truncate)
+{
+    const QByteArray native = QFile::encodeName(path);
+#ifdef Q_OS_WIN
+    return ::_open(native.constData(),
+        _O_WRONLY | _O_CREAT | _O_BINARY | _O_APPEND | (truncate ? _O_TRUNC : 0), _S_IREAD | _S_IWRITE);
+#else
+    return ::open(native.constData(),
+        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0600);
+#endif
+}
+
+bool cutTo(int fd, qint64 size)
+{
+#ifdef Q_OS_WIN
+    return ::_chsize_s(fd, size) == 0;
+#else
+    return ::ftruncate(fd, off_t(size)) == 0;
+#endif
+}
+
+qint64 writeSome(int fd, const char *data, qint64 size)
+{
+#ifdef Q_OS_WIN
+    return ::_write(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
+#else
+    qint64 n;
+    do {
+        n = ::write(fd, data, size_t(size));
+    } while (n < 0 && errno == EINTR);
+    return n;
+#endif
+}
+
+void closeHandle(int fd)
+{
+#ifdef Q_OS_WIN
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
+}
+
+int duplicate(int fd)
+{
+#ifdef Q_OS_WIN
+    return ::_dup(fd);
+#else
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+#endif
+}
+
+bool syncToDisk(int fd)
+{
+#ifdef Q_OS_WIN
+    return ::_commit(fd) == 0;
+#elif defined(Q_OS_DARWIN)
+    return ::fsync(fd) == 0;
+#else
+    return ::fdatasync(fd) == 0;
+#endif
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+RecordingJournal::RecordingJournal(ReadingTable &table, const QString &path, Options options)
+    : m_table(table)
+    , m_path(path)
+    , m_options(std::move(options))
+{
+    if (!m_options.sync)
+        m_options.sync = &syncToDisk;
+    m_retry.setInterval(m_options.retryMs);
+    connect(&m_retry, &QTimer::timeout, this, &RecordingJournal::retry);
+    connect(&m_table, &QAbstractItemModel::rowsInserted, this,
+        [this](const QModelIndex &, int first, int last) { rowsInserted(first, last); });
+    connect(&m_table, &QAbstractItemModel::modelReset, this, &RecordingJournal::tableReset);
+    m_flusher = std::thread([this] { flushLoop(); });
+}
+
+RecordingJournal::~RecordingJournal()
+{
+    handOver();
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    m_flusher.join();
+    closeFile();
+}
+
+qint64 RecordingJournal::now() const
+{
+    return m_options.clock ? m_options.clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+qint16 RecordingJournal::utcOffsetMinutes(qint64 ms)
+{
+    // The time zone is asked at most once a second: it is slow, and an offset
+    // changes only at a zone's transitions.
+    if (ms >= m_offsetUntilMs || ms < m_offsetUntilMs - 1000) {
+        m_offset = qint16(QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc() / 60);
+        m_offsetUntilMs = ms - ms % 1000 + 1000;
+    }
+    return m_offset;
+}
+
+bool RecordingJournal::start()
+{
+    m_stopped = false;
+    if (!openFile(true, 0)) {
+        fail(m_error);
+        return false;
+    }
+    m_pending.clear();
+    m_pending.append(Magic, MagicSize);
+    Header header;
+    header.program = m_options.program;
+    header.startMs = now();
+    header.utcOffsetMinutes = utcOffsetMinutes(header.startMs);
+    header.columns = m_table.columnNames();
+    appendRecord(m_pending, Type::Header, headerPayload(header));
+    if (m_table.rowCount() > 0)
+        encodeWholeTable(header.startMs, header.utcOffsetMinutes);
+    m_saved = m_table.rowCount() == 0;
+    handOver();
+    return isWriting();
+}
+
+bool RecordingJournal::adopt(const QString &path, qint64 validBytes, std::unique_ptr<QLockFile> lock)
+{
+    closeFile();
+    m_lock = std::move(lock);
+    m_path = path;
+    m_stopped = false;
+    if (!openFile(false, validBytes)) {
+        fail(m_error);
+        return false;
+    }
+    m_pending.clear();
+    m_saved = m_table.rowCount() == 0;
+    return true;
+}
+
+bool RecordingJournal::openFile(bool truncate, qint64 keepBytes)
+{
+    closeFile();
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    // A lock file that went with its folder is taken again, so that no other
+    // instance takes this journal for a left one.
+    if (m_lock && !QFileInfo::exists(m_lock->fileName()))
+        m_lock.reset();
+    if (!m_lock) {
+        m_lock = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
+        // A running instance holds its lock for days: never take it by age.
+        m_lock->setStaleLockTime(0);
+        if (!m_lock->tryLock(0)) {
+            m_error = QStringLiteral("its lock %1 is held").arg(m_lock->fileName());
+            m_lock.reset();
+            return false;
+        }
+    }
+    const int fd = openForWriting(m_path, truncate);
+    if (fd < 0) {
+        m_error = systemError(errno);
+        return false;
+    }
+    if (!truncate && !cutTo(fd, keepBytes)) {
+        m_error = systemError(errno);
+        closeHandle(fd);
+        return false;
+    }
+    m_fd = fd;
+    const int syncFd = duplicate(fd);
+    std::lock_guard lock(m_mutex);
+    m_syncFd = syncFd < 0 ? nullptr : std::shared_ptr<int>(new int(syncFd), [](int *p) {
+        closeHandle(*p);
+        delete p;
+    });
+    return true;
+}
+
+void RecordingJournal::closeFile()
+{
+    if (m_fd >= 0) {
+        closeHandle(m_fd);
+        m_fd = -1;
+    }
+    std::lock_guard lock(m_mutex);
+    m_syncFd.reset(); // the flush thread may still hold it for a flush under way
+}
+
+bool RecordingJournal::writeAll(const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const qint64 n = writeSome(m_fd, p, left);
+        if (n <= 0) {
+            m_error = n < 0 ? systemError(errno) : QStringLiteral("nothing could be written");
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+void RecordingJournal::handOver()
+{
+    if (m_pending.isEmpty() || m_fd < 0)
+        return;
+    if (!writeAll(m_pending)) {
+        fail(m_error);
+        return;
+    }
+    m_pending.clear();
+#ifndef Q_OS_WIN
+    // A file whose folder was removed still takes writes, into nowhere: the
+    // journal starts again in a new file.
+    struct stat st;
+    if (::fstat(m_fd, &st) == 0 && st.st_nlink == 0) {
+        fail(QStringLiteral("the journal file was removed"));
+        return;
+    }
+#endif
+    markDirty();
+}
+
+void RecordingJournal::fail(const QString &reason)
+{
+    m_pending.clear();
+    closeFile();
+    if (!m_stopped) {
+        m_stopped = true;
+        Q_EMIT stopped(reason);
+    }
+    m_retry.start();
+}
+
+void RecordingJournal::retry()
+{
+    if (!openFile(true, 0))
+        return; // still not possible; the timer tries again
+    m_retry.stop();
+    m_stopped = false;
+    // Start afresh with the whole table; rows recorded before carry the time of the restart.
+    m_pending.append(Magic, MagicSize);
+    Header header;
+    header.program = m_options.program;
+    header.startMs = now();
+    header.utcOffsetMinutes = utcOffsetMinutes(header.startMs);
+    header.columns = m_table.columnNames();
+    appendRecord(m_pending, Type::Header, headerPayload(header));
+    if (m_table.rowCount() > 0)
+        encodeWholeTable(header.startMs, header.utcOffsetMinutes);
+    if (!writeAll(m_pending)) {
+        m_pending.clear();
+        closeFile();
+        m_retry.start();
+        return;
+    }
+    m_pending.clear();
+    markDirty();
+    Q_EMIT resumed();
+}
+
+void RecordingJournal::markSaved(const QString &filePath)
+{
+    m_saved = true;
+    if (m_fd < 0)
+        return;
+    QByteArray payload;
+    putText(payload, filePath);
+    appendRecord(m_pending, Type::Saved, payload);
+    handOver();
+}
+
+void RecordingJournal::rowsInserted(int first, int last)
+{
+    m_saved = false;
+    if (m_muted || m_fd < 0)
+        return;
+    const qint64 ms = now();
+    const qint16 offset = utcOffsetMinutes(ms);
+    for (int r = first; r <= last; ++r)
+        encodeRow(r, ms, offset);
+    if (m_pending.size() >= HandOverBytes)
+        handOver();
+}
+
+void RecordingJournal::tableReset()
+{
+    m_saved = m_table.rowCount() == 0;
+    if (m_muted || m_fd < 0)
+        return;
+    const qint64 ms = now();
+    if (m_table.rowCount() == 0)
+        appendRecord(m_pending, Type::Clear, {});
+    else
+        encodeWholeTable(ms, utcOffsetMinutes(ms));
+    // An opened file or a clear reaches the system at once, not at the next frame.
+    handOver();
+}
+
+void RecordingJournal::encodeWholeTable(qint64 ms, qint16 offset)
+{
+    QByteArray count;
+    putU32(count, quint32(m_table.rowCount()));
+    appendRecord(m_pending, Type::Replace, count);
+    for (int r = 0; r < m_table.rowCount(); ++r) {
+        encodeRow(r, ms, offset);
+        if (m_pending.size() >= HandOverBytes && m_fd >= 0) {
+            // Whole records only, so a crash in the middle leaves an unfinished
+            // replacement, which a reader ignores.
+            if (!writeAll(m_pending)) {
+                fail(m_error);
+                return;
+            }
+            m_pending.clear();
+        }
+    }
+    appendRecord(m_pending, Type::ReplaceEnd, {});
+}
+
+void RecordingJournal::encodeRow(int row, qint64 ms, qint16 offset)
+{
+    // The payload is built in place after room for the record's head, which is
+    // filled in once the payload's length and checksum are known.
+    const qsizetype head = m_pending.size();
+    m_pending.resize(head + RecordHeadSize);
+    const qsizetype start = m_pending.size();
+    putI64(m_pending, ms);
+    putI16(m_pending, offset);
+    const std::optional<qint32> no = m_table.no(row);
+    m_pending.append(char(no ? 1 : 0));
+    putU32(m_pending, quint32(no.value_or(0)));
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts {};
+    const int textColumns = m_table.columnCount() - 1;
+    m_table.rowTexts(row, std::span(texts.data(), size_t(textColumns)));
+    for (int c = 0; c < textColumns; ++c) {
+        const ReadingTable::StoredText &t = texts[size_t(c)];
+        if (t.text.isNull()) {
+            putU16(m_pending, NullText);
+        } else if (t.printableAscii) {
+            putU16(m_pending, quint16(t.text.size()));
+            const qsizetype at = m_pending.size();
+            m_pending.resize(at + t.text.size());
+            char *d = m_pending.data() + at;
+            for (QChar ch : t.text)
+                *d++ = char(ch.unicode());
+        } else {
+            putText(m_pending, t.text);
+        }
+    }
+    const QByteArrayView payload(m_pending.constData() + start, m_pending.size() - start);
+    QByteArray headBytes;
+    putU32(headBytes, quint32(payload.size()));
+    putU32(headBytes, crc32Of(quint8(Type::Row), payload));
+    headBytes.append(char(Type::Row));
+    std::memcpy(m_pending.data() + head, headBytes.constData(), RecordHeadSize);
+}
+
+void RecordingJournal::closeAndRemove()
+{
+    m_retry.stop();
+    m_pending.clear();
+    closeFile();
+    QFile::remove(m_path);
+    m_lock.reset(); // unlocking removes the lock file
+}
+
+void RecordingJournal::markDirty()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_dirty = true;
+    }
+    m_wake.notify_one();
+}
+
+bool RecordingJournal::flushPending() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_dirty || m_syncing;
+}
+
+void RecordingJournal::flushLoop()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_dirty || m_quit; });
+        if (!m_dirty && m_quit)
+            return;
+        // Let the writes of the next moments join this flush.
+        if (!m_quit)
+            m_wake.wait_for(lock, std::chrono::milliseconds(m_options.syncDelayMs),
+                [this] { return m_quit; });
+        m_dirty = false;
+        const std::shared_ptr<int> fd = m_syncFd;
+        if (!fd)
+            continue;
+        m_syncing = true;
+        lock.unlock();
+        m_options.sync(*fd);
+        lock.lock();
+        m_syncing = false;
+    }
+}
