@@ -7,10 +7,13 @@
 #include "HidapiBackend.h"
 #include "JoinedHidBackend.h"
 #include "KmApplication.h"
+#include "ProgramFiles.h"
+#include "ProgramIcon.h"
 #include "QtUserDialogs.h"
 #include "SystemHidChangeNotifier.h"
 #include "Unit1.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -55,11 +58,18 @@ int runProgram(MeterModel model, int argc, char **argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const ProgramArguments args = parseProgramArguments(arguments);
     switch (args.action) {
-    case ProgramArguments::Action::Help:
+    case ProgramArguments::Action::Help: {
+        // The program's folder needs an application object, not a display.
+        QCoreApplication core(argc, argv);
         std::fputs(qPrintable(programUsage(traits.programName)), stdout);
+        std::printf("\n%s\n",
+            qPrintable(ProgramFiles::helpFileReport(QCoreApplication::applicationDirPath())));
         return 0;
+    }
     case ProgramArguments::Action::Version:
-        std::printf("%s\n", qPrintable(traits.caption));
+        // The caption carries the program's own version; the package's follows.
+        std::printf(
+            "%s\n%s\n", qPrintable(traits.caption), qPrintable(ProgramFiles::packageVersionText()));
         return 0;
     case ProgramArguments::Action::Usage:
         std::fprintf(stderr, "%s: unknown argument '%s'\n%s", qPrintable(traits.programName),
@@ -70,6 +80,14 @@ int runProgram(MeterModel model, int argc, char **argv)
     }
 
     KmApplication app(argc, argv);
+    // The desktop file's name (Wayland's app ID) and the icon the menu shows.
+    QGuiApplication::setDesktopFileName(ProgramFiles::applicationId(model));
+    QApplication::setWindowIcon(programIcon(model));
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (!QFileInfo(ProgramFiles::helpFilePath(programFolder)).isFile()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(traits.programName),
+            qPrintable(ProgramFiles::helpFileReport(programFolder)));
+    }
     QtUserDialogs dialogs;
     app.setDialogs(&dialogs);
 

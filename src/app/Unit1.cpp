@@ -13,6 +13,7 @@
 #include "LcdPanelSlot.h"
 #include "LinkControl.h"
 #include "MajPrint.h"
+#include "ProgramFiles.h"
 #include "ReadingTable.h"
 #include "ReadingText.h"
 #include "Recorder.h"
@@ -446,7 +447,8 @@ void TFrmTest::HELP1Click()
         m_helpWindow = new HelpWindow(this);
         m_helpWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_helpWindow->showContents(m_exeFolder + QStringLiteral("km50.hlp"));
+    // Beside the program first, then the installed data folder.
+    m_helpWindow->showContents(ProgramFiles::helpFilePath(m_exeFolder));
     m_helpWindow->show();
     m_helpWindow->raise();
 }
