@@ -16,8 +16,8 @@ set(KM_SCREENSHOT_BASE_URL "${PROJECT_HOMEPAGE_URL}/raw/branch/main/docs/images"
 
 # Reverse-DNS application IDs: desktop file, icon, AppStream component and the
 # Wayland app ID all use them.
-set(KM_APP_ID_KM90 "org.kmmeters.KM90")
-set(KM_APP_ID_KM50_60 "org.kmmeters.KM50_60")
+set(KM_APP_ID_KM90 "org.kmmeters.km90")
+set(KM_APP_ID_KM50_60 "org.kmmeters.km50_60")
 
 # Installed data folder (km50.hlp) and where it lies seen from the installed
 # programs, so that the programs find it under any prefix.
