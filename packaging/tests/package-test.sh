@@ -54,6 +54,7 @@ for lib in libqt6widgets6 libqt6charts6 libhidapi-hidraw0 libudev1 libc6 qt6-qpa
 done
 
 # lintian: no errors; every warning is explained in the README's packaging notes.
+command -v lintian >/dev/null 2>&1 || fail "lintian is not installed (scripts/ensure-packages.sh)"
 lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1)
 echo "lintian: ${lintian_out:-no tags}"
 grep -q '^E: ' <<<"$lintian_out" && fail "lintian reports errors"
