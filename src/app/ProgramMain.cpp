@@ -4,6 +4,8 @@
 #include "app/JoinedHidBackend.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
+#include "desktop/ProgramFiles.h"
+#include "desktop/ProgramIcon.h"
 #include "dialogs/QtUserDialogs.h"
 #include "hid/HidControllerClass.h"
 #include "hid/HidapiBackend.h"
@@ -11,6 +13,7 @@
 #include "hid/demo/DemoCableBackend.h"
 #include "models/ModelDescription.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -56,11 +59,18 @@ int runProgram(MeterModel model, int argc, char **argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const ProgramArguments args = parseProgramArguments(arguments);
     switch (args.action) {
-    case ProgramArguments::Action::Help:
+    case ProgramArguments::Action::Help: {
+        // The program's folder needs an application object, not a display.
+        QCoreApplication core(argc, argv);
         std::fputs(qPrintable(programUsage(description.programName)), stdout);
+        std::printf("\n%s\n",
+            qPrintable(ProgramFiles::helpFileReport(QCoreApplication::applicationDirPath())));
         return 0;
+    }
     case ProgramArguments::Action::Version:
-        std::printf("%s\n", qPrintable(description.window.caption));
+        // The caption carries the program's own version; the package's follows.
+        std::printf("%s\n%s\n", qPrintable(description.window.caption),
+            qPrintable(ProgramFiles::packageVersionText()));
         return 0;
     case ProgramArguments::Action::Usage:
         std::fprintf(stderr, "%s: unknown argument '%s'\n%s", qPrintable(description.programName),
@@ -71,6 +81,14 @@ int runProgram(MeterModel model, int argc, char **argv)
     }
 
     KmApplication app(argc, argv);
+    // The desktop file's name (Wayland's app ID) and the icon the menu shows.
+    QGuiApplication::setDesktopFileName(ProgramFiles::applicationId(model));
+    QApplication::setWindowIcon(programIcon(model));
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (!QFileInfo(ProgramFiles::helpFilePath(programFolder)).isFile()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(description.programName),
+            qPrintable(ProgramFiles::helpFileReport(programFolder)));
+    }
     QtUserDialogs dialogs;
     app.setDialogs(&dialogs);
 

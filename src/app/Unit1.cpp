@@ -9,6 +9,7 @@
 #include "chart/ChartPanel.h"
 #include "chart/uCharControl.h"
 #include "core/ReadingText.h"
+#include "desktop/ProgramFiles.h"
 #include "dialogs/UserDialogs.h"
 #include "hid/HidControllerClass.h"
 #include "models/ModelPanels.h"
@@ -143,8 +144,8 @@ void TFrmTest::startJournal()
     m_journal = std::make_unique<JournalKeeper>(cds1(), recorder(), o);
     connect(m_journal.get(), &JournalKeeper::historyLine, this,
         [this](const QString &line) { m_link->addHistory(line); });
-    connect(m_fileCommands, &TableFileCommands::tableSaved, m_journal.get(),
-        &JournalKeeper::markSaved);
+    connect(
+        m_fileCommands, &TableFileCommands::tableSaved, m_journal.get(), &JournalKeeper::markSaved);
     m_journal->start();
 }
 
@@ -453,7 +454,8 @@ void TFrmTest::HELP1Click()
         m_helpWindow = new HelpWindow(this);
         m_helpWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_helpWindow->showContents(m_exeFolder + QStringLiteral("km50.hlp"));
+    // Beside the program first, then the installed data folder.
+    m_helpWindow->showContents(ProgramFiles::helpFilePath(m_exeFolder));
     m_helpWindow->show();
     m_helpWindow->raise();
 }

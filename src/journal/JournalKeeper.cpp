@@ -74,8 +74,8 @@ bool JournalKeeper::start()
                                .arg(reason, m_journal->path()));
     });
     connect(m_journal.get(), &RecordingJournal::resumed, this, [this] {
-        Q_EMIT historyLine(
-            QStringLiteral("JOURNAL RESUMED: %1, with every row of the table").arg(m_journal->path()));
+        Q_EMIT historyLine(QStringLiteral("JOURNAL RESUMED: %1, with every row of the table")
+                               .arg(m_journal->path()));
     });
     return m_journal->start();
 }
@@ -86,8 +86,9 @@ QStringList JournalKeeper::leftJournals() const
     const QDir dir(m_folder);
     const QString own = m_journal ? QFileInfo(m_journal->path()).fileName() : QString();
     // Newest first: the file names start with the program and its start time.
-    const QFileInfoList files = dir.entryInfoList(
-        { m_options.journal.program + u'-' + u'*' + Suffix }, QDir::Files, QDir::Name | QDir::Reversed);
+    const QFileInfoList files
+        = dir.entryInfoList({ m_options.journal.program + u'-' + u'*' + Suffix }, QDir::Files,
+            QDir::Name | QDir::Reversed);
     for (const QFileInfo &f : files) {
         if (f.fileName() == own)
             continue;
@@ -122,7 +123,8 @@ void JournalKeeper::offerLeftJournals(const Ask &ask, const Tell &tell)
             const bool moved = QFile::rename(path, aside);
             tell(QStringLiteral("The recording journal %1 could not be read (%2). %3")
                      .arg(QDir::toNativeSeparators(path), contents.error,
-                         moved ? QStringLiteral("It was kept as %1.").arg(QDir::toNativeSeparators(aside))
+                         moved ? QStringLiteral("It was kept as %1.")
+                                     .arg(QDir::toNativeSeparators(aside))
                                : QStringLiteral("It was left where it is.")));
             continue;
         }

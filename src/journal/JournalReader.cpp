@@ -182,7 +182,8 @@ JournalContents readJournalBytes(QByteArrayView bytes, MeterModel model)
                 qint64 ms = 0;
                 qint16 offset = 0;
                 ReadingTable &target = replacing ? *replacing : table;
-                understood = appendRowRecord(record->payload, textColumns, target, fields, ms, offset);
+                understood
+                    = appendRowRecord(record->payload, textColumns, target, fields, ms, offset);
                 if (understood) {
                     (replacing ? replacingTimes : times).add(ms, offset);
                     saved = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "journal/RecordingJournal.h"
 
+#include "journal/JournalFile.h"
 #include "journal/JournalFormat.h"
 #include "recording/ReadingTable.h"
 
@@ -11,94 +12,15 @@
 
 #include <array>
 #include <span>
-#include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 using namespace JournalFormat;
+using namespace JournalFile;
 
 namespace {
 
 // Encoded rows are handed over at the latest when this much waits, so a long
 // run of rows without a frame between them (a benchmark) stays bounded.
 constexpr qsizetype HandOverBytes = 256 * 1024;
-
-int openForWriting(const QString &path, bool truncate)
-{
-    const QByteArray native = QFile::encodeName(path);
-#ifdef Q_OS_WIN
-    return ::_open(native.constData(),
-        _O_WRONLY | _O_CREAT | _O_BINARY | _O_APPEND | (truncate ? _O_TRUNC : 0), _S_IREAD | _S_IWRITE);
-#else
-    return ::open(native.constData(),
-        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0600);
-#endif
-}
-
-bool cutTo(int fd, qint64 size)
-{
-#ifdef Q_OS_WIN
-    return ::_chsize_s(fd, size) == 0;
-#else
-    return ::ftruncate(fd, off_t(size)) == 0;
-#endif
-}
-
-qint64 writeSome(int fd, const char *data, qint64 size)
-{
-#ifdef Q_OS_WIN
-    return ::_write(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
-#else
-    qint64 n;
-    do {
-        n = ::write(fd, data, size_t(size));
-    } while (n < 0 && errno == EINTR);
-    return n;
-#endif
-}
-
-void closeHandle(int fd)
-{
-#ifdef Q_OS_WIN
-    ::_close(fd);
-#else
-    ::close(fd);
-#endif
-}
-
-int duplicate(int fd)
-{
-#ifdef Q_OS_WIN
-    return ::_dup(fd);
-#else
-    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-#endif
-}
-
-bool syncToDisk(int fd)
-{
-#ifdef Q_OS_WIN
-    return ::_commit(fd) == 0;
-#elif defined(Q_OS_DARWIN)
-    return ::fsync(fd) == 0;
-#else
-    return ::fdatasync(fd) == 0;
-#endif
-}
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 
@@ -167,7 +89,8 @@ bool RecordingJournal::start()
     return isWriting();
 }
 
-bool RecordingJournal::adopt(const QString &path, qint64 validBytes, std::unique_ptr<QLockFile> lock)
+bool RecordingJournal::adopt(
+    const QString &path, qint64 validBytes, std::unique_ptr<QLockFile> lock)
 {
     closeFile();
     m_lock = std::move(lock);
@@ -202,11 +125,11 @@ bool RecordingJournal::openFile(bool truncate, qint64 keepBytes)
     }
     const int fd = openForWriting(m_path, truncate);
     if (fd < 0) {
-        m_error = systemError(errno);
+        m_error = lastError();
         return false;
     }
     if (!truncate && !cutTo(fd, keepBytes)) {
-        m_error = systemError(errno);
+        m_error = lastError();
         closeHandle(fd);
         return false;
     }
@@ -237,7 +160,7 @@ bool RecordingJournal::writeAll(const QByteArray &bytes)
     while (left > 0) {
         const qint64 n = writeSome(m_fd, p, left);
         if (n <= 0) {
-            m_error = n < 0 ? systemError(errno) : QStringLiteral("nothing could be written");
+            m_error = n < 0 ? lastError() : QStringLiteral("nothing could be written");
             return false;
         }
         p += n;
@@ -255,15 +178,12 @@ void RecordingJournal::handOver()
         return;
     }
     m_pending.clear();
-#ifndef Q_OS_WIN
     // A file whose folder was removed still takes writes, into nowhere: the
     // journal starts again in a new file.
-    struct stat st;
-    if (::fstat(m_fd, &st) == 0 && st.st_nlink == 0) {
+    if (isRemoved(m_fd)) {
         fail(QStringLiteral("the journal file was removed"));
         return;
     }
-#endif
     markDirty();
 }
 
@@ -434,8 +354,8 @@ void RecordingJournal::flushLoop()
             return;
         // Let the writes of the next moments join this flush.
         if (!m_quit)
-            m_wake.wait_for(lock, std::chrono::milliseconds(m_options.syncDelayMs),
-                [this] { return m_quit; });
+            m_wake.wait_for(
+                lock, std::chrono::milliseconds(m_options.syncDelayMs), [this] { return m_quit; });
         m_dirty = false;
         const std::shared_ptr<int> fd = m_syncFd;
         if (!fd)

@@ -2,6 +2,7 @@
 #include "meterlog/MeterLog.h"
 
 #include "core/ReadingText.h"
+#include "desktop/ProgramFiles.h"
 #include "meterlog/MeterLogPrinter.h"
 #include "models/ModelDescription.h"
 #include "session/MeterSession.h"
@@ -30,6 +31,7 @@ QString usageText()
         "  --trace          print every decoded frame, the decoder's calls, the reading and the "
         "LCD\n"
         "  --help           show this text\n"
+        "  --version        show the version of the package meterlog comes with\n"
         "\n"
         "A report line is hex bytes starting with the report ID (00 F3 2A 3B 4C 00 00 00 00)\n"
         "or a link-history line (R 00  F3 2A 3B 4C 00 00 00 00 ). Blank lines and lines\n"
@@ -94,8 +96,9 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     const QCommandLineOption demo(QStringLiteral("demo"));
     const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     const QCommandLineOption help(QStringList { QStringLiteral("help"), QStringLiteral("h") });
+    const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions(
-        { model, frames, decimal, noRepeat, limit, trace, device, demo, count, help });
+        { model, frames, decimal, noRepeat, limit, trace, device, demo, count, help, version });
     parser.addPositionalArgument(QStringLiteral("FILE"), QString());
 
     auto usageError = [&](const QString &message) -> std::optional<MeterLogOptions> {
@@ -108,6 +111,11 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out << usageText();
+        status = ExitOk;
+        return std::nullopt;
+    }
+    if (parser.isSet(version)) {
+        out << "meterlog (" << ProgramFiles::packageVersionText() << ")\n";
         status = ExitOk;
         return std::nullopt;
     }

@@ -233,6 +233,7 @@ void TestMeterLog::badLinesAndUsage_data()
     QTest::newRow("bad limit") << QStringList { "--model", "km90", "--limit", "ten" } << "" << 2
                                << "--limit takes a whole number";
     QTest::newRow("help") << QStringList { "--help" } << "" << 0 << "";
+    QTest::newRow("version") << QStringList { "--version" } << "" << 0 << "";
 }
 
 void TestMeterLog::badLinesAndUsage()
@@ -247,6 +248,8 @@ void TestMeterLog::badLinesAndUsage()
     QVERIFY2(r.err.contains(errorPart), qPrintable(r.err));
     if (arguments.contains(u"--help"))
         QVERIFY(r.out.startsWith(u"Usage: meterlog"));
+    if (arguments.contains(u"--version"))
+        QCOMPARE(r.out, "meterlog (km-meters " KM_EXPECTED_VERSION ")\n");
 }
 
 void TestMeterLog::programReplaysTheBundledSamples_data()

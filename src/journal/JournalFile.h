@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+// The few file calls the journal needs beyond Qt's: appending with plain
+// writes, cutting a file, flushing it to the disk from another thread on a
+// second handle, and noticing that its folder was removed. One source per
+// platform (JournalFile_posix.cpp, JournalFile_windows.cpp).
+namespace JournalFile {
+
+// A handle for appending, or -1 (lastError() says why).
+int openForWriting(const QString &path, bool truncate);
+bool cutTo(int fd, qint64 size);
+// Bytes written, or -1.
+qint64 writeSome(int fd, const char *data, qint64 size);
+void closeHandle(int fd);
+// A second handle on the same file, for the flush thread; -1 when none.
+int duplicate(int fd);
+// Flushes the file's data to the disk (fdatasync where there is one).
+bool syncToDisk(int fd);
+// The file no longer has a name (its folder was removed).
+bool isRemoved(int fd);
+// The system's text for the last failure of one of these calls.
+QString lastError();
+
+} // namespace JournalFile
