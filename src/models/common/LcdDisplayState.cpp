@@ -30,6 +30,19 @@ void LcdDisplayState::reset()
     }
 }
 
+void LcdDisplayState::hideMarked(std::span<const bool> marked)
+{
+    // Runs on every frame. The bound and the flags' address are taken once (a
+    // write through the flags could otherwise alias them), and the loop has no
+    // branch, so the compiler can do it many elements at a time: a flag is 0 or
+    // 1, and a mark clears it.
+    const size_t count = std::min(m_visible.size(), marked.size());
+    unsigned char *const visible = m_visible.data();
+    const bool *const hide = marked.data();
+    for (size_t i = 0; i < count; ++i)
+        visible[i] = static_cast<unsigned char>(visible[i] & ~static_cast<unsigned char>(hide[i]));
+}
+
 std::vector<int> LcdDisplayState::indexesByName() const
 {
     std::vector<int> order(m_elements.size());

@@ -16,6 +16,17 @@ struct LcdElementInfo
     bool startVisible; // visibility before the first frame
 };
 
+// A panel's element list is one X-macro, X(name, text, visible, blanked) per
+// element (text nullptr for a picture; visible before the first frame; hidden
+// by the blanking). These expand it into the panel's enum, element count,
+// element table and blank set, so they cannot drift apart:
+//   enum class Km90Element { KM90_ELEMENTS(LCD_ELEMENT_ENUMERATOR) };
+#define LCD_ELEMENT_ENUMERATOR(name, text, visible, blanked) name,
+#define LCD_ELEMENT_COUNT(name, text, visible, blanked) +1
+#define LCD_ELEMENT_INFO(name, text, visible, blanked)                                             \
+    LcdElementInfo { #name, (text) != nullptr, text, visible },
+#define LCD_ELEMENT_BLANKED(name, text, visible, blanked) blanked,
+
 // Visibility and text of every element of one emulated LCD, independent of any
 // window. The decoders write it; the panels render it. Elements are addressed
 // by their index in the panel's element table (each panel wraps this with its
@@ -39,6 +50,10 @@ public:
     // Back to the look before the first frame.
     void reset();
 
+    // Hides every element marked in marked (one flag per element, in element
+    // order) and leaves the others and every text as they are.
+    void hideMarked(std::span<const bool> marked);
+
     // Element indexes sorted by name in byte order (for stable listings).
     std::vector<int> indexesByName() const;
 
@@ -49,10 +64,12 @@ private:
 };
 
 // Typed access for one panel's element enum.
-template<typename Element>
+template<typename ElementEnum>
 class LcdDisplay : public LcdDisplayState
 {
 public:
+    using Element = ElementEnum;
+
     using LcdDisplayState::isVisible;
     using LcdDisplayState::LcdDisplayState;
     using LcdDisplayState::setText;

@@ -32,16 +32,12 @@
 //   8, 9      none                             kept
 #include "models/km50_60/Km50Decoder.h"
 
-#include "core/ConversionError.h"
 #include "models/common/DecoderSupport.h"
 #include "models/common/LcdTexts.h"
 #include "models/km50_60/Km50GaugeScales.h"
 
-#include <QVarLengthArray>
-
 #include <algorithm>
 #include <array>
-#include <limits>
 
 namespace {
 
@@ -62,63 +58,38 @@ constexpr UnitScale unitScales[] = {
 } // namespace
 
 Km50Decoder::Km50Decoder(DecoderOutputs &outputs, CurrentReading &reading, QString localeDecimal)
-    : m_outputs(outputs)
-    , m_reading(reading)
-    , m_localeDecimal(std::move(localeDecimal))
+    : MeterDecoder(outputs, reading, std::move(localeDecimal))
 { }
 
 void Km50Decoder::ShowData50(const QString &frame)
 {
-    if (frame.size() != km50FrameLength) {
-        throw ConversionError(QStringLiteral("a KM50/60 frame has %1 characters, not %2")
-                                  .arg(km50FrameLength)
-                                  .arg(frame.size()));
-    }
+    requireFrameLength(frame, km50FrameLength, "KM50/60");
     const auto at = [&frame](int position) { return frame[position - 1]; };
 
-    // The link indicator goes on; the mode flags and the sign start cleared.
-    m_outputs.LinkOn();
+    // The link indicator goes on, the panel is blanked and the "USB" mark is on
+    // for every frame; the mode flags and the sign start cleared.
+    beginFrame(m_outputs, m_display);
     bool temperatureMode = false;
     bool energyMode = false;
     bool powerFactorMode = false;
     bool sumPowerMode = false;
     bool negative = false;
 
-    // Blank the panel; the "USB" mark is on for every frame.
-    m_display.DispInit(0);
-    m_outputs.DispInit(0);
-    m_display.show(E::rsUSB);
-
     // Positions 20-21 hold "DA": the link passes no other frame, and they carry
     // nothing further, so they are not read.
 
     const int function = ReadingText::decimalDigit(at(1));
-    const int s1 = ReadingText::hexNibble(at(16));
-    const int s2 = ReadingText::hexNibble(at(17));
-    const int s3 = ReadingText::hexNibble(at(18));
-    const int s4 = ReadingText::hexNibble(at(19));
+    const FrameStatus status = readStatus(frame, 16);
 
     // Memory count: read as a number before either digit is shown.
-    const int memory = ReadingText::twoDigitDecimal(at(14), at(15));
-    if (memory >= 99)
-        m_display.show(E::LabFUL);
-    m_display.setText(E::stor1, LcdTexts::character(at(14).unicode()));
-    m_display.setText(E::stor2, LcdTexts::character(at(15).unicode()));
+    showMemory(m_display, frame, 14);
 
     // Main digits A B C D.
-    std::array<char16_t, 4> main;
-    if (s2 & 0x2)
-        main = LcdTexts::overloadDigits;
-    else if (at(3) == u'B')
-        main = LcdTexts::zeroDigits;
-    else
-        main = LcdTexts::digitsAt(frame, 4);
-    m_display.setText(E::LabelA, LcdTexts::character(main[0]));
-    m_display.setText(E::LabelB, LcdTexts::character(main[1]));
-    m_display.setText(E::LabelC, LcdTexts::character(main[2]));
-    m_display.setText(E::LabelD, LcdTexts::character(main[3]));
+    const std::array<char16_t, 4> main
+        = LcdTexts::rowDigits(frame, 4, status.s2 & 0x2, at(3) == u'B');
+    setDigits(m_display, { E::LabelA, E::LabelB, E::LabelC, E::LabelD }, main);
 
-    if (s1 & 0x4) {
+    if (status.s1 & 0x4) {
         negative = true;
         m_display.show(E::LabelF);
     }
@@ -126,36 +97,8 @@ void Km50Decoder::ShowData50(const QString &frame)
     // Value: sign and digits with the locale's separator at the meter's point.
     // Point digits other than 0-3 show no point and keep the previous Value.
     const int mainPoint = ReadingText::decimalDigit(at(8));
-    if (mainPoint <= 3) {
-        QVarLengthArray<QChar, 16> text;
-        const auto append = [&text](char16_t c) {
-            if (c != 0)
-                text.append(QChar(c));
-        };
-        const auto appendSeparator
-            = [&text, this] { text.append(m_localeDecimal.constData(), m_localeDecimal.size()); };
-        if (negative)
-            text.append(u'-');
-        append(main[0]);
-        if (mainPoint == 3)
-            appendSeparator();
-        append(main[1]);
-        if (mainPoint == 2)
-            appendSeparator();
-        append(main[2]);
-        if (mainPoint == 1)
-            appendSeparator();
-        append(main[3]);
-        const QStringView built(text.constData(), text.size());
-        if (built != m_reading.Value)
-            m_reading.Value.setUnicode(text.constData(), text.size());
-        if (mainPoint == 1)
-            m_display.show(E::Point3);
-        else if (mainPoint == 2)
-            m_display.show(E::Point2);
-        else if (mainPoint == 3)
-            m_display.show(E::Point1);
-    }
+    if (buildValue(m_reading.Value, negative, main, mainPoint, m_localeDecimal))
+        setPoints(m_display, mainPoint, { E::Point1, E::Point2, E::Point3 });
 
     // B + C reading "0@" is the overload mark; such a Value is not a number.
     const bool overloadMark = main[1] == u'0' && main[2] == u'@';
@@ -235,45 +178,20 @@ void Km50Decoder::ShowData50(const QString &frame)
     }
 
     // Annunciators.
-    m_display.setVisible(E::power, s1 & 0x1);
-    m_display.setVisible(E::danger, s1 & 0x8);
-    m_display.setVisible(E::Labmin, s2 & 0x8);
-    m_display.setVisible(E::Labmax, s2 & 0x4);
-    m_display.setVisible(E::LCDHold, s3 & 0x1);
-    m_display.setVisible(E::labMEM, s3 & 0x8);
-    m_display.setVisible(E::Labclr, s3 & 0x2);
-    m_display.setText(E::wsg, sumPowerMode ? QStringLiteral("\u2211W") : QStringLiteral("\u2211"));
-    m_display.setVisible(E::wsg, s4 & 0x1);
-    m_display.setVisible(E::ol3, s4 & 0x2);
-    m_display.setVisible(E::ol2, s4 & 0x4);
-    m_display.setVisible(E::ol1, s4 & 0x8);
+    showStatusMarks(m_display, status, sumPowerMode);
 
     // Secondary display: not used in energy mode.
-    m_display.hide(E::Labtime);
     const bool secondaryShown = !energyMode;
     m_display.setVisible(E::H_Time1, secondaryShown);
     m_display.setVisible(E::H_Time2, secondaryShown);
     m_display.setVisible(E::M_Time1, secondaryShown);
     m_display.setVisible(E::M_Time2, secondaryShown);
     if (secondaryShown) {
-        std::array<char16_t, 4> secondary;
-        if (s2 & 0x1)
-            secondary = LcdTexts::overloadDigits;
-        else if (at(9) == u'B')
-            secondary = LcdTexts::zeroDigits;
-        else
-            secondary = LcdTexts::digitsAt(frame, 9);
-        m_display.setText(E::H_Time1, LcdTexts::character(secondary[0]));
-        m_display.setText(E::H_Time2, LcdTexts::character(secondary[1]));
-        m_display.setText(E::M_Time1, LcdTexts::character(secondary[2]));
-        m_display.setText(E::M_Time2, LcdTexts::character(secondary[3]));
-        const int secondaryPoint = ReadingText::decimalDigit(at(13));
-        if (secondaryPoint == 1)
-            m_display.show(E::T_Point3);
-        else if (secondaryPoint == 2)
-            m_display.show(E::T_Point2);
-        else if (secondaryPoint == 3)
-            m_display.show(E::T_Point1);
+        const std::array<char16_t, 4> secondary
+            = LcdTexts::rowDigits(frame, 9, status.s2 & 0x1, at(9) == u'B');
+        setDigits(m_display, { E::H_Time1, E::H_Time2, E::M_Time1, E::M_Time2 }, secondary);
+        setPoints(m_display, ReadingText::decimalDigit(at(13)),
+            { E::T_Point1, E::T_Point2, E::T_Point3 });
     }
 
     switchScaleOnUnitChange();
@@ -330,7 +248,7 @@ void Km50Decoder::ShowData50(const QString &frame)
     }
 
     if (overloadMark)
-        m_reading.Value = QStringLiteral("OL");
+        assignText(m_reading.Value, u"OL");
 
     if (!sumPowerMode)
         m_outputs.INDataToTable(1);
@@ -342,10 +260,7 @@ void Km50Decoder::switchScaleOnUnitChange()
         if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
             const UnitScale &scale = *found;
             SelectGaugeScale(m_scale, km50GaugeScales, scale.index);
-            m_outputs.SelectGaugeScale(scale.index);
-            m_outputs.KDsetup();
-            m_outputs.SetValueMaximum(scale.maximum);
-            m_outputs.SetValueMinimum(-scale.maximum);
+            announceScale(m_outputs, scale, AxisOrder::MaximumFirst);
         }
     }
     m_previousUnit = m_reading.Unit;

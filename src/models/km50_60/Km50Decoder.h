@@ -6,6 +6,7 @@
 #include "gauge/GaugeScale.h"
 #include "models/common/DecoderOutputs.h"
 #include "models/common/FrameDecoder.h"
+#include "models/common/MeterDecoder.h"
 #include "models/km50_60/Km50Display.h"
 
 #include <QString>
@@ -18,7 +19,7 @@
 // over; every frame starts from a blanked display. A character or value that
 // cannot be read as a number ends the frame at that step with ConversionError:
 // what the earlier steps set stays, and nothing is drawn, plotted or recorded.
-class Km50Decoder : public FrameDecoder
+class Km50Decoder : public MeterDecoder<Km50Display>
 {
 public:
     // Bytes in one frame, and FrameDigits characters.
@@ -33,21 +34,6 @@ public:
 
     void ShowData50(const QString &frame) override;
 
-    const Km50Display &display() const { return m_display; }
-    Km50Display &display() { return m_display; }
-    const LcdDisplayState &lcd() const override { return m_display; }
-    const GaugeScale &gaugeScale() const override { return m_scale; }
-    // Unit of the last frame that got as far as the scale switch.
-    const QString &previousUnit() const { return m_previousUnit; }
-    const QString &localeDecimal() const { return m_localeDecimal; }
-
 private:
     void switchScaleOnUnitChange();
-
-    DecoderOutputs &m_outputs;
-    CurrentReading &m_reading;
-    const QString m_localeDecimal;
-    Km50Display m_display;
-    GaugeScale m_scale;
-    QString m_previousUnit;
 };

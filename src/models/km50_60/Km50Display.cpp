@@ -3,10 +3,8 @@
 
 namespace {
 
-#define KM50_ELEMENT_BLANKED(name, caption, visible, blanked) blanked,
 constexpr std::array<bool, km50ElementCount> blankedElements { { KM50_ELEMENTS(
-    KM50_ELEMENT_BLANKED) } };
-#undef KM50_ELEMENT_BLANKED
+    LCD_ELEMENT_BLANKED) } };
 
 } // namespace
 
@@ -16,12 +14,8 @@ Km50Display::Km50Display()
 
 void Km50Display::DispInit(int mode)
 {
-    if (mode != 0)
-        return;
-    for (int i = 0; i < km50ElementCount; ++i) {
-        if (blankedElements[size_t(i)])
-            LcdDisplayState::setVisible(i, false);
-    }
+    if (mode == 0)
+        hideMarked(blankedElements);
 }
 
 bool Km50Display::isBlanked(Km50Element element)

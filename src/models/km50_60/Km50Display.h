@@ -60,19 +60,10 @@
     X(Point3, u".", true, true)                                                                    \
     X(LabelD, u"8", true, false)
 
-#define KM50_ELEMENT_ENUMERATOR(name, caption, visible, blanked) name,
-enum class Km50Element { KM50_ELEMENTS(KM50_ELEMENT_ENUMERATOR) };
-#undef KM50_ELEMENT_ENUMERATOR
-
-#define KM50_ELEMENT_COUNT(name, caption, visible, blanked) +1
-inline constexpr int km50ElementCount = 0 KM50_ELEMENTS(KM50_ELEMENT_COUNT);
-#undef KM50_ELEMENT_COUNT
-
-#define KM50_ELEMENT_INFO(name, caption, visible, blanked)                                         \
-    LcdElementInfo { #name, (caption) != nullptr, caption, visible },
+enum class Km50Element { KM50_ELEMENTS(LCD_ELEMENT_ENUMERATOR) };
+inline constexpr int km50ElementCount = 0 KM50_ELEMENTS(LCD_ELEMENT_COUNT);
 inline constexpr std::array<LcdElementInfo, km50ElementCount> km50Elements { { KM50_ELEMENTS(
-    KM50_ELEMENT_INFO) } };
-#undef KM50_ELEMENT_INFO
+    LCD_ELEMENT_INFO) } };
 
 // The decoded state of the KM50/KM60 LCD: visibility and caption of every
 // element, starting with the look before the first frame.

@@ -33,15 +33,12 @@
 //   7         sum display       kept    kept          kept (display only)
 #include "models/km90/Km90Decoder.h"
 
-#include "core/ConversionError.h"
 #include "models/common/DecoderSupport.h"
 #include "models/common/LcdTexts.h"
 #include "models/km90/Km90GaugeScales.h"
 
-#include <QVarLengthArray>
-
 #include <algorithm>
-#include <limits>
+#include <array>
 
 namespace {
 
@@ -58,110 +55,80 @@ constexpr UnitScale unitScales[] = {
     { u"o", 1, 400 },
 };
 
-// Writes text into target unless it is already there. setUnicode() reuses the
-// target's own buffer, so a steady run of frames does not allocate for the
-// reading (assigning a literal would drop the buffer and the next frame would
-// allocate a new one).
-void assignText(QString &target, QStringView text)
+// One of the three value rows: where its four digits stand (its point code
+// follows them) and the elements that show them.
+struct ValueRow
 {
-    if (target != text)
-        target.setUnicode(text.data(), text.size());
-}
+    int firstPosition;
+    std::array<E, 4> digits;
+    std::array<E, 3> points; // after the first, second and third digit
+};
 
-// A row's value text: four digit characters (0 for an unlit digit) with the
-// separator at the point position; false when the point code keeps the old text.
-bool buildValue(QString &target, bool negative, const std::array<char16_t, 4> &digits, int point,
-    const QString &separator)
-{
-    if (point > 3)
-        return false;
-    QVarLengthArray<QChar, 16> text;
-    if (negative)
-        text.append(u'-');
-    for (int i = 0; i < 4; ++i) {
-        if (digits[size_t(i)] != 0)
-            text.append(QChar(digits[size_t(i)]));
-        // Point 3 follows the first digit, 2 the second, 1 the third.
-        if (point != 0 && i == 3 - point)
-            text.append(separator.constData(), separator.size());
-    }
-    assignText(target, QStringView(text.constData(), text.size()));
-    return true;
-}
+constexpr ValueRow mainRow { 4, { E::LabelA, E::LabelB, E::LabelC, E::LabelD },
+    { E::Point1, E::Point2, E::Point3 } };
+constexpr ValueRow voltageRow { 9, { E::LCDAA, E::LCDBB, E::LCDCC, E::LCDDD },
+    { E::point11, E::point22, E::point33 } };
+constexpr ValueRow currentRow { 14, { E::H_Time1, E::H_Time2, E::M_Time1, E::M_Time2 },
+    { E::T_Point1, E::T_Point2, E::T_Point3 } };
 
-void setDigits(
-    Km90Display &display, const std::array<E, 4> &elements, const std::array<char16_t, 4> &digits)
+// What a frame says about one row beyond its digits.
+struct RowMarks
 {
-    for (size_t i = 0; i < 4; ++i)
-        display.setText(elements[i], LcdTexts::character(digits[i]));
+    bool overload = false; // show the overload mark instead of the digits
+    bool zeroed = false; // show 0000 instead of the digits
+    bool negative = false; // the value text starts with a minus
+};
+
+// Shows one row's digits, then reads its point code (a letter there ends the
+// frame with the digits shown). Codes 0-3 write the row's value text and set
+// its three points; codes 4-9 keep the value text and leave the points as they
+// are.
+void decodeRow(Km90Display &display, const QString &frame, const ValueRow &row,
+    const RowMarks &marks, QString &value, const QString &separator)
+{
+    const std::array<char16_t, 4> digits
+        = LcdTexts::rowDigits(frame, row.firstPosition, marks.overload, marks.zeroed);
+    setDigits(display, row.digits, digits);
+    const int pointPosition = row.firstPosition + 4;
+    const int point = ReadingText::decimalDigit(frame[pointPosition - 1]);
+    if (buildValue(value, marks.negative, digits, point, separator))
+        setPoints(display, point, row.points);
 }
 
 } // namespace
 
 Km90Decoder::Km90Decoder(DecoderOutputs &outputs, CurrentReading &reading, QString localeDecimal)
-    : m_outputs(outputs)
-    , m_reading(reading)
-    , m_localeDecimal(std::move(localeDecimal))
+    : MeterDecoder(outputs, reading, std::move(localeDecimal))
 { }
 
 void Km90Decoder::ShowData50(const QString &frame)
 {
-    if (frame.size() != km90FrameLength) {
-        throw ConversionError(QStringLiteral("a KM90 frame has %1 characters, not %2")
-                                  .arg(km90FrameLength)
-                                  .arg(frame.size()));
-    }
+    requireFrameLength(frame, km90FrameLength, "KM90");
     const auto at = [&frame](int position) { return frame[position - 1]; };
 
-    // The link indicator goes on; the modes start cleared.
-    m_outputs.LinkOn();
+    // The link indicator goes on, the panel is blanked and the "USB" mark is on
+    // for every decoded frame; the modes start cleared.
+    beginFrame(m_outputs, m_display);
     bool PfMode = false;
     bool SumMode = false;
 
-    // Blank the panel; the "USB" mark is on for every decoded frame.
-    m_display.DispInit(0);
-    m_outputs.DispInit(0);
-    m_display.show(E::rsUSB);
-
     const int function = ReadingText::decimalDigit(at(1));
-    const int s1 = ReadingText::hexNibble(at(21));
-    const int s2 = ReadingText::hexNibble(at(22));
-    const int s3 = ReadingText::hexNibble(at(23));
-    const int s4 = ReadingText::hexNibble(at(24));
+    const FrameStatus status = readStatus(frame, 21);
 
     // Memory location number.
-    const int memory = ReadingText::twoDigitDecimal(at(19), at(20));
-    if (memory >= 99)
-        m_display.show(E::LabFUL);
-    m_display.setText(E::stor1, LcdTexts::character(at(19).unicode()));
-    m_display.setText(E::stor2, LcdTexts::character(at(20).unicode()));
+    showMemory(m_display, frame, 19);
 
     // Sign of the main reading.
-    const bool negative = s1 & 0x4;
+    const bool negative = status.s1 & 0x4;
     if (negative)
         m_display.show(E::LabelF);
 
-    // Main digits: the overload mark wins over the zero marker.
-    const bool MainOverload = s2 & 0x2;
-    std::array<char16_t, 4> main;
-    if (MainOverload)
-        main = LcdTexts::overloadDigits;
-    else if (at(3) == u'B')
-        main = LcdTexts::zeroDigits;
-    else
-        main = LcdTexts::digitsAt(frame, 4);
-    setDigits(m_display, { E::LabelA, E::LabelB, E::LabelC, E::LabelD }, main);
-
-    // Main point and Value.
-    const int mainPoint = ReadingText::decimalDigit(at(8));
-    if (buildValue(m_reading.Value, negative, main, mainPoint, m_localeDecimal)) {
-        if (mainPoint == 1)
-            m_display.show(E::Point3);
-        else if (mainPoint == 2)
-            m_display.show(E::Point2);
-        else if (mainPoint == 3)
-            m_display.show(E::Point1);
-    }
+    // Main row: the overload mark wins over the zero marker; the point code
+    // writes Value.
+    const bool MainOverload = status.s2 & 0x2;
+    decodeRow(m_display, frame, mainRow,
+        { .overload = MainOverload, .zeroed = at(3) == u'B', .negative = negative },
+        m_reading.Value, m_localeDecimal);
 
     // The reading as a number, read once: the gauge, the bar and the chart all
     // use it. An overloaded reading is not read.
@@ -223,48 +190,18 @@ void Km90Decoder::ShowData50(const QString &frame)
         m_reading.I_Unit = QStringLiteral("A");
     }
 
-    // Annunciators.
-    m_display.setVisible(E::power, s1 & 0x1);
-    m_display.setVisible(E::danger, s1 & 0x8);
-    m_display.setVisible(E::Labmin, s2 & 0x8);
-    m_display.setVisible(E::Labmax, s2 & 0x4);
-    m_display.setVisible(E::LCDHold, s3 & 0x1);
-    m_display.setVisible(E::labMEM, s3 & 0x8);
-    m_display.setVisible(E::Labclr, s3 & 0x2);
-    m_display.setText(E::wsg, SumMode ? QStringLiteral("\u2211W") : QStringLiteral("\u2211"));
-    m_display.setVisible(E::wsg, s4 & 0x1);
-    m_display.setVisible(E::ol3, s4 & 0x2);
-    m_display.setVisible(E::ol2, s4 & 0x4);
-    m_display.setVisible(E::ol1, s4 & 0x8);
-    m_display.hide(E::Labtime);
+    // Annunciators; the current row's digits are always on.
+    showStatusMarks(m_display, status, SumMode);
     for (E e : { E::H_Time1, E::H_Time2, E::M_Time1, E::M_Time2 })
         m_display.show(e);
 
-    // Voltage row: overload mark or digits, no sign.
-    const bool Row2Overload = s2 & 0x1;
-    const std::array<char16_t, 4> voltage
-        = Row2Overload ? LcdTexts::overloadDigits : LcdTexts::digitsAt(frame, 9);
-    setDigits(m_display, { E::LCDAA, E::LCDBB, E::LCDCC, E::LCDDD }, voltage);
-    const int voltagePoint = ReadingText::decimalDigit(at(13));
-    if (buildValue(m_reading.V_Value, false, voltage, voltagePoint, m_localeDecimal)) {
-        // Only these three points are not blanked; codes 4-9 leave them as they were.
-        m_display.setVisible(E::point33, voltagePoint == 1);
-        m_display.setVisible(E::point22, voltagePoint == 2);
-        m_display.setVisible(E::point11, voltagePoint == 3);
-    }
+    // Voltage row: overload mark or digits, no sign. Only its three points are
+    // not blanked: codes 4-9 leave them as they were.
+    decodeRow(m_display, frame, voltageRow, { .overload = bool(status.s2 & 0x1) },
+        m_reading.V_Value, m_localeDecimal);
 
     // Current row: digits only, no overload and no sign.
-    const std::array<char16_t, 4> current = LcdTexts::digitsAt(frame, 14);
-    setDigits(m_display, { E::H_Time1, E::H_Time2, E::M_Time1, E::M_Time2 }, current);
-    const int currentPoint = ReadingText::decimalDigit(at(18));
-    if (buildValue(m_reading.I_Value, false, current, currentPoint, m_localeDecimal)) {
-        if (currentPoint == 1)
-            m_display.show(E::T_Point3);
-        else if (currentPoint == 2)
-            m_display.show(E::T_Point2);
-        else if (currentPoint == 3)
-            m_display.show(E::T_Point1);
-    }
+    decodeRow(m_display, frame, currentRow, {}, m_reading.I_Value, m_localeDecimal);
 
     switchScaleOnUnitChange();
 
@@ -314,10 +251,7 @@ void Km90Decoder::switchScaleOnUnitChange()
         if (const UnitScale *found = findUnitScale(unitScales, m_reading.Unit)) {
             const UnitScale &scale = *found;
             SelectGaugeScale(m_scale, km90GaugeScales, scale.index);
-            m_outputs.SelectGaugeScale(scale.index);
-            m_outputs.KDsetup();
-            m_outputs.SetValueMinimum(-scale.maximum);
-            m_outputs.SetValueMaximum(scale.maximum);
+            announceScale(m_outputs, scale, AxisOrder::MinimumFirst);
         }
     }
     m_previousUnit = m_reading.Unit;

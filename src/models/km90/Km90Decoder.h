@@ -6,6 +6,7 @@
 #include "gauge/GaugeScale.h"
 #include "models/common/DecoderOutputs.h"
 #include "models/common/FrameDecoder.h"
+#include "models/common/MeterDecoder.h"
 #include "models/km90/Km90Display.h"
 
 #include <QString>
@@ -19,7 +20,7 @@
 // character or value that cannot be read as a number ends the frame at that
 // step with ConversionError: what earlier steps set stays, and nothing is
 // drawn, recorded or plotted.
-class Km90Decoder : public FrameDecoder
+class Km90Decoder : public MeterDecoder<Km90Display>
 {
 public:
     // Bytes in one frame, and FrameDigits characters.
@@ -34,21 +35,6 @@ public:
 
     void ShowData50(const QString &frame) override;
 
-    const Km90Display &display() const { return m_display; }
-    Km90Display &display() { return m_display; }
-    const LcdDisplayState &lcd() const override { return m_display; }
-    const GaugeScale &gaugeScale() const override { return m_scale; }
-    // Unit of the last frame that got as far as the scale switch.
-    const QString &previousUnit() const { return m_previousUnit; }
-    const QString &localeDecimal() const { return m_localeDecimal; }
-
 private:
     void switchScaleOnUnitChange();
-
-    DecoderOutputs &m_outputs;
-    CurrentReading &m_reading;
-    const QString m_localeDecimal;
-    Km90Display m_display;
-    GaugeScale m_scale;
-    QString m_previousUnit;
 };

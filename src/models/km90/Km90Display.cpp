@@ -3,10 +3,8 @@
 
 namespace {
 
-#define KM90_ELEMENT_BLANKED(name, caption, visible, blanked) blanked,
 constexpr std::array<bool, km90ElementCount> blankedElements { { KM90_ELEMENTS(
-    KM90_ELEMENT_BLANKED) } };
-#undef KM90_ELEMENT_BLANKED
+    LCD_ELEMENT_BLANKED) } };
 
 } // namespace
 
@@ -16,12 +14,8 @@ Km90Display::Km90Display()
 
 void Km90Display::DispInit(int mode)
 {
-    if (mode != 0)
-        return;
-    for (int i = 0; i < km90ElementCount; ++i) {
-        if (blankedElements[size_t(i)])
-            LcdDisplayState::setVisible(i, false);
-    }
+    if (mode == 0)
+        hideMarked(blankedElements);
 }
 
 bool Km90Display::isBlanked(Km90Element element)

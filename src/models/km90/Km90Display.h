@@ -74,19 +74,10 @@
     X(T_Point3, u".", true, true)                                                                  \
     X(M_Time2, u"8", true, false)
 
-#define KM90_ELEMENT_ENUMERATOR(name, caption, visible, blanked) name,
-enum class Km90Element { KM90_ELEMENTS(KM90_ELEMENT_ENUMERATOR) };
-#undef KM90_ELEMENT_ENUMERATOR
-
-#define KM90_ELEMENT_COUNT(name, caption, visible, blanked) +1
-inline constexpr int km90ElementCount = 0 KM90_ELEMENTS(KM90_ELEMENT_COUNT);
-#undef KM90_ELEMENT_COUNT
-
-#define KM90_ELEMENT_INFO(name, caption, visible, blanked)                                         \
-    LcdElementInfo { #name, (caption) != nullptr, caption, visible },
+enum class Km90Element { KM90_ELEMENTS(LCD_ELEMENT_ENUMERATOR) };
+inline constexpr int km90ElementCount = 0 KM90_ELEMENTS(LCD_ELEMENT_COUNT);
 inline constexpr std::array<LcdElementInfo, km90ElementCount> km90Elements { { KM90_ELEMENTS(
-    KM90_ELEMENT_INFO) } };
-#undef KM90_ELEMENT_INFO
+    LCD_ELEMENT_INFO) } };
 
 // The decoded state of the KM90 LCD: visibility and text of every element,
 // starting with the all-segments look before the first frame.

@@ -75,6 +75,41 @@ constexpr LcdElementLook lcdPicture(int element, int group, QRect rect, LcdPictu
     return { element, group, rect, LcdFont::Picture, 0, 0, picture };
 }
 
+// The same constructors for one panel's look table, taking the panel's element
+// enum, so a table reads `text(E::LabelA, mainGroup, ...)`:
+//   constexpr LcdTextLook<Km90Element> text {};
+//   constexpr LcdPictureLook<Km90Element> picture {};
+template<typename Element>
+struct LcdTextLook
+{
+    constexpr LcdElementLook operator()(
+        Element e, int group, QRect rect, LcdFont font, int size, std::uint8_t flags = 0) const
+    {
+        return lcdText(int(e), group, rect, font, size, flags);
+    }
+};
+
+template<typename Element>
+struct LcdPictureLook
+{
+    constexpr LcdElementLook operator()(Element e, int group, QRect rect, LcdPicture picture) const
+    {
+        return lcdPicture(int(e), group, rect, picture);
+    }
+};
+
+// Short names the look tables use (`using namespace LcdLookNames;` in a
+// panel's source file).
+namespace LcdLookNames {
+inline constexpr int onPanel = -1; // the group of an element placed on the panel itself
+inline constexpr auto Digit = LcdFont::Digit;
+inline constexpr auto Symbol = LcdFont::Symbol;
+inline constexpr auto Word = LcdFont::Word;
+inline constexpr auto Right = LcdFlag::RightAligned;
+inline constexpr auto OwnBackground = LcdFlag::OwnBackground;
+inline constexpr auto Regular = LcdFlag::Regular;
+} // namespace LcdLookNames
+
 // True when the table holds exactly one look per element, in element order,
 // and every look names an existing group. Panels check their tables with it at
 // compile time.

@@ -28,6 +28,15 @@ LcdPanel::LcdPanel(const LcdPanelLook &look, const LcdDisplayState &state, QWidg
     }
 }
 
+const LcdDisplayState &LcdPanel::requireElements(
+    const LcdDisplayState &state, std::span<const LcdElementInfo> elements, const char *refusal)
+{
+    if (state.count() != int(elements.size())
+        || (!elements.empty() && &state.info(0) != elements.data()))
+        throw std::invalid_argument(refusal);
+    return state;
+}
+
 void LcdPanel::refresh()
 {
     QRegion dirty;

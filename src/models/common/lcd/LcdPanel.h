@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <span>
 #include <vector>
 
 // An emulated meter LCD: draws every visible element of a display state with
@@ -46,6 +47,11 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
 
+    // Returns state when its elements are the given element table itself (not a
+    // copy of it); throws std::invalid_argument with refusal otherwise.
+    static const LcdDisplayState &requireElements(const LcdDisplayState &state,
+        std::span<const LcdElementInfo> elements, const char *refusal);
+
 private:
     QRect boxOf(int index) const; // element rectangle in panel coordinates
     QRect clipOf(int index) const; // group (or panel) rectangle in panel coordinates
@@ -57,4 +63,24 @@ private:
     const LcdDisplayState &m_state;
     std::vector<unsigned char> m_visible; // as last refreshed
     std::vector<QString> m_text;
+};
+
+// The panel of one meter, whose display state is over that meter's element
+// table: its elements can be named by the meter's element enum.
+template<typename Element>
+class LcdPanelOf : public LcdPanel
+{
+public:
+    using LcdPanel::elementRect;
+    using LcdPanel::glyphRect;
+    QRect elementRect(Element element) const { return elementRect(int(element)); }
+    QRectF glyphRect(Element element) const { return glyphRect(int(element)); }
+
+protected:
+    // Throws std::invalid_argument with refusal when the state is not over the
+    // element table.
+    LcdPanelOf(const LcdPanelLook &look, std::span<const LcdElementInfo> elements,
+        const LcdDisplayState &state, const char *refusal, QWidget *parent)
+        : LcdPanel(look, requireElements(state, elements, refusal), parent)
+    { }
 };

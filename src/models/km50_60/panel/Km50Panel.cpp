@@ -2,13 +2,12 @@
 #include "models/km50_60/panel/Km50Panel.h"
 
 #include <array>
-#include <stdexcept>
 
 namespace {
 
 using E = Km50Element;
+using namespace LcdLookNames;
 
-constexpr int onPanel = -1;
 constexpr int memoryPanel = 0; // Panel5
 constexpr int secondaryPanel = 1; // Panel6
 constexpr int mainPanel = 2;
@@ -19,22 +18,8 @@ constexpr std::array<LcdGroup, 3> groups { {
     { nullptr, QRect(16, 120, 253, 97) },
 } };
 
-constexpr LcdElementLook text(
-    E e, int group, QRect rect, LcdFont font, int size, std::uint8_t flags = 0)
-{
-    return lcdText(int(e), group, rect, font, size, flags);
-}
-
-constexpr LcdElementLook picture(E e, int group, QRect rect, LcdPicture picture)
-{
-    return lcdPicture(int(e), group, rect, picture);
-}
-
-constexpr auto Digit = LcdFont::Digit;
-constexpr auto Symbol = LcdFont::Symbol;
-constexpr auto Word = LcdFont::Word;
-constexpr auto Right = LcdFlag::RightAligned;
-constexpr auto OwnBackground = LcdFlag::OwnBackground;
+constexpr LcdTextLook<E> text {};
+constexpr LcdPictureLook<E> picture {};
 
 // Positions are left, top, width, height relative to the element's panel.
 // Word and symbol texts are bold; digit-font sizes are character heights.
@@ -93,13 +78,6 @@ static_assert(lcdLooksMatch(looks, km50ElementCount, int(groups.size())),
 constexpr LcdPanelLook panelLook { "Panel4", QRect(4, 32, 337, 229), 0xFFE8E8E8, 2, 2, groups,
     looks };
 
-const LcdDisplayState &checked(const LcdDisplayState &display)
-{
-    if (display.count() != km50ElementCount || &display.info(0) != &km50Elements[0])
-        throw std::invalid_argument("Km50Panel needs a KM50/KM60 display state");
-    return display;
-}
-
 } // namespace
 
 const LcdPanelLook &km50PanelLook()
@@ -108,5 +86,6 @@ const LcdPanelLook &km50PanelLook()
 }
 
 Km50Panel::Km50Panel(const LcdDisplayState &display, QWidget *parent)
-    : LcdPanel(panelLook, checked(display), parent)
+    : LcdPanelOf(
+        panelLook, km50Elements, display, "Km50Panel needs a KM50/KM60 display state", parent)
 { }

@@ -7,18 +7,13 @@
 // The emulated LCD of the KM50/KM60 meter, Panel4: light grey, 337 × 229 at
 // 4, 32 of the window, with the memory panel Panel5, the secondary display
 // Panel6 and the main display as sub-panels.
-class Km50Panel : public LcdPanel
+class Km50Panel : public LcdPanelOf<Km50Element>
 {
     Q_OBJECT
 public:
     // The state is the decoder's Km50Display (or any display state over the
     // KM50/KM60 element table); throws std::invalid_argument for another one.
     explicit Km50Panel(const LcdDisplayState &display, QWidget *parent = nullptr);
-
-    using LcdPanel::elementRect;
-    using LcdPanel::glyphRect;
-    QRect elementRect(Km50Element element) const { return elementRect(int(element)); }
-    QRectF glyphRect(Km50Element element) const { return glyphRect(int(element)); }
 };
 
 // Place, colour, sub-panels and the look of every element of Panel4.

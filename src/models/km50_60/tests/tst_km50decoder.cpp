@@ -1,46 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "core/ConversionError.h"
-#include "models/common/RecordingOutputs.h"
+#include "models/common/tests/DecoderChecks.h"
 #include "models/km50_60/Km50Decoder.h"
+#include "models/km50_60/tests/Km50Fixture.h"
 
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
 
-// Logs the calls like RecordingOutputs and adds the Value that the recording
-// test and INDataToTable see at the moment they are called.
-class Outputs : public RecordingOutputs
-{
-public:
-    explicit Outputs(const CurrentReading &reading)
-        : m_reading(reading)
-    { }
-    bool RecordingTest() override
-    {
-        const bool pass = RecordingOutputs::RecordingTest();
-        calls.last() += QStringLiteral(" Value=") + m_reading.Value;
-        return pass;
-    }
-    void INDataToTable(int mode) override
-    {
-        RecordingOutputs::INDataToTable(mode);
-        calls.last() += QStringLiteral(" Value=") + m_reading.Value;
-    }
-
-private:
-    const CurrentReading &m_reading;
-};
+using namespace Km50Fixture;
+using DecoderChecks::digitTexts;
+using Outputs = DecoderChecks::ValueLoggingOutputs;
 
 // A frame from its fields separated by blanks: function, voltage range,
 // current range, main digits, main point, secondary digits, secondary point,
 // memory, S1-S4. "DA" is appended. A full 21-character frame is taken as is.
 QString frame(const QString &fields)
 {
-    if (fields.size() == 21 && fields.endsWith(u"DA"))
-        return fields;
-    return QString(fields).remove(u' ') + QStringLiteral("DA");
+    return DecoderChecks::frameFromFields(fields, 21);
 }
 
 const QString degC = QString(QChar(0x2103));
@@ -87,39 +64,9 @@ struct Case
     QString dialKey = QStringLiteral("6");
 };
 
-QString digitTexts(const Km50Display &display, std::initializer_list<Km50Element> elements)
-{
-    QString out;
-    for (Km50Element e : elements)
-        out += display.text(e).isEmpty() ? QStringLiteral("_") : display.text(e);
-    return out;
-}
-
-bool isDigitElement(Km50Element e)
-{
-    using E = Km50Element;
-    for (E d : { E::LabelA, E::LabelB, E::LabelC, E::LabelD, E::stor1, E::stor2, E::H_Time1,
-             E::H_Time2, E::M_Time1, E::M_Time2 }) {
-        if (d == e)
-            return true;
-    }
-    return false;
-}
-
 QStringList shownElements(const Km50Display &display)
 {
-    QStringList shown;
-    for (int i = 0; i < display.count(); ++i) {
-        if (!display.isVisible(i) || isDigitElement(Km50Element(i)))
-            continue;
-        QString entry = display.name(i);
-        const LcdElementInfo &info = display.info(i);
-        if (info.hasText && display.text(i) != QString::fromUtf16(info.startText))
-            entry += u'=' + display.text(i);
-        shown << entry;
-    }
-    shown.sort();
-    return shown;
+    return DecoderChecks::shownElements(display, digitElements);
 }
 
 } // namespace
@@ -145,7 +92,7 @@ void TestKm50Decoder::decode_data()
     const QString energy = "5 0 0 0012 0 1234 A 07 0000"; // position 13 is not read in energy mode
     const QString badSecondaryPoint = "1 0 0 0200 0 3456 E 00 0000";
 
-    QTest::newRow("temperature 1300") << Case { .frame = "6001300000004000000DA",
+    QTest::newRow("temperature 1300") << Case { .frame = temperature1300,
         .calls = head + toTemperature + reading(790, 1300, 1300, "1300", "1300", "1300"),
         .value = "1300",
         .unit = degC,
@@ -155,7 +102,7 @@ void TestKm50Decoder::decode_data()
         .dialKey = "4" };
     QTest::newRow("sum power keeps the unit and records nothing")
         << Case { .prior = { "0 0 0 0230 0 5000 0 00 0000" },
-               .frame = "7000600311210004081DA",
+               .frame = sumPower,
                .calls = head,
                .value = "-0.600",
                .unit = "V",
@@ -476,12 +423,8 @@ void TestKm50Decoder::decode()
     CurrentReading current;
     Outputs outputs(current);
     Km50Decoder decoder(outputs, current, c.separator);
-    for (const QString &prior : c.prior) {
-        if (prior.startsWith(u'!'))
-            QVERIFY_THROWS_EXCEPTION(ConversionError, decoder.ShowData50(frame(prior.mid(1))));
-        else
-            decoder.ShowData50(frame(prior));
-    }
+    const QString priorFailure = DecoderChecks::decodeEach(decoder, c.prior, 21);
+    QVERIFY2(priorFailure.isEmpty(), qPrintable(priorFailure));
     outputs.calls.clear();
     outputs.recordingTestAnswer = [&c] { return c.recordOk; };
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "models/km50_60/Km50Display.h"
+#include "models/km50_60/tests/Km50Fixture.h"
 
 #include <QSet>
 #include <QTest>
@@ -18,8 +19,7 @@ private Q_SLOTS:
 
 namespace {
 
-const QStringList digitElements { "LabelA", "LabelB", "LabelC", "LabelD", "stor1", "stor2",
-    "H_Time1", "H_Time2", "M_Time1", "M_Time2" };
+const QStringList digitElements = Km50Fixture::digitNames();
 
 const QStringList blankSet { "LCDHold", "LcdAuto", "ol1", "ol2", "ol3", "rsUSB", "wsg", "power",
     "labMEM", "Labtime", "Labcal", "Labmin", "dc1", "freq", "f1", "c", "pg", "kvar1", "Labmr",

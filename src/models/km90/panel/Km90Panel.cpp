@@ -2,13 +2,12 @@
 #include "models/km90/panel/Km90Panel.h"
 
 #include <array>
-#include <stdexcept>
 
 namespace {
 
 using E = Km90Element;
+using namespace LcdLookNames;
 
-constexpr int onPanel = -1;
 constexpr int memoryGroup = 0; // Panel5
 constexpr int mainGroup = 1;
 constexpr int voltageGroup = 2; // Panel8
@@ -21,22 +20,8 @@ constexpr std::array<LcdGroup, 4> groups { {
     { "Panel6", QRect(173, 192, 137, 81) },
 } };
 
-constexpr LcdElementLook text(
-    E e, int group, QRect rect, LcdFont font, int size, std::uint8_t flags = 0)
-{
-    return lcdText(int(e), group, rect, font, size, flags);
-}
-
-constexpr LcdElementLook picture(E e, int group, QRect rect, LcdPicture picture)
-{
-    return lcdPicture(int(e), group, rect, picture);
-}
-
-constexpr auto Digit = LcdFont::Digit;
-constexpr auto Symbol = LcdFont::Symbol;
-constexpr auto Word = LcdFont::Word;
-constexpr auto Right = LcdFlag::RightAligned;
-constexpr auto Regular = LcdFlag::Regular;
+constexpr LcdTextLook<E> text {};
+constexpr LcdPictureLook<E> picture {};
 
 // Positions are left, top, width, height relative to the element's group.
 // Word and symbol texts are bold (except the colon); digit-font sizes are
@@ -110,13 +95,6 @@ static_assert(lcdLooksMatch(looks, km90ElementCount, int(groups.size())),
 constexpr LcdPanelLook panelLook { "Panel40", QRect(4, 36, 357, 275), 0xFFFFFFFF, 2, 2, groups,
     looks };
 
-const LcdDisplayState &checked(const LcdDisplayState &display)
-{
-    if (display.count() != km90ElementCount || &display.info(0) != &km90Elements[0])
-        throw std::invalid_argument("Km90Panel needs a KM90 display state");
-    return display;
-}
-
 } // namespace
 
 const LcdPanelLook &km90PanelLook()
@@ -125,5 +103,5 @@ const LcdPanelLook &km90PanelLook()
 }
 
 Km90Panel::Km90Panel(const LcdDisplayState &display, QWidget *parent)
-    : LcdPanel(panelLook, checked(display), parent)
+    : LcdPanelOf(panelLook, km90Elements, display, "Km90Panel needs a KM90 display state", parent)
 { }

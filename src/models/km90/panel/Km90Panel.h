@@ -7,18 +7,13 @@
 // The emulated LCD of the KM90 meter, Panel40: white, 357 × 275 at 4, 36 of
 // the window, with the memory group Panel5, the main digit group, the voltage
 // group Panel8 and the current group Panel6.
-class Km90Panel : public LcdPanel
+class Km90Panel : public LcdPanelOf<Km90Element>
 {
     Q_OBJECT
 public:
     // The state is the decoder's Km90Display (or any display state over the
     // KM90 element table); throws std::invalid_argument for another one.
     explicit Km90Panel(const LcdDisplayState &display, QWidget *parent = nullptr);
-
-    using LcdPanel::elementRect;
-    using LcdPanel::glyphRect;
-    QRect elementRect(Km90Element element) const { return elementRect(int(element)); }
-    QRectF glyphRect(Km90Element element) const { return glyphRect(int(element)); }
 };
 
 // Place, colour, groups and the look of every element of Panel40.

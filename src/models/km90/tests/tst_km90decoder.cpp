@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "core/ConversionError.h"
 #include "models/common/RecordingOutputs.h"
+#include "models/common/tests/DecoderChecks.h"
+#include "models/km50_60/tests/Km50Fixture.h"
 #include "models/km90/Km90Decoder.h"
+#include "models/km90/tests/Km90Fixture.h"
 
 #include <QTest>
 
@@ -9,23 +12,9 @@
 
 namespace {
 
-// Logs the calls like RecordingOutputs and adds the Value that INDataToTable
-// sees when it is called: the recorder must get the final text ("OL" included).
-class Outputs : public RecordingOutputs
-{
-public:
-    explicit Outputs(const CurrentReading &reading)
-        : m_reading(reading)
-    { }
-    void INDataToTable(int mode) override
-    {
-        RecordingOutputs::INDataToTable(mode);
-        calls.last() += QStringLiteral(" Value=") + m_reading.Value;
-    }
-
-private:
-    const CurrentReading &m_reading;
-};
+using namespace Km90Fixture;
+using DecoderChecks::digitTexts;
+using Outputs = DecoderChecks::ValueLoggingOutputs;
 
 // A frame from its fields separated by blanks: function, ignored digit, zero
 // marker, main digits, main point, voltage digits, voltage point, current
@@ -33,17 +22,14 @@ private:
 // frame is taken as is.
 QString frame(const QString &fields)
 {
-    if (fields.size() == 26 && fields.endsWith(u"DA"))
-        return fields;
-    return QString(fields).remove(u' ') + QStringLiteral("DA");
+    return DecoderChecks::frameFromFields(fields, 26);
 }
 
 const QString sum = QString(QChar(0x2211));
 
-const QString power = QStringLiteral("000123412301153603051000DA");
-const QString powerFactor = QStringLiteral("300050032298112502004000DA");
-const QString overloadHeld = QStringLiteral("000999902301153603124210DA");
 const QString frequency = QStringLiteral("5 0 0 5001 2 2301 1 5360 3 06 0000");
+const QString phase = QStringLiteral("4 0 0 0243 1 2301 1 5360 3 06 0000");
+const QString sumDisplay = QStringLiteral("7 0 0 2475 1 2301 1 5360 3 12 0081");
 
 const GaugeScale powerScale { QStringLiteral("6"), 600, 600, 600, 120 };
 const GaugeScale phaseScale { QStringLiteral("10"), 360, 360, 360, 72 };
@@ -92,33 +78,9 @@ struct Case
 const QStringList powerReading { "123.4", "KW", "230.1", "v", "5.360", "A" };
 const QStringList startReading { "0000", "", "", "", "", "" };
 
-const QList<Km90Element> digitElements { Km90Element::LabelA, Km90Element::LabelB,
-    Km90Element::LabelC, Km90Element::LabelD, Km90Element::LCDAA, Km90Element::LCDBB,
-    Km90Element::LCDCC, Km90Element::LCDDD, Km90Element::H_Time1, Km90Element::H_Time2,
-    Km90Element::M_Time1, Km90Element::M_Time2, Km90Element::stor1, Km90Element::stor2 };
-
-QString digitTexts(const Km90Display &display, std::initializer_list<Km90Element> elements)
-{
-    QString out;
-    for (Km90Element e : elements)
-        out += display.text(e).isEmpty() ? QStringLiteral("_") : display.text(e);
-    return out;
-}
-
 QStringList shownElements(const Km90Display &display)
 {
-    QStringList shown;
-    for (int i = 0; i < display.count(); ++i) {
-        if (!display.isVisible(i) || digitElements.contains(Km90Element(i)))
-            continue;
-        QString entry = display.name(i);
-        const LcdElementInfo &info = display.info(i);
-        if (info.hasText && display.text(i) != QString::fromUtf16(info.startText))
-            entry += u'=' + display.text(i);
-        shown << entry;
-    }
-    shown.sort();
-    return shown;
+    return DecoderChecks::shownElements(display, digitElements);
 }
 
 } // namespace
@@ -140,7 +102,7 @@ void TestKm90Decoder::decode_data()
 {
     QTest::addColumn<Case>("c");
 
-    const QString sumDisplay = "7 0 0 2475 1 2301 1 5360 3 12 0081";
+    const QString noQuantity = "6 0 0 1500 1 2301 1 5360 3 05 0000"; // code 6
     const QString badVoltagePoint = "1 0 0 0456 2 2299 C 4100 3 42 0000";
 
     // The three readings every later case builds on.
@@ -304,7 +266,7 @@ void TestKm90Decoder::decode_data()
         .memory = "05",
         .shown = "rsUSB AC1 AC2 KVA=V kvar1=A LcdAuto AC kwh=KW power Point3 point33 T_Point1" };
     QTest::newRow("phase after power factor keeps phi") << Case { .prior = { powerFactor },
-        .frame = "4 0 0 0243 1 2301 1 5360 3 06 0000",
+        .frame = phase,
         .calls = head + toPhase + reading(384, 360, 24, "024.3", "24.3"),
         .reading = { "024.3", "o", "230.1", "v", "5.360", "A" },
         .main = "0243",
@@ -314,7 +276,7 @@ void TestKm90Decoder::decode_data()
         .shown = "rsUSB AC1 AC2 KVA=V kvar1=A LcdAuto Lab0 cos_dis= Image1 Point3 point33 T_Point1",
         .scale = phaseScale };
     QTest::newRow("phase after power hides phi") << Case { .prior = { power },
-        .frame = "4 0 0 0243 1 2301 1 5360 3 06 0000",
+        .frame = phase,
         .calls = head + toPhase + reading(384, 360, 24, "024.3", "24.3"),
         .reading = { "024.3", "o", "230.1", "v", "5.360", "A" },
         .main = "0243",
@@ -325,7 +287,7 @@ void TestKm90Decoder::decode_data()
         .texts = { "cos_dis=" },
         .scale = phaseScale };
     QTest::newRow("code 6 keeps unit and scale of power") << Case { .prior = { power },
-        .frame = "6 0 0 1500 1 2301 1 5360 3 05 0000",
+        .frame = noQuantity,
         .calls = head + reading(750, 600, 150, "150.0", "150"),
         .reading = { "150.0", "KW", "230.1", "v", "5.360", "A" },
         .main = "1500",
@@ -335,7 +297,7 @@ void TestKm90Decoder::decode_data()
         .shown = "rsUSB AC1 AC2 KVA=V AC Point3 point33 T_Point1",
         .texts = { "kwh=KW" } };
     QTest::newRow("code 6 after frequency keeps Hz shown") << Case { .prior = { frequency },
-        .frame = "6 0 0 1500 1 2301 1 5360 3 05 0000",
+        .frame = noQuantity,
         .calls = head + reading(750, 600, 150, "150.0", "150"),
         .reading = { "150.0", "Hz", "230.1", "v", "5.360", "A" },
         .main = "1500",
@@ -373,17 +335,16 @@ void TestKm90Decoder::decode_data()
         .memory = "12",
         .shown = "rsUSB AC1 AC2 KVA=V AC Point3 point33 T_Point1",
         .texts = { "wsg=" + sum + "W" } };
-    QTest::newRow("sum display keeps the phase scale")
-        << Case { .prior = { power, "4 0 0 0243 1 2301 1 5360 3 06 0000" },
-               .frame = sumDisplay,
-               .calls = head,
-               .reading = { "247.5", "o", "230.1", "v", "5.360", "A" },
-               .main = "2475",
-               .voltage = "2301",
-               .current = "5360",
-               .memory = "12",
-               .shown = "rsUSB AC1 AC2 KVA=V AC Point3 point33 T_Point1 labMEM wsg=" + sum + "W",
-               .scale = phaseScale };
+    QTest::newRow("sum display keeps the phase scale") << Case { .prior = { power, phase },
+        .frame = sumDisplay,
+        .calls = head,
+        .reading = { "247.5", "o", "230.1", "v", "5.360", "A" },
+        .main = "2475",
+        .voltage = "2301",
+        .current = "5360",
+        .memory = "12",
+        .shown = "rsUSB AC1 AC2 KVA=V AC Point3 point33 T_Point1 labMEM wsg=" + sum + "W",
+        .scale = phaseScale };
 
     // Status nibbles, memory and points.
     QTest::newRow("every status bit") << Case { .prior = { power },
@@ -550,12 +511,8 @@ void TestKm90Decoder::decode()
     CurrentReading current;
     Outputs outputs(current);
     Km90Decoder decoder(outputs, current, c.separator);
-    for (const QString &prior : c.prior) {
-        if (prior.startsWith(u'!'))
-            QVERIFY_THROWS_EXCEPTION(ConversionError, decoder.ShowData50(frame(prior.mid(1))));
-        else
-            decoder.ShowData50(frame(prior));
-    }
+    const QString priorFailure = DecoderChecks::decodeEach(decoder, c.prior, 26);
+    QVERIFY2(priorFailure.isEmpty(), qPrintable(priorFailure));
     outputs.calls.clear();
 
     if (c.throws)
@@ -591,7 +548,7 @@ void TestKm90Decoder::wrongLengthChangesNothing_data()
     QTest::newRow("empty") << "";
     QTest::newRow("25 characters") << power.left(24) + "A";
     QTest::newRow("27 characters") << power.left(25) + "DA";
-    QTest::newRow("a KM50 frame") << "6001300000004000000DA";
+    QTest::newRow("a KM50 frame") << Km50Fixture::temperature1300;
 }
 
 void TestKm90Decoder::wrongLengthChangesNothing()
@@ -632,9 +589,9 @@ void TestKm90Decoder::scaleStateAfterFrames()
     decoder.ShowData50(powerFactor);
     QCOMPARE(decoder.gaugeScale(), powerFactorScale);
     QCOMPARE(decoder.previousUnit(), QStringLiteral("PF"));
-    decoder.ShowData50(frame("7 0 0 2475 1 2301 1 5360 3 12 0081"));
+    decoder.ShowData50(frame(sumDisplay));
     QCOMPARE(decoder.gaugeScale(), powerFactorScale); // the sum display keeps the scale
-    decoder.ShowData50(frame("4 0 0 0243 1 2301 1 5360 3 06 0000"));
+    decoder.ShowData50(frame(phase));
     QCOMPARE(decoder.gaugeScale(), phaseScale);
 }
 

@@ -2,7 +2,8 @@
 #pragma once
 
 // Checks of a rendered meter panel, shared by the panels' tests: whether an
-// element shows, and whether it shows a given text, read from the pixels.
+// element shows, and whether it shows a given text, read from the pixels; and
+// the checks both meters' panel tests run on their own panel.
 
 #include "models/common/lcd/LcdGlyphs.h"
 #include "models/common/lcd/LcdPanel.h"
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <QString>
+#include <QStringList>
 
 namespace LcdPanelChecks {
 
@@ -105,6 +107,93 @@ inline QString textMismatch(
             for (int x = r.left(); x <= r.right(); ++x)
                 differences += image.pixel(x, y) != reference.pixel(x, y) ? 1 : 0;
     return differences == 0 ? QString() : QStringLiteral("%1 pixels differ").arg(differences);
+}
+
+// The bounding box of the pixels in which two pictures of the same panel differ.
+inline QRect changedBounds(const QImage &image, const QImage &blank)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != blank.pixel(x, y))
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+// Shows each element of a Panel over a Display alone: empty when each one draws
+// something and only at its own place (its rectangle with a little room for
+// antialiased edges), else what the first one that does not does.
+template<typename Panel, typename Display>
+QString elementOutOfPlace()
+{
+    Display display;
+    for (int i = 0; i < display.count(); ++i)
+        display.setVisible(i, false);
+    Panel panel(display);
+    const QImage blank = shot(panel);
+    for (int i = 0; i < display.count(); ++i) {
+        display.setVisible(i, true);
+        panel.refresh();
+        const QRect changed = changedBounds(shot(panel), blank);
+        const QRect allowed = panel.elementRect(i).adjusted(-2, -2, 4, 2);
+        if (changed.isEmpty())
+            return display.name(i) + QStringLiteral(" draws nothing");
+        if (!allowed.contains(changed)) {
+            return QStringLiteral("%1 draws at %2,%3 %4x%5")
+                .arg(display.name(i))
+                .arg(changed.x())
+                .arg(changed.y())
+                .arg(changed.width())
+                .arg(changed.height());
+        }
+        display.setVisible(i, false);
+    }
+    return QString();
+}
+
+// Feeds frames to a decoder whose display state the panel renders, refreshing
+// the panel after each one as the window does; "DispInit" blanks the display
+// without a frame.
+template<typename Decoder>
+void play(Decoder &decoder, LcdPanel &panel, const QStringList &frames)
+{
+    for (const QString &frame : frames) {
+        if (frame == u"DispInit")
+            decoder.display().DispInit(0);
+        else
+            decoder.ShowData50(frame);
+        panel.refresh();
+    }
+}
+
+// Empty when exactly the elements named in shown can be seen on the panel and
+// every "element=text" of texts shows its text; else the first that does not.
+// An element that is on with an empty text (the blanks around an overload
+// mark, a cleared caption) shows nothing.
+inline QString lookMismatch(LcdPanel &panel, const QStringList &shown, const QStringList &texts)
+{
+    const QImage image = shot(panel);
+    const LcdDisplayState &state = panel.state();
+    for (int i = 0; i < state.count(); ++i) {
+        const QString name = state.name(i);
+        const bool expected = shown.contains(name);
+        const bool emptyText = state.info(i).hasText && state.text(i).isEmpty();
+        if (expected && !emptyText && !contributes(panel, image, i))
+            return name + QStringLiteral(" does not show");
+        if ((!expected || emptyText) && ownInk(panel, image, i) != 0)
+            return name + QStringLiteral(" shows");
+    }
+    for (const QString &entry : texts) {
+        const qsizetype eq = entry.indexOf(u'=');
+        const QString name = entry.left(eq);
+        const int index = state.indexOf(name);
+        if (index < 0)
+            return QStringLiteral("no element ") + name;
+        const QString mismatch = textMismatch(panel, image, index, entry.mid(eq + 1));
+        if (!mismatch.isEmpty())
+            return name + QStringLiteral(": ") + mismatch;
+    }
+    return QString();
 }
 
 } // namespace LcdPanelChecks

@@ -4,6 +4,7 @@
 #include "models/common/lcd/tests/LcdPanelChecks.h"
 #include "models/km50_60/Km50Decoder.h"
 #include "models/km50_60/panel/Km50Panel.h"
+#include "models/km50_60/tests/Km50Fixture.h"
 #include "sim/MeterFrames.h"
 
 #include <QApplication>
@@ -29,23 +30,11 @@ namespace {
 
 constexpr QRgb panelGrey = 0xFFE8E8E8;
 
-const QStringList digitNames { "LabelA", "LabelB", "LabelC", "LabelD", "stor1", "stor2", "H_Time1",
-    "H_Time2", "M_Time1", "M_Time2" };
+const QStringList digitNames = Km50Fixture::digitNames();
 
 QString frameOf(const Km50Frame &f)
 {
     return f.frameDigits();
-}
-
-// A region's differences from another picture of the same panel.
-QRect changedBounds(const QImage &image, const QImage &blank)
-{
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != blank.pixel(x, y))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
 }
 
 } // namespace
@@ -73,26 +62,8 @@ void TestKm50Panel::placeAndColour()
 // Each element alone: it draws something, and only at its own place.
 void TestKm50Panel::everyElementDrawsInItsOwnPlace()
 {
-    Km50Display display;
-    for (int i = 0; i < display.count(); ++i)
-        display.setVisible(i, false);
-    Km50Panel panel(display);
-    const QImage blank = LcdPanelChecks::shot(panel);
-    for (int i = 0; i < display.count(); ++i) {
-        display.setVisible(i, true);
-        panel.refresh();
-        const QRect changed = changedBounds(LcdPanelChecks::shot(panel), blank);
-        const QRect allowed = panel.elementRect(i).adjusted(-2, -2, 4, 2);
-        QVERIFY2(!changed.isEmpty(), qPrintable(display.name(i)));
-        QVERIFY2(allowed.contains(changed),
-            qPrintable(QStringLiteral("%1 draws at %2,%3 %4x%5")
-                           .arg(display.name(i))
-                           .arg(changed.x())
-                           .arg(changed.y())
-                           .arg(changed.width())
-                           .arg(changed.height())));
-        display.setVisible(i, false);
-    }
+    const QString wrong = LcdPanelChecks::elementOutOfPlace<Km50Panel, Km50Display>();
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 }
 
 void TestKm50Panel::decodedFrames_data()
@@ -118,7 +89,7 @@ void TestKm50Panel::decodedFrames_data()
         << QStringList { "DispInit" } << digitNames << QStringList { "LabelA=8", "M_Time2=8" };
 
     QTest::newRow("temperature 1300")
-        << QStringList { "6001300000004000000DA" }
+        << QStringList { Km50Fixture::temperature1300 }
         << (QStringList { "rsUSB", "Labtemp", "f1", "c" } + digitNames)
         << QStringList { "LabelA=1", "LabelB=3", "LabelC=0", "LabelD=0", "H_Time1=0", "M_Time2=0",
                "stor1=0", "stor2=0", "f1=?", "c=#", "Labtemp=TEMP", "rsUSB=USB" };
@@ -164,7 +135,7 @@ void TestKm50Panel::decodedFrames_data()
         << QStringList { "LabelA=", "LabelB=0", "LabelC=@", "LabelD=", "LabelF=-", "pf=PF", "pg=PG",
                "Lab0=\u00B0", "H_Time1=0" };
 
-    QTest::newRow("sum power") << QStringList { "7000600311210004081DA" }
+    QTest::newRow("sum power") << QStringList { Km50Fixture::sumPower }
                                << (QStringList { "rsUSB", "LabelF", "Point1", "labMEM", "wsg" }
                                       + digitNames)
                                << QStringList { "wsg=\u2211W", "labMEM=MEM", "LabelA=0", "LabelB=6",
@@ -210,38 +181,9 @@ void TestKm50Panel::decodedFrames()
     CurrentReading reading;
     Km50Decoder decoder(outputs, reading, QStringLiteral("."));
     Km50Panel panel(decoder.lcd());
-    for (const QString &frame : frames) {
-        if (frame == u"DispInit")
-            decoder.display().DispInit(0);
-        else
-            decoder.ShowData50(frame);
-        panel.refresh();
-    }
-    const QImage image = LcdPanelChecks::shot(panel);
-    const LcdDisplayState &state = decoder.lcd();
-
-    for (int i = 0; i < state.count(); ++i) {
-        const QString name = state.name(i);
-        const bool expected = shown.contains(name);
-        // Empty texts (the blanks around an overload mark, a cleared caption)
-        // show nothing although the element is on.
-        const bool emptyText = state.info(i).hasText && state.text(i).isEmpty();
-        if (expected && !emptyText)
-            QVERIFY2(LcdPanelChecks::contributes(panel, image, i),
-                qPrintable(name + QStringLiteral(" does not show")));
-        if (!expected || emptyText)
-            QVERIFY2(LcdPanelChecks::ownInk(panel, image, i) == 0,
-                qPrintable(name + QStringLiteral(" shows")));
-    }
-    for (const QString &entry : texts) {
-        const qsizetype eq = entry.indexOf(u'=');
-        const QString name = entry.left(eq);
-        const int index = state.indexOf(name);
-        QVERIFY2(index >= 0, qPrintable(name));
-        const QString mismatch
-            = LcdPanelChecks::textMismatch(panel, image, index, entry.mid(eq + 1));
-        QVERIFY2(mismatch.isEmpty(), qPrintable(name + QStringLiteral(": ") + mismatch));
-    }
+    LcdPanelChecks::play(decoder, panel, frames);
+    const QString mismatch = LcdPanelChecks::lookMismatch(panel, shown, texts);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void TestKm50Panel::refusesAnotherDisplayState()

@@ -4,6 +4,7 @@
 #include "models/common/lcd/tests/LcdPanelChecks.h"
 #include "models/km90/Km90Decoder.h"
 #include "models/km90/panel/Km90Panel.h"
+#include "models/km90/tests/Km90Fixture.h"
 #include "sim/MeterFrames.h"
 
 #include <QApplication>
@@ -29,18 +30,7 @@ namespace {
 
 constexpr QRgb white = 0xFFFFFFFF;
 
-const QStringList digitNames { "LabelA", "LabelB", "LabelC", "LabelD", "LCDAA", "LCDBB", "LCDCC",
-    "LCDDD", "H_Time1", "H_Time2", "M_Time1", "M_Time2", "stor1", "stor2" };
-
-QRect changedBounds(const QImage &image, const QImage &blank)
-{
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != blank.pixel(x, y))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
-}
+const QStringList digitNames = Km90Fixture::digitNames();
 
 Km90Frame rows(int function, const char *main, int mainPoint)
 {
@@ -80,26 +70,8 @@ void TestKm90Panel::placeAndColour()
 // Each element alone: it draws something, and only at its own place.
 void TestKm90Panel::everyElementDrawsInItsOwnPlace()
 {
-    Km90Display display;
-    for (int i = 0; i < display.count(); ++i)
-        display.setVisible(i, false);
-    Km90Panel panel(display);
-    const QImage blank = LcdPanelChecks::shot(panel);
-    for (int i = 0; i < display.count(); ++i) {
-        display.setVisible(i, true);
-        panel.refresh();
-        const QRect changed = changedBounds(LcdPanelChecks::shot(panel), blank);
-        const QRect allowed = panel.elementRect(i).adjusted(-2, -2, 4, 2);
-        QVERIFY2(!changed.isEmpty(), qPrintable(display.name(i)));
-        QVERIFY2(allowed.contains(changed),
-            qPrintable(QStringLiteral("%1 draws at %2,%3 %4x%5")
-                           .arg(display.name(i))
-                           .arg(changed.x())
-                           .arg(changed.y())
-                           .arg(changed.width())
-                           .arg(changed.height())));
-        display.setVisible(i, false);
-    }
+    const QString wrong = LcdPanelChecks::elementOutOfPlace<Km90Panel, Km90Display>();
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 }
 
 void TestKm90Panel::decodedFrames_data()
@@ -128,7 +100,7 @@ void TestKm90Panel::decodedFrames_data()
                + digitNames)
         << QStringList { "KVA=KVA", "cos_dis=Cos", "LabelB=8" };
 
-    const QString power = QStringLiteral("000123412301153603051000DA");
+    const QString &power = Km90Fixture::power;
     QTest::newRow("power") << QStringList { power }
                            << (QStringList { "rsUSB", "power", "LcdAuto", "AC", "kwh", "KVA",
                                    "kvar1", "Point3", "point33", "T_Point1", "AC1", "AC2" }
@@ -138,7 +110,7 @@ void TestKm90Panel::decodedFrames_data()
                                   "H_Time2=3", "M_Time1=6", "M_Time2=0", "stor1=0", "stor2=5",
                                   "kwh=KW", "KVA=V", "kvar1=A", "rsUSB=USB" };
 
-    const QString powerFactor = QStringLiteral("300050032298112502004000DA");
+    const QString &powerFactor = Km90Fixture::powerFactor;
     QTest::newRow("power factor with phi")
         << QStringList { powerFactor }
         << (QStringList { "rsUSB", "LcdAuto", "LabelF", "Point1", "cos_dis", "Image1", "KVA",
@@ -157,7 +129,7 @@ void TestKm90Panel::decodedFrames_data()
                "LabelD=0" };
 
     QTest::newRow("overload with minus")
-        << QStringList { power, QStringLiteral("000999902301153603124210DA") }
+        << QStringList { power, Km90Fixture::overloadHeld }
         << (QStringList { "rsUSB", "LcdAuto", "AC", "kwh", "KVA", "kvar1", "LabelF", "LCDHold",
                 "point33", "T_Point1", "AC1", "AC2" }
                + digitNames)
@@ -195,38 +167,9 @@ void TestKm90Panel::decodedFrames()
     CurrentReading reading;
     Km90Decoder decoder(outputs, reading, QStringLiteral("."));
     Km90Panel panel(decoder.lcd());
-    for (const QString &frame : frames) {
-        if (frame == u"DispInit")
-            decoder.display().DispInit(0);
-        else
-            decoder.ShowData50(frame);
-        panel.refresh();
-    }
-    const QImage image = LcdPanelChecks::shot(panel);
-    const LcdDisplayState &state = decoder.lcd();
-
-    for (int i = 0; i < state.count(); ++i) {
-        const QString name = state.name(i);
-        const bool expected = shown.contains(name);
-        // Empty texts (the blanks around an overload mark, a cleared caption)
-        // show nothing although the element is on.
-        const bool emptyText = state.info(i).hasText && state.text(i).isEmpty();
-        if (expected && !emptyText)
-            QVERIFY2(LcdPanelChecks::contributes(panel, image, i),
-                qPrintable(name + QStringLiteral(" does not show")));
-        if (!expected || emptyText)
-            QVERIFY2(LcdPanelChecks::ownInk(panel, image, i) == 0,
-                qPrintable(name + QStringLiteral(" shows")));
-    }
-    for (const QString &entry : texts) {
-        const qsizetype eq = entry.indexOf(u'=');
-        const QString name = entry.left(eq);
-        const int index = state.indexOf(name);
-        QVERIFY2(index >= 0, qPrintable(name));
-        const QString mismatch
-            = LcdPanelChecks::textMismatch(panel, image, index, entry.mid(eq + 1));
-        QVERIFY2(mismatch.isEmpty(), qPrintable(name + QStringLiteral(": ") + mismatch));
-    }
+    LcdPanelChecks::play(decoder, panel, frames);
+    const QString mismatch = LcdPanelChecks::lookMismatch(panel, shown, texts);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void TestKm90Panel::refusesAnotherDisplayState()

@@ -7,6 +7,7 @@
 #include "models/common/RecordingOutputs.h"
 #include "models/km90/Km90Decoder.h"
 #include "models/km90/panel/Km90Panel.h"
+#include "models/km90/tests/Km90Fixture.h"
 #include "sim/MeterFrames.h"
 
 #include <QApplication>
@@ -29,12 +30,10 @@ int main(int argc, char **argv)
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 9));
     const QDir folder(app.arguments()[1]);
 
-    // Active power 123.4 KW at 230.1 V and 5.360 A, memory 05, battery low.
-    const QString power = QStringLiteral("000123412301153603051000DA");
-    // Power factor -0.500 at 229.8 V and 12.50 A.
-    const QString powerFactor = QStringLiteral("300050032298112502004000DA");
-    // After a power frame: overload with minus, HOLD, memory 12.
-    const QString overload = QStringLiteral("000999902301153603124210DA");
+    // Power, power factor and an overload after power: the frames the tests use.
+    using Km90Fixture::overloadHeld;
+    using Km90Fixture::power;
+    using Km90Fixture::powerFactor;
 
     Km90Frame sum;
     sum.function = 7;
@@ -56,7 +55,7 @@ int main(int argc, char **argv)
         { "startup", {} },
         { "power", { power } },
         { "powerfactor", { powerFactor } },
-        { "overload", { power, overload } },
+        { "overload", { power, overloadHeld } },
         { "sum", { power, sum.frameDigits() } },
     };
     for (const auto &[name, frames] : states) {
