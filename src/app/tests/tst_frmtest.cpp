@@ -23,6 +23,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTableView>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,7 +36,8 @@ const QString kCablePath = QStringLiteral("/dev/hidraw-cable");
 
 struct Rig
 {
-    explicit Rig(MeterModel model, bool withCable = true, const QString &exeFolder = {})
+    explicit Rig(MeterModel model, bool withCable = true, const QString &exeFolder = {},
+        const QString &journalFolder = {})
     {
         if (withCable) {
             auto cable = FakeHidBackend::makeInterface("cable", "USB to Serial");
@@ -44,6 +47,9 @@ struct Rig
         TFrmTest::Options options;
         options.localeDecimal = QStringLiteral(".");
         options.exeFolder = exeFolder;
+        options.keepJournal = !journalFolder.isEmpty();
+        options.journalFolder = journalFolder;
+        options.journalSync = [](int) { return true; };
         window = std::make_unique<TFrmTest>(
             model, backend, backend->createNotifier(), dialogs, options);
     }
@@ -105,6 +111,7 @@ private Q_SLOTS:
     void chartEnlargesAndRestores_data();
     void chartEnlargesAndRestores();
     void printDataOpensThePreviewAndReadingGoesOn();
+    void unsavedRecordingComesBackAtTheNextStart();
 };
 
 void TestFrmTest::startUp_data()
@@ -377,6 +384,52 @@ void TestFrmTest::printDataOpensThePreviewAndReadingGoesOn()
     preview->close();
     QTRY_VERIFY(w.DBGrid1().updatesEnabled());
     w.Panel2Click();
+}
+
+void TestFrmTest::unsavedRecordingComesBackAtTheNextStart()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath("journals");
+    const auto journals = [&] {
+        return QDir(folder).entryList({ "*.kmj" }, QDir::Files);
+    };
+    QStringList recorded;
+    {
+        Rig rig(MeterModel::Km90, true, {}, folder);
+        rig.window->offerLeftJournals(); // nothing left yet: no question
+        QVERIFY(rig.dialogs.calls().isEmpty());
+        rig.window->Panel2Click();
+        rig.queueFrames(readings(MeterModel::Km90, { "0100", "0250", "0300" }));
+        QTRY_COMPARE(rig.window->cds1().rowCount(), 3);
+        for (int r = 0; r < 3; ++r)
+            recorded << rig.window->cds1().fieldText(r, 2);
+        QCOMPARE(journals().size(), 1);
+    } // a clean exit with unsaved rows: the journal stays
+    QCOMPARE(journals().size(), 1);
+
+    Rig rig(MeterModel::Km90, true, {}, folder);
+    TFrmTest &w = *rig.window;
+    rig.dialogs.queueChoice(0); // Restore
+    w.offerLeftJournals();
+    QCOMPARE(rig.dialogs.calls().size(), 1);
+    const RecordingUserDialogs::Call &question = rig.dialogs.calls().first();
+    QCOMPARE(question.kind, RecordingUserDialogs::Kind::Choice);
+    QCOMPARE(question.buttons, QStringList({ "Restore", "Discard", "Later" }));
+    QVERIFY(question.text.startsWith("The last recording of 3 readings ("));
+    QCOMPARE(w.cds1().rowCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(w.cds1().fieldText(r, 2), recorded[r]);
+    QCOMPARE(w.recorder().RecordCounter(), 4); // numbering goes on after them
+    QVERIFY(w.link().history().last().startsWith("JOURNAL RESTORED: 3 readings"));
+    QCOMPARE(journals().size(), 1); // the left journal is this window's own now
+
+    // Saved, then a clean exit: nothing is left to offer.
+    rig.dialogs.queueFileName(dir.filePath("saved.xls"));
+    w.Save_asClick();
+    QVERIFY(QFile::exists(dir.filePath("saved.xls")));
+    rig.window.reset();
+    QCOMPARE(journals(), QStringList());
 }
 
 QTEST_MAIN(TestFrmTest)
