@@ -1,20 +1,30 @@
 // SPDX-License-Identifier: MIT
 #include "chart/ChartPicture.h"
 
+#include "files/AtomicFile.h"
+
 #include <QImageWriter>
-#include <QSaveFile>
 
 QString writeBitmapFile(const QImage &image, const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot create file \"%1\": %2").arg(path, file.errorString());
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return QStringLiteral("Cannot write file \"%1\": %2").arg(path, writer.errorString());
+    const AtomicFile::Result result
+        = AtomicFile::write(path, [&image](QIODevice &device, QString &error) {
+              QImageWriter writer(&device, "bmp");
+              if (writer.write(image))
+                  return true;
+              error = writer.errorString();
+              return false;
+          });
+    switch (result.failure) {
+    case AtomicFile::Failure::None:
+        return {};
+    case AtomicFile::Failure::Folder:
+    case AtomicFile::Failure::Refused:
+    case AtomicFile::Failure::Open:
+        return QStringLiteral("Cannot create file \"%1\": %2").arg(path, result.reason);
+    case AtomicFile::Failure::Write:
+    case AtomicFile::Failure::Commit:
+        break;
     }
-    if (!file.commit())
-        return QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString());
-    return {};
+    return QStringLiteral("Cannot write file \"%1\": %2").arg(path, result.reason);
 }

@@ -6,127 +6,127 @@
 #include <limits>
 
 TChartControl::TChartControl(ChartSurface &chart, qint32 pageSize)
-    : Chart(chart)
+    : m_chart(chart)
 {
     SetPageSize(std::max<qint32>(pageSize, 1));
-    Chart.setBottomAxisRange(1, PageSize);
-    PageCount = 1;
-    CurrentPage = 1;
+    m_chart.setBottomAxisRange(1, m_pageSize);
+    m_pageCount = 1;
+    m_currentPage = 1;
     addToEverySeries(0);
-    FillVisible = true;
-    if (Chart.seriesCount() > 0)
-        Chart.setSeriesVisible(0, true);
+    m_fillVisible = true;
+    if (m_chart.seriesCount() > 0)
+        m_chart.setSeriesVisible(0, true);
 }
 
 qint32 TChartControl::AddValue(double y)
 {
     addToEverySeries(y);
-    PageCount = countPages();
-    if (!Browsing) {
-        Chart.scrollBottomAxis(PageSize, 1);
-        CurrentPage = PageCount;
+    m_pageCount = countPages();
+    if (!m_browsing) {
+        m_chart.scrollBottomAxis(m_pageSize, 1);
+        m_currentPage = m_pageCount;
     }
-    return CurrentPage;
+    return m_currentPage;
 }
 
 void TChartControl::SetValueMaximum(double y)
 {
-    if (y != ValueMaximum) {
-        ValueMaximum = y;
-        Chart.setLeftAxisMaximum(y);
+    if (y != m_valueMaximum) {
+        m_valueMaximum = y;
+        m_chart.setLeftAxisMaximum(y);
     }
 }
 
 void TChartControl::SetValueMinimum(double y)
 {
-    if (y != ValueMinimum) {
-        ValueMinimum = y;
-        Chart.setLeftAxisMinimum(y);
+    if (y != m_valueMinimum) {
+        m_valueMinimum = y;
+        m_chart.setLeftAxisMinimum(y);
     }
 }
 
 qint32 TChartControl::FirstPage()
 {
-    if (PageCount <= 1 || CurrentPage == 1)
-        return CurrentPage;
-    Chart.scrollBottomAxis(-double(PageSize), backwardSteps(qint64(CurrentPage) - 1));
-    CurrentPage = 1;
-    Browsing = true;
-    return CurrentPage;
+    if (m_pageCount <= 1 || m_currentPage == 1)
+        return m_currentPage;
+    m_chart.scrollBottomAxis(-double(m_pageSize), backwardSteps(qint64(m_currentPage) - 1));
+    m_currentPage = 1;
+    m_browsing = true;
+    return m_currentPage;
 }
 
 qint32 TChartControl::PreviousPage()
 {
-    if (CurrentPage > 1) {
-        Chart.scrollBottomAxis(-double(PageSize), backwardSteps(1));
-        --CurrentPage;
-        Browsing = true;
+    if (m_currentPage > 1) {
+        m_chart.scrollBottomAxis(-double(m_pageSize), backwardSteps(1));
+        --m_currentPage;
+        m_browsing = true;
     }
-    return CurrentPage;
+    return m_currentPage;
 }
 
 qint32 TChartControl::NextPage()
 {
-    if (PageCount > 1 && PageCount != CurrentPage) {
-        Chart.scrollBottomAxis(PageSize, 1);
-        ++CurrentPage;
-        Browsing = CurrentPage != PageCount;
+    if (m_pageCount > 1 && m_pageCount != m_currentPage) {
+        m_chart.scrollBottomAxis(m_pageSize, 1);
+        ++m_currentPage;
+        m_browsing = m_currentPage != m_pageCount;
     }
-    return CurrentPage;
+    return m_currentPage;
 }
 
 qint32 TChartControl::LastPage()
 {
-    if (PageCount <= 1 || PageCount == CurrentPage)
-        return CurrentPage;
-    Chart.scrollBottomAxis(PageSize, qint64(PageCount) - CurrentPage);
-    CurrentPage = PageCount;
-    Browsing = false;
-    return CurrentPage;
+    if (m_pageCount <= 1 || m_pageCount == m_currentPage)
+        return m_currentPage;
+    m_chart.scrollBottomAxis(m_pageSize, qint64(m_pageCount) - m_currentPage);
+    m_currentPage = m_pageCount;
+    m_browsing = false;
+    return m_currentPage;
 }
 
 void TChartControl::SetPageSize(qint32 n)
 {
-    if (n == PageSize || n < 1)
+    if (n == m_pageSize || n < 1)
         return;
-    PageSize = n;
-    Chart.setBottomAxisRange(1, n);
-    PageCount = countPages();
-    Chart.scrollBottomAxis(n, qint64(PageCount) - 1);
-    CurrentPage = PageCount;
-    Browsing = false;
+    m_pageSize = n;
+    m_chart.setBottomAxisRange(1, n);
+    m_pageCount = countPages();
+    m_chart.scrollBottomAxis(n, qint64(m_pageCount) - 1);
+    m_currentPage = m_pageCount;
+    m_browsing = false;
 }
 
 qint32 TChartControl::ClearChart()
 {
     FirstPage();
-    for (int series = 0; series < Chart.seriesCount(); ++series) {
-        Chart.clearSeries(series);
-        Chart.addValue(series, 0);
+    for (int series = 0; series < m_chart.seriesCount(); ++series) {
+        m_chart.clearSeries(series);
+        m_chart.addValue(series, 0);
     }
-    Browsing = false;
-    return CurrentPage;
+    m_browsing = false;
+    return m_currentPage;
 }
 
 void TChartControl::SetFillVisible(bool b)
 {
-    if (b == FillVisible)
+    if (b == m_fillVisible)
         return;
-    FillVisible = b;
-    if (Chart.seriesCount() > 0)
-        Chart.setSeriesVisible(0, b);
+    m_fillVisible = b;
+    if (m_chart.seriesCount() > 0)
+        m_chart.setSeriesVisible(0, b);
 }
 
 qint64 TChartControl::backwardSteps(qint64 times) const
 {
-    const double room = std::floor((Chart.bottomAxisMinimum() - 1) / PageSize);
+    const double room = std::floor((m_chart.bottomAxisMinimum() - 1) / m_pageSize);
     return qint64(std::clamp(room, 0.0, double(std::max<qint64>(times, 0))));
 }
 
 qint32 TChartControl::countPages() const
 {
-    const qint64 n = Chart.seriesCount() > 0 ? Chart.pointCount(0) : 0;
-    const qint64 size = PageSize;
+    const qint64 n = m_chart.seriesCount() > 0 ? m_chart.pointCount(0) : 0;
+    const qint64 size = m_pageSize;
     const qint64 pages = n / size + (n % size > 0 ? 1 : 0);
     // Beyond 2^31 pages the count cannot be represented; stop at the largest one.
     return qint32(std::min<qint64>(pages, std::numeric_limits<qint32>::max()));
@@ -134,6 +134,6 @@ qint32 TChartControl::countPages() const
 
 void TChartControl::addToEverySeries(double y)
 {
-    for (int series = 0; series < Chart.seriesCount(); ++series)
-        Chart.addValue(series, y);
+    for (int series = 0; series < m_chart.seriesCount(); ++series)
+        m_chart.addValue(series, y);
 }

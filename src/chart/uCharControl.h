@@ -43,14 +43,14 @@ public:
     qint32 ClearChart();
     void SetFillVisible(bool b);
 
-    ChartSurface &chart() const { return Chart; }
-    qint32 currentPage() const { return CurrentPage; }
-    qint32 pageSize() const { return PageSize; }
-    qint32 pageCount() const { return PageCount; }
-    bool browsing() const { return Browsing; }
-    double valueMaximum() const { return ValueMaximum; }
-    double valueMinimum() const { return ValueMinimum; }
-    bool fillVisible() const { return FillVisible; }
+    ChartSurface &chart() const { return m_chart; }
+    qint32 currentPage() const { return m_currentPage; }
+    qint32 pageSize() const { return m_pageSize; }
+    qint32 pageCount() const { return m_pageCount; }
+    bool browsing() const { return m_browsing; }
+    double valueMaximum() const { return m_valueMaximum; }
+    double valueMinimum() const { return m_valueMinimum; }
+    bool fillVisible() const { return m_fillVisible; }
 
 private:
     // How many of `times` backward page scrolls keep the view on page 1 or later.
@@ -59,12 +59,12 @@ private:
     qint32 countPages() const;
     void addToEverySeries(double y);
 
-    ChartSurface &Chart;
-    qint32 CurrentPage = 0;
-    qint32 PageSize = 0;
-    qint32 PageCount = 0;
-    bool Browsing = false;
-    double ValueMaximum = 0;
-    double ValueMinimum = 0;
-    bool FillVisible = false;
+    ChartSurface &m_chart;
+    qint32 m_currentPage = 0;
+    qint32 m_pageSize = 0;
+    qint32 m_pageCount = 0;
+    bool m_browsing = false;
+    double m_valueMaximum = 0;
+    double m_valueMinimum = 0;
+    bool m_fillVisible = false;
 };

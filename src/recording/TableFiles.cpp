@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "recording/TableFiles.h"
 
+#include "files/AtomicFile.h"
 #include "models/ModelDescription.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QXmlStreamReader>
@@ -15,7 +15,6 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <functional>
 #include <type_traits>
 #include <utility>
 
@@ -235,52 +234,35 @@ const char *skipLineEnd(const char *p, const char *end)
     return p;
 }
 
-using Producer = std::function<bool(QIODevice &, QString &)>;
-
-// Writes what produce() puts into a device to path. A regular file (or a name not
-// yet taken) is replaced only when the new content is complete: it is written
-// beside the target and renamed over it. Devices and pipes cannot be replaced
-// that way (renaming would put a plain file where /dev/full was), so they are
-// written directly.
-bool writeReplacing(const QString &path, const Producer &produce, QString &error)
+// Writes what produce() puts into a device to path, by the rule of AtomicFile:
+// a regular file (or a name not yet taken) is replaced only once the new content
+// is complete; a device or a pipe is written straight into, never replaced by a
+// plain file. The messages name the step that failed: the temporary file is
+// created, a device or pipe opened.
+bool writeReplacing(const QString &path, const AtomicFile::Producer &produce, QString &error)
 {
-    const QFileInfo info(path);
-    if (info.isDir()) {
+    const AtomicFile::Result result = AtomicFile::write(path, produce);
+    QString message;
+    switch (result.failure) {
+    case AtomicFile::Failure::None:
+        return true;
+    case AtomicFile::Failure::Folder:
         error = QStringLiteral("\"%1\" is a folder").arg(path);
         return false;
+    case AtomicFile::Failure::Open:
+        message = result.wroteInto ? QStringLiteral("Cannot open \"%1\": %2")
+                                   : QStringLiteral("Cannot create \"%1\": %2");
+        break;
+    case AtomicFile::Failure::Refused:
+        message = QStringLiteral("Cannot open \"%1\": %2");
+        break;
+    case AtomicFile::Failure::Write:
+    case AtomicFile::Failure::Commit:
+        message = QStringLiteral("Cannot write \"%1\": %2");
+        break;
     }
-    if (info.exists() && !info.isFile()) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
-            return false;
-        }
-        if (!produce(file, error)) {
-            error = QStringLiteral("Cannot write \"%1\": %2").arg(path, error);
-            return false;
-        }
-        file.close();
-        if (file.error() != QFileDevice::NoError) {
-            error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString());
-            return false;
-        }
-        return true;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString());
-        return false;
-    }
-    if (!produce(file, error)) {
-        file.cancelWriting();
-        error = QStringLiteral("Cannot write \"%1\": %2").arg(path, error);
-        return false;
-    }
-    if (!file.commit()) {
-        error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    error = message.arg(path, result.reason);
+    return false;
 }
 
 bool writeAll(QIODevice &device, QByteArrayView bytes, QString &error)

@@ -41,9 +41,11 @@ class QIODevice;
 // or changes nothing when the file is not such a packet or its fields are not
 // the table's columns.
 //
-// Every write replaces the file only once the new content is completely on disk
-// (a temporary file beside it takes its place), so a failed save leaves an
-// existing file as it was. Special files (devices, pipes) are written directly.
+// Every write goes through AtomicFile (files/AtomicFile.h): a file is replaced
+// only once the new content is completely on disk (a temporary file beside it
+// takes its place), so a failed save leaves an existing file as it was. A
+// character device or a pipe is written straight into, never replaced; a block
+// device or a socket is refused.
 namespace TableFiles {
 
 enum class Format { Text, Xml };

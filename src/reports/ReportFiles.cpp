@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "reports/ReportFiles.h"
 
+#include "files/AtomicFile.h"
 #include "recording/ReadingTable.h"
 
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -164,16 +164,9 @@ std::optional<Format> formatForPath(const QString &path)
 Result writeAtomically(
     const QString &path, const std::function<bool(QIODevice &, QString &)> &write)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return { false, fileError(path, file.errorString()) };
-    QString why;
-    if (!write(file, why)) {
-        file.cancelWriting();
-        return { false, fileError(path, why.isEmpty() ? file.errorString() : why) };
-    }
-    if (!file.commit())
-        return { false, fileError(path, file.errorString()) };
+    const AtomicFile::Result result = AtomicFile::write(path, write);
+    if (!result.ok())
+        return { false, fileError(path, result.reason) };
     return { true, {} };
 }
 

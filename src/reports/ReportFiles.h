@@ -15,7 +15,8 @@ class QIODevice;
 // The report's files, without any window: the report file that loads back into
 // the preview, and the plain-text, comma-separated and HTML exports. Every
 // write goes through a temporary file that replaces the target only once it is
-// complete, so a failed write leaves an existing file as it was.
+// complete, so a failed write leaves an existing file as it was (a device or a
+// pipe is written straight into; see writeAtomically).
 //
 // Report file (.kmr): a binary stream (QDataStream, Qt 6.4 format, big-endian)
 //   quint32 magic 0x4B4D5250 ("KMRP"), quint16 version 1,
@@ -70,7 +71,9 @@ QByteArray csvHeadingLine(const ReportDocument &report);
 QByteArray csvRowLine(const ReportDocument &report, int row);
 QString csvField(const QString &text);
 
-// Writes a file through a temporary file: write gets the open device and
+// Writes a file by the rule of AtomicFile (files/AtomicFile.h): through a
+// temporary file that replaces the target only once complete; a character
+// device or a pipe is written straight into. write gets the open device and
 // returns false (after setting its message) to abandon the file.
 Result writeAtomically(
     const QString &path, const std::function<bool(QIODevice &, QString &)> &write);

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "hid/HidControllerClass.h"
+#include "hid/THidDeviceReadThread.h"
+
+#include "hid/THidDevice.h"
 
 #include <QDebug>
 
@@ -59,21 +61,21 @@ void THidDeviceReadThread::run()
         else if (!m_readHandle)
             result = HidReadResult::failure(m_openError);
         else
-            result = m_readHandle->read(m_Report, m_sleepTime);
+            result = m_readHandle->read(m_report, m_sleepTime);
 
         switch (result.status) {
         case HidReadResult::Report:
             // A report that was read is handed over even when a stop has been
             // asked for meanwhile: it has left the device and would be lost.
-            if (!m_Report.isEmpty()) {
-                m_BytesRead = quint16(std::min<qsizetype>(m_Report.size(), 0xFFFF));
+            if (!m_report.isEmpty()) {
+                m_bytesRead = quint16(std::min<qsizetype>(m_report.size(), 0xFFFF));
                 handOver(HandOver::Data);
             }
             break;
         case HidReadResult::Timeout:
             break;
         case HidReadResult::Error:
-            m_LastError = result.error;
+            m_lastError = result.error;
             handOver(HandOver::Error);
             pauseAfterFailure();
             break;
@@ -140,13 +142,13 @@ void THidDeviceReadThread::deliver(HandOver kind, THidDevice *device)
         if (kind == HandOver::Data) {
             const THidDataEvent handler = device->DataHandler();
             if (handler) {
-                const auto *bytes = reinterpret_cast<const quint8 *>(m_Report.constData());
-                handler(device, bytes[0], bytes + 1, quint16(m_BytesRead - 1));
+                const auto *bytes = reinterpret_cast<const quint8 *>(m_report.constData());
+                handler(device, bytes[0], bytes + 1, quint16(m_bytesRead - 1));
             }
         } else {
             const THidDataErrorEvent handler = device->DataErrorHandler();
             if (handler)
-                handler(device, m_LastError);
+                handler(device, m_lastError);
         }
     } catch (const std::exception &e) {
         qWarning("HID handler failed: %s", e.what());

@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "hid/HidControllerClass.h"
+#include "hid/THidDevice.h"
+
+#include "hid/THidDeviceController.h"
+#include "hid/THidDeviceReadThread.h"
 
 #include <array>
 #include <utility>
@@ -38,93 +41,93 @@ bool sleepTimeAccepted(qint32 ms)
 THidDevice::THidDevice(std::unique_ptr<THidPnPInfo> info, THidDeviceController *controller)
     : m_controller(controller)
     , m_backend(controller->backend())
-    , m_DeviceInfo(std::move(info))
+    , m_deviceInfo(std::move(info))
 {
     // The controller's handlers; the data handler through the setter, which
     // starts nothing because the device is not claimed.
     setSleepTime(controller->DevThreadSleepTime());
     setDataHandler(controller->OnDeviceData());
-    m_UnplugHandler = controller->OnDeviceUnplug();
-    m_DataErrorHandler = controller->OnDeviceDataError();
+    m_unplugHandler = controller->OnDeviceUnplug();
+    m_dataErrorHandler = controller->OnDeviceDataError();
 
     if (!openMainHandle())
         throw EControllerError("device cannot be opened");
-    const std::optional<HIDD_ATTRIBUTES> attributes = m_MainHandle->attributes();
+    const std::optional<HIDD_ATTRIBUTES> attributes = m_mainHandle->attributes();
     if (!attributes) {
         CloseMain();
         throw EControllerError("device cannot be identified");
     }
-    m_Attributes = *attributes;
-    m_Attributes.Size = 12;
+    m_attributes = *attributes;
+    m_attributes.Size = 12;
     CloseMain();
 }
 
 THidDevice::~THidDevice()
 {
     // What a fresh device for the same interface keeps.
-    const THidDataEvent dataHandler = m_DataHandler;
-    const THidPlugEvent unplugHandler = m_UnplugHandler;
-    const qint32 sleepTime = m_SleepTime;
+    const THidDataEvent dataHandler = m_dataHandler;
+    const THidPlugEvent unplugHandler = m_unplugHandler;
+    const qint32 sleepTime = m_sleepTime;
 
     // Destroyed by a handler that its own stop is running: the thread must not
     // hand anything more to this device.
-    if (m_ReadThread && m_stopping)
-        m_ReadThread->forgetDevice();
+    if (m_readThread && m_stopping)
+        m_readThread->forgetDevice();
     setDataHandler({});
-    m_UnplugHandler = {};
+    m_unplugHandler = {};
     CloseMain();
     if (THidDeviceController *controller = std::exchange(m_controller, nullptr))
-        controller->handBack(this, std::move(m_DeviceInfo), dataHandler, unplugHandler, sleepTime);
+        controller->handBack(this, std::move(m_deviceInfo), dataHandler, unplugHandler, sleepTime);
 }
 
 bool THidDevice::openMainHandle()
 {
     quint32 error = 0;
-    m_MainHandle = m_backend->open(m_DeviceInfo->DevicePath, HidAccess::ReadWrite, &error);
-    m_CanReadWrite = bool(m_MainHandle);
-    if (!m_MainHandle)
-        m_MainHandle = m_backend->open(m_DeviceInfo->DevicePath, HidAccess::QueryOnly, &error);
-    return bool(m_MainHandle);
+    m_mainHandle = m_backend->open(m_deviceInfo->DevicePath, HidAccess::ReadWrite, &error);
+    m_canReadWrite = bool(m_mainHandle);
+    if (!m_mainHandle)
+        m_mainHandle = m_backend->open(m_deviceInfo->DevicePath, HidAccess::QueryOnly, &error);
+    return bool(m_mainHandle);
 }
 
 bool THidDevice::OpenMain()
 {
-    if (Accessible() && !m_MainHandle)
+    if (Accessible() && !m_mainHandle)
         openMainHandle();
-    return bool(m_MainHandle);
+    return bool(m_mainHandle);
 }
 
 void THidDevice::CloseMain()
 {
-    m_MainHandle.reset();
+    m_mainHandle.reset();
 }
 
 QString THidDevice::ProductText()
 {
-    if (m_ProductText.isEmpty() && OpenMain()) {
-        if (const std::optional<QString> product = m_MainHandle->productString())
-            m_ProductText = textOf(zeroedBuffer(*product));
+    if (m_productText.isEmpty() && OpenMain()) {
+        if (const std::optional<QString> product = m_mainHandle->productString())
+            m_productText = textOf(zeroedBuffer(*product));
         CloseMain();
     }
-    return m_ProductText;
+    return m_productText;
 }
 
 QString THidDevice::SerialText()
 {
-    if (!m_SerialText.isEmpty() || !OpenMain())
-        return m_SerialText;
+    if (!m_serialText.isEmpty() || !OpenMain())
+        return m_serialText;
 
-    if (const std::optional<QString> serial = m_MainHandle->serialNumberString()) {
+    if (const std::optional<QString> serial = m_mainHandle->serialNumberString()) {
         const auto S = zeroedBuffer(*serial);
-        if (!m_MainHandle->canReadIndexedStrings()) {
+        if (!m_mainHandle->canReadIndexedStrings()) {
             // Nothing to compare with: take the serial number as read.
-            m_SerialText = textOf(S);
+            m_serialText = textOf(S);
         } else {
             // The language list (index 0) in a buffer of 0xFFFF units, so that
             // we can see how much of it the query wrote.
             std::array<char16_t, kStringUnits> L;
             L.fill(0xFFFF);
-            if (const std::optional<QString> list = m_MainHandle->indexedString(0)) {
+            if (const std::optional<QString> list = m_mainHandle->indexedString(0)) {
                 const qsizetype n = std::min(list->size(), kStringUnits);
                 for (qsizetype i = 0; i < n; ++i)
                     L[size_t(i)] = list->at(i).unicode();
@@ -141,28 +144,28 @@ QString THidDevice::SerialText()
             // A serial number that repeats the language list is no serial number.
             for (qsizetype i = 0; i < length; ++i) {
                 if (S[size_t(i)] != L[size_t(i)]) {
-                    m_SerialText = textOf(S);
+                    m_serialText = textOf(S);
                     break;
                 }
             }
         }
     }
     CloseMain();
-    return m_SerialText;
+    return m_serialText;
 }
 
 bool THidDevice::SendFeature(QByteArrayView report)
 {
     if (!OpenMain())
         return false;
-    return m_MainHandle->setFeature(report);
+    return m_mainHandle->setFeature(report);
 }
 
 void THidDevice::setDataHandler(const THidDataEvent &handler)
 {
     if (!handler)
         StopReading();
-    m_DataHandler = handler;
+    m_dataHandler = handler;
     StartReading();
 }
 
@@ -170,32 +173,32 @@ void THidDevice::setSleepTime(qint32 ms)
 {
     if (!sleepTimeAccepted(ms))
         return;
-    m_SleepTime = ms;
-    if (m_ReadThread)
-        m_ReadThread->setSleepTime(ms);
+    m_sleepTime = ms;
+    if (m_readThread)
+        m_readThread->setSleepTime(ms);
 }
 
 void THidDevice::StartReading()
 {
     // m_stopping: a handler run by StopReading must not start a second thread
     // while the first one is still ending.
-    if (!m_DataHandler || !m_Present || !m_Claimed || !m_CanReadWrite || m_ReadThread || m_stopping)
+    if (!m_dataHandler || !m_present || !m_claimed || !m_canReadWrite || m_readThread || m_stopping)
         return;
     quint32 error = hidDeviceGoneError();
     std::unique_ptr<HidHandle> readHandle;
     if (Accessible())
-        readHandle = m_backend->open(m_DeviceInfo->DevicePath, HidAccess::Read, &error);
-    m_ReadThread
-        = new THidDeviceReadThread(this, m_backend, std::move(readHandle), error, m_SleepTime);
-    m_ReadThread->start();
+        readHandle = m_backend->open(m_deviceInfo->DevicePath, HidAccess::Read, &error);
+    m_readThread
+        = new THidDeviceReadThread(this, m_backend, std::move(readHandle), error, m_sleepTime);
+    m_readThread->start();
 }
 
 void THidDevice::StopReading()
 {
-    if (!m_ReadThread || m_stopping)
+    if (!m_readThread || m_stopping)
         return;
     m_stopping = true;
-    THidDeviceReadThread *thread = m_ReadThread;
+    THidDeviceReadThread *thread = m_readThread;
     const std::weak_ptr<char> alive = m_alive;
     const bool ended = thread->finishOrDetach();
     if (ended)
@@ -203,17 +206,17 @@ void THidDevice::StopReading()
     // A handler run while stopping may have destroyed this device.
     if (alive.expired())
         return;
-    m_ReadThread = nullptr;
+    m_readThread = nullptr;
     m_stopping = false;
 }
 
 void THidDevice::Unplug()
 {
     CloseMain();
-    if (m_ReadThread)
-        m_ReadThread->deviceGone();
-    m_Present = false;
+    if (m_readThread)
+        m_readThread->deviceGone();
+    m_present = false;
     // Cleared before the call, so that the handler may destroy the device.
-    if (const THidPlugEvent handler = std::exchange(m_UnplugHandler, {}))
+    if (const THidPlugEvent handler = std::exchange(m_unplugHandler, {}))
         handler(this);
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "hid/HidControllerClass.h"
+#include "hid/THidDeviceController.h"
 
 #include <utility>
 
@@ -26,12 +26,12 @@ public:
         : m_device(device)
         , m_alive(std::move(alive))
     {
-        m_device->m_InHandler = true;
+        m_device->m_inHandler = true;
     }
     ~InHandlerScope()
     {
         if (!m_alive.expired())
-            m_device->m_InHandler = false;
+            m_device->m_inHandler = false;
     }
     Q_DISABLE_COPY_MOVE(InHandlerScope)
 
@@ -51,7 +51,7 @@ THidDeviceController::THidDeviceController(std::shared_ptr<HidBackend> backend,
     ++s_count;
     try {
         for (std::unique_ptr<THidDevice> &device : FillDeviceList())
-            m_DeviceList.append(device.release());
+            m_deviceList.append(device.release());
     } catch (...) {
         --s_count;
         throw;
@@ -67,11 +67,11 @@ THidDeviceController::~THidDeviceController()
 {
     --s_count;
     // Cleared without a pass: no handler of the owner runs from here on.
-    m_OnDeviceChange = {};
+    m_onDeviceChange = {};
     setOnDeviceUnplug({});
-    m_OnEnumerate = {};
+    m_onEnumerate = {};
     m_notifier.reset();
-    const QList<THidDevice *> devices = std::exchange(m_DeviceList, {});
+    const QList<THidDevice *> devices = std::exchange(m_deviceList, {});
     for (THidDevice *device : devices) {
         device->m_controller = nullptr;
         if (device->Claimed())
@@ -142,7 +142,7 @@ void THidDeviceController::changePass()
 
     // Departures, from the last device to the first.
     QList<Held> held;
-    for (THidDevice *device : std::as_const(m_DeviceList))
+    for (THidDevice *device : std::as_const(m_deviceList))
         held.append({ device, device->m_alive });
     for (qsizetype i = held.size() - 1; i >= 0; --i) {
         THidDevice *device = held[i].device;
@@ -161,22 +161,22 @@ void THidDeviceController::changePass()
         device->Unplug();
         if (held[i].alive.expired())
             continue;
-        if (m_OnRemoval) {
-            const THidPlugEvent handler = m_OnRemoval;
+        if (m_onRemoval) {
+            const THidPlugEvent handler = m_onRemoval;
             InHandlerScope scope(device, held[i].alive);
             handler(device);
             if (held[i].alive.expired())
                 continue;
         }
         if (!device->Claimed()) {
-            m_DeviceList.removeOne(device);
+            m_deviceList.removeOne(device);
             destroyOwned(device);
         }
     }
 
     // Survivors: an interface already in the list is not added again.
     for (std::unique_ptr<THidDevice> &entry : fresh) {
-        for (THidDevice *device : std::as_const(m_DeviceList)) {
+        for (THidDevice *device : std::as_const(m_deviceList)) {
             if (device->Present() && device->DeviceInfo().DevInst == entry->DeviceInfo().DevInst) {
                 entry->m_controller = nullptr;
                 entry.reset();
@@ -191,48 +191,48 @@ void THidDeviceController::changePass()
         if (!entry)
             continue;
         THidDevice *device = entry.release();
-        m_DeviceList.append(device);
+        m_deviceList.append(device);
         arrived.append({ device, device->m_alive });
         changed = true;
     }
     for (const Held &arrival : std::as_const(arrived)) {
-        if (arrival.alive.expired() || !m_OnArrival)
+        if (arrival.alive.expired() || !m_onArrival)
             continue;
-        const THidPlugEvent handler = m_OnArrival;
+        const THidPlugEvent handler = m_onArrival;
         InHandlerScope scope(arrival.device, arrival.alive);
         handler(arrival.device);
     }
 
-    if (changed || !m_ChangeReported) {
-        if (const THidNotifyEvent handler = m_OnDeviceChange)
+    if (changed || !m_changeReported) {
+        if (const THidNotifyEvent handler = m_onDeviceChange)
             handler(this);
     }
 }
 
 void THidDeviceController::setOnDeviceChange(const THidNotifyEvent &handler)
 {
-    if (handler == m_OnDeviceChange)
+    if (handler == m_onDeviceChange)
         return;
-    m_OnDeviceChange = handler;
+    m_onDeviceChange = handler;
     DeviceChange();
-    m_ChangeReported = true;
+    m_changeReported = true;
 }
 
 qint32 THidDeviceController::EnumerateDevices()
 {
     qint32 count = 0;
     QList<Held> held;
-    for (THidDevice *device : std::as_const(m_DeviceList))
+    for (THidDevice *device : std::as_const(m_deviceList))
         held.append({ device, device->m_alive });
     for (const Held &entry : std::as_const(held)) {
         THidDevice *device = entry.device;
         if (entry.alive.expired() || !device->Present())
             continue;
         ++count;
-        if (!m_OnEnumerate)
+        if (!m_onEnumerate)
             break;
-        const THidEnumerateEvent handler = m_OnEnumerate;
-        const qint32 index = qint32(m_DeviceList.indexOf(device));
+        const THidEnumerateEvent handler = m_onEnumerate;
+        const qint32 index = qint32(m_deviceList.indexOf(device));
         bool goOn;
         {
             InHandlerScope scope(device, entry.alive);
@@ -248,10 +248,10 @@ qint32 THidDeviceController::EnumerateDevices()
 
 std::unique_ptr<THidDevice> THidDeviceController::ClaimDevice(qint32 Idx)
 {
-    if (Idx < 0 || Idx >= m_DeviceList.size() || m_DeviceList[Idx]->Claimed())
+    if (Idx < 0 || Idx >= m_deviceList.size() || m_deviceList[Idx]->Claimed())
         return nullptr;
-    THidDevice *device = m_DeviceList[Idx];
-    device->m_Claimed = true;
+    THidDevice *device = m_deviceList[Idx];
+    device->m_claimed = true;
     device->StartReading();
     return std::unique_ptr<THidDevice>(device);
 }
@@ -259,71 +259,71 @@ std::unique_ptr<THidDevice> THidDeviceController::ClaimDevice(qint32 Idx)
 void THidDeviceController::handBack(THidDevice *device, std::unique_ptr<THidPnPInfo> info,
     const THidDataEvent &dataHandler, const THidPlugEvent &unplugHandler, qint32 sleepTime)
 {
-    const qsizetype index = m_DeviceList.indexOf(device);
+    const qsizetype index = m_deviceList.indexOf(device);
     if (index < 0)
         return;
     if (!device->Present()) {
-        m_DeviceList.removeAt(index);
+        m_deviceList.removeAt(index);
         return;
     }
     try {
         auto *replacement = new THidDevice(std::move(info), this);
-        replacement->m_DataHandler = dataHandler; // not claimed: nothing starts
-        replacement->m_UnplugHandler = unplugHandler;
-        replacement->m_SleepTime = sleepTime;
-        m_DeviceList[index] = replacement;
+        replacement->m_dataHandler = dataHandler; // not claimed: nothing starts
+        replacement->m_unplugHandler = unplugHandler;
+        replacement->m_sleepTime = sleepTime;
+        m_deviceList[index] = replacement;
     } catch (const EControllerError &) {
         // The interface can no longer be opened: it leaves the list, and comes
         // back as an arrival once it can.
-        m_DeviceList.removeAt(index);
+        m_deviceList.removeAt(index);
     }
 }
 
 void THidDeviceController::setOnDeviceData(const THidDataEvent &handler)
 {
-    if (handler == m_OnDeviceData)
+    if (handler == m_onDeviceData)
         return;
     // Stopping a device's reading runs its pending hand-over, whose handler
     // may destroy devices: walk a copy and skip what is gone.
     QList<Held> held;
-    for (THidDevice *device : std::as_const(m_DeviceList))
+    for (THidDevice *device : std::as_const(m_deviceList))
         held.append({ device, device->m_alive });
     for (const Held &entry : std::as_const(held)) {
-        if (!entry.alive.expired() && entry.device->DataHandler() == m_OnDeviceData)
+        if (!entry.alive.expired() && entry.device->DataHandler() == m_onDeviceData)
             entry.device->setDataHandler(handler);
     }
-    m_OnDeviceData = handler;
+    m_onDeviceData = handler;
 }
 
 void THidDeviceController::setOnDeviceDataError(const THidDataErrorEvent &handler)
 {
-    if (handler == m_OnDeviceDataError)
+    if (handler == m_onDeviceDataError)
         return;
-    for (THidDevice *device : std::as_const(m_DeviceList)) {
-        if (device->DataErrorHandler() == m_OnDeviceDataError)
-            device->m_DataErrorHandler = handler;
+    for (THidDevice *device : std::as_const(m_deviceList)) {
+        if (device->DataErrorHandler() == m_onDeviceDataError)
+            device->m_dataErrorHandler = handler;
     }
-    m_OnDeviceDataError = handler;
+    m_onDeviceDataError = handler;
 }
 
 void THidDeviceController::setOnDeviceUnplug(const THidPlugEvent &handler)
 {
-    if (handler == m_OnDeviceUnplug)
+    if (handler == m_onDeviceUnplug)
         return;
-    for (THidDevice *device : std::as_const(m_DeviceList)) {
-        if (device->UnplugHandler() == m_OnDeviceUnplug)
-            device->m_UnplugHandler = handler;
+    for (THidDevice *device : std::as_const(m_deviceList)) {
+        if (device->UnplugHandler() == m_onDeviceUnplug)
+            device->m_unplugHandler = handler;
     }
-    m_OnDeviceUnplug = handler;
+    m_onDeviceUnplug = handler;
 }
 
 void THidDeviceController::setDevThreadSleepTime(qint32 ms)
 {
-    if (ms == m_DevThreadSleepTime)
+    if (ms == m_devThreadSleepTime)
         return;
-    for (THidDevice *device : std::as_const(m_DeviceList)) {
-        if (device->SleepTime() == m_DevThreadSleepTime)
+    for (THidDevice *device : std::as_const(m_deviceList)) {
+        if (device->SleepTime() == m_devThreadSleepTime)
             device->setSleepTime(ms);
     }
-    m_DevThreadSleepTime = ms;
+    m_devThreadSleepTime = ms;
 }
