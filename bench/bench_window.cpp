@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QTableView>
+#include <QTemporaryDir>
 
 #include <chrono>
 
@@ -97,7 +98,12 @@ void BM_FrameToScreen(benchmark::State &state)
     KmApplication::useProgramStyle();
     auto backend = std::make_shared<FakeHidBackend>();
     RecordingUserDialogs dialogs;
-    TFrmTest w(MeterModel::Km90, backend, {}, dialogs);
+    // The window as the programs run it: with its journal, flushed to a real disk.
+    QTemporaryDir journalFolder;
+    TFrmTest::Options options;
+    options.keepJournal = true;
+    options.journalFolder = journalFolder.path();
+    TFrmTest w(MeterModel::Km90, backend, {}, dialogs, options);
     w.findChild<QAction *>(QStringLiteral("setlimit"))->trigger();
     w.show();
     QApplication::processEvents();

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <array>
+#include <cstring>
 #include <span>
 
 using namespace JournalFormat;
@@ -177,7 +179,7 @@ void RecordingJournal::handOver()
         fail(m_error);
         return;
     }
-    m_pending.clear();
+    m_pending.resize(0); // keeps its room for the next frame
     // A file whose folder was removed still takes writes, into nowhere: the
     // journal starts again in a new file.
     if (isRemoved(m_fd)) {
@@ -277,7 +279,7 @@ void RecordingJournal::encodeWholeTable(qint64 ms, qint16 offset)
                 fail(m_error);
                 return;
             }
-            m_pending.clear();
+            m_pending.resize(0);
         }
     }
     appendRecord(m_pending, Type::ReplaceEnd, {});
@@ -285,40 +287,55 @@ void RecordingJournal::encodeWholeTable(qint64 ms, qint16 offset)
 
 void RecordingJournal::encodeRow(int row, qint64 ms, qint16 offset)
 {
-    // The payload is built in place after room for the record's head, which is
-    // filled in once the payload's length and checksum are known.
-    const qsizetype head = m_pending.size();
-    m_pending.resize(head + RecordHeadSize);
-    const qsizetype start = m_pending.size();
-    putI64(m_pending, ms);
-    putI16(m_pending, offset);
-    const std::optional<qint32> no = m_table.no(row);
-    m_pending.append(char(no ? 1 : 0));
-    putU32(m_pending, quint32(no.value_or(0)));
-    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts {};
+    // A row is written straight into the buffer through a pointer: the room a
+    // row can take at most is made first, the record's head is filled in once
+    // the payload's length and checksum are known, and the buffer is cut to
+    // what was written. This runs once for every recorded reading.
     const int textColumns = m_table.columnCount() - 1;
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts {};
     m_table.rowTexts(row, std::span(texts.data(), size_t(textColumns)));
+    qsizetype room = RecordHeadSize + 15;
+    for (int c = 0; c < textColumns; ++c)
+        room += 2 + 3 * texts[size_t(c)].text.size(); // UTF-8 takes at most 3 bytes a QChar
+    const qsizetype head = m_pending.size();
+    if (m_pending.capacity() < head + room)
+        m_pending.reserve(qMax(2 * (head + room), qsizetype(4096)));
+    m_pending.resize(head + room);
+    char *const base = m_pending.data() + head;
+    char *d = base + RecordHeadSize;
+    qToLittleEndian(ms, d);
+    qToLittleEndian(offset, d + 8);
+    const std::optional<qint32> no = m_table.no(row);
+    d[10] = char(no ? 1 : 0);
+    qToLittleEndian(no.value_or(0), d + 11);
+    d += 15;
     for (int c = 0; c < textColumns; ++c) {
         const ReadingTable::StoredText &t = texts[size_t(c)];
         if (t.text.isNull()) {
-            putU16(m_pending, NullText);
+            qToLittleEndian(NullText, d);
+            d += 2;
         } else if (t.printableAscii) {
-            putU16(m_pending, quint16(t.text.size()));
-            const qsizetype at = m_pending.size();
-            m_pending.resize(at + t.text.size());
-            char *d = m_pending.data() + at;
-            for (QChar ch : t.text)
-                *d++ = char(ch.unicode());
+            const qsizetype n = t.text.size();
+            qToLittleEndian(quint16(n), d);
+            d += 2;
+            const char16_t *s = t.text.utf16();
+            for (qsizetype i = 0; i < n; ++i)
+                d[i] = char(s[i]);
+            d += n;
         } else {
-            putText(m_pending, t.text);
+            const QByteArray utf8 = t.text.toUtf8();
+            qToLittleEndian(quint16(utf8.size()), d);
+            std::memcpy(d + 2, utf8.constData(), size_t(utf8.size()));
+            d += 2 + utf8.size();
         }
     }
-    const QByteArrayView payload(m_pending.constData() + start, m_pending.size() - start);
-    QByteArray headBytes;
-    putU32(headBytes, quint32(payload.size()));
-    putU32(headBytes, crc32Of(quint8(Type::Row), payload));
-    headBytes.append(char(Type::Row));
-    std::memcpy(m_pending.data() + head, headBytes.constData(), RecordHeadSize);
+    const qsizetype payloadSize = d - (base + RecordHeadSize);
+    qToLittleEndian(quint32(payloadSize), base);
+    qToLittleEndian(crc32Of(quint8(Type::Row),
+                        QByteArrayView(base + RecordHeadSize, payloadSize)),
+        base + 4);
+    base[8] = char(Type::Row);
+    m_pending.resize(head + RecordHeadSize + payloadSize);
 }
 
 void RecordingJournal::closeAndRemove()
