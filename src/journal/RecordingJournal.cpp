@@ -76,7 +76,15 @@ bool RecordingJournal::start()
         fail(m_error);
         return false;
     }
-    m_pending.clear();
+    m_pending.resize(0);
+    encodeStart();
+    m_saved = m_table.rowCount() == 0;
+    handOver();
+    return isWriting();
+}
+
+void RecordingJournal::encodeStart()
+{
     m_pending.append(Magic, MagicSize);
     Header header;
     header.program = m_options.program;
@@ -86,9 +94,6 @@ bool RecordingJournal::start()
     appendRecord(m_pending, Type::Header, headerPayload(header));
     if (m_table.rowCount() > 0)
         encodeWholeTable(header.startMs, header.utcOffsetMinutes);
-    m_saved = m_table.rowCount() == 0;
-    handOver();
-    return isWriting();
 }
 
 bool RecordingJournal::adopt(
@@ -207,15 +212,8 @@ void RecordingJournal::retry()
     m_retry.stop();
     m_stopped = false;
     // Start afresh with the whole table; rows recorded before carry the time of the restart.
-    m_pending.append(Magic, MagicSize);
-    Header header;
-    header.program = m_options.program;
-    header.startMs = now();
-    header.utcOffsetMinutes = utcOffsetMinutes(header.startMs);
-    header.columns = m_table.columnNames();
-    appendRecord(m_pending, Type::Header, headerPayload(header));
-    if (m_table.rowCount() > 0)
-        encodeWholeTable(header.startMs, header.utcOffsetMinutes);
+    m_pending.resize(0);
+    encodeStart();
     if (!writeAll(m_pending)) {
         m_pending.clear();
         closeFile();

@@ -92,6 +92,8 @@ private:
     void tableReset();
     void encodeRow(int row, qint64 ms, qint16 offset);
     void encodeWholeTable(qint64 ms, qint16 offset);
+    // The start of a file: its first bytes, the header, the table's rows.
+    void encodeStart();
     bool openFile(bool truncate, qint64 keepBytes);
     bool writeAll(const QByteArray &bytes);
     void fail(const QString &reason);
