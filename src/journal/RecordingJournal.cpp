@@ -347,11 +347,16 @@ void RecordingJournal::closeAndRemove()
 
 void RecordingJournal::markDirty()
 {
+    // Only the first write after a flush wakes the flush thread: the writes
+    // that follow join the flush it is gathering.
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
+        wake = !m_dirty;
         m_dirty = true;
     }
-    m_wake.notify_one();
+    if (wake)
+        m_wake.notify_one();
 }
 
 bool RecordingJournal::flushPending() const
