@@ -21,6 +21,9 @@ int duplicate(int fd);
 bool syncToDisk(int fd);
 // The file no longer has a name (its folder was removed).
 bool isRemoved(int fd);
+// The handle (0 standard input, 1 standard output, ...) is a terminal; meterlog
+// flushes its output per frame when it is not.
+bool isTerminal(int fd);
 // The system's text for the last failure of one of these calls.
 QString lastError();
 

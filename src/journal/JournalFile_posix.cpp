@@ -58,6 +58,11 @@ bool isRemoved(int fd)
     return ::fstat(fd, &st) == 0 && st.st_nlink == 0;
 }
 
+bool isTerminal(int fd)
+{
+    return ::isatty(fd) != 0;
+}
+
 QString lastError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));

@@ -47,6 +47,11 @@ bool isRemoved(int)
     return false; // Windows does not let a folder with an open file in it be removed
 }
 
+bool isTerminal(int fd)
+{
+    return ::_isatty(fd) != 0;
+}
+
 QString lastError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));

@@ -450,6 +450,43 @@ bool readRows(QXmlStreamReader &xml, const QStringList &names, ReadingTable &loa
     return true;
 }
 
+// Appends one row as the text file writes it, line end included.
+void appendRowText(ByteSink &out, const ReadingTable &table, int r,
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> &texts, QStringEncoder &encoder)
+{
+    const auto textColumns = size_t(table.columnCount() - 1);
+    if (const auto no = table.no(r)) {
+        char *d = out.room(11);
+        out.advance(std::to_chars(d, d + 11, *no).ptr - d);
+    } else {
+        // A row without No (only a file can give one) is written as an
+        // empty quoted token, which reads back as no number again.
+        out.append("\"\"", 2);
+    }
+    table.rowTexts(r, texts);
+    for (size_t c = 0; c < textColumns; ++c) {
+        const ReadingTable::StoredText &text = texts[c];
+        if (text.printableAscii) {
+            // Nothing to trim and nothing to encode: one byte a character.
+            const qsizetype n = text.text.size();
+            char *d = out.room(n + 1);
+            *d++ = '\t';
+            const char16_t *s = text.text.utf16();
+            for (qsizetype i = 0; i < n; ++i)
+                d[i] = char(s[i]);
+            out.advance(n + 1);
+            continue;
+        }
+        out.append('\t');
+        const QStringView field = trimmedField(text.text);
+        if (field.isEmpty())
+            out.append("NULL", 4);
+        else
+            appendEncoded(out, field, encoder);
+    }
+    out.append("\r\n", 2);
+}
+
 // Produces the text file of the table in pieces of about a mebibyte and hands
 // each to emit, so that a million rows never sit in memory twice; stops and
 // returns false as soon as emit does.
@@ -459,7 +496,6 @@ bool produceTableText(const ReadingTable &table, const Emit &emit)
     constexpr qsizetype kPiece = qsizetype(1) << 20;
     QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
     const int rows = table.rowCount();
-    const auto textColumns = size_t(table.columnCount() - 1);
     std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
     ByteSink out(kPiece + 1024);
     appendEncoded(out, tableHeaderLine(table), encoder);
@@ -470,36 +506,7 @@ bool produceTableText(const ReadingTable &table, const Emit &emit)
                 return false;
             out.clear();
         }
-        if (const auto no = table.no(r)) {
-            char *d = out.room(11);
-            out.advance(std::to_chars(d, d + 11, *no).ptr - d);
-        } else {
-            // A row without No (only a file can give one) is written as an
-            // empty quoted token, which reads back as no number again.
-            out.append("\"\"", 2);
-        }
-        table.rowTexts(r, texts);
-        for (size_t c = 0; c < textColumns; ++c) {
-            const ReadingTable::StoredText &text = texts[c];
-            if (text.printableAscii) {
-                // Nothing to trim and nothing to encode: one byte a character.
-                const qsizetype n = text.text.size();
-                char *d = out.room(n + 1);
-                *d++ = '\t';
-                const char16_t *s = text.text.utf16();
-                for (qsizetype i = 0; i < n; ++i)
-                    d[i] = char(s[i]);
-                out.advance(n + 1);
-                continue;
-            }
-            out.append('\t');
-            const QStringView field = trimmedField(text.text);
-            if (field.isEmpty())
-                out.append("NULL", 4);
-            else
-                appendEncoded(out, field, encoder);
-        }
-        out.append("\r\n", 2);
+        appendRowText(out, table, r, texts, encoder);
     }
     return emit(out.bytes());
 }
@@ -596,6 +603,47 @@ Result writeTableXmlFile(const ReadingTable &table, const QString &path)
         [&table](QIODevice &device, QString &error) { return produceXml(table, device, error); },
         result.error);
     return result;
+}
+
+struct TextRowEncoder::Private
+{
+    explicit Private(const ReadingTable &t)
+        : table(t)
+        , encoder(kCodePage, QStringEncoder::Flag::Stateless)
+        , out(4096)
+    { }
+
+    const ReadingTable &table;
+    QStringEncoder encoder;
+    ByteSink out;
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
+};
+
+TextRowEncoder::TextRowEncoder(const ReadingTable &table)
+    : d(std::make_unique<Private>(table))
+{ }
+
+TextRowEncoder::~TextRowEncoder() = default;
+
+void TextRowEncoder::appendHeader()
+{
+    appendEncoded(d->out, tableHeaderLine(d->table), d->encoder);
+    d->out.append("\r\n", 2);
+}
+
+void TextRowEncoder::appendRow(int row)
+{
+    appendRowText(d->out, d->table, row, d->texts, d->encoder);
+}
+
+QByteArrayView TextRowEncoder::bytes() const
+{
+    return d->out.bytes();
+}
+
+void TextRowEncoder::clear()
+{
+    d->out.clear();
 }
 
 struct TextTableReader::Private

@@ -96,6 +96,28 @@ Result writeTableTextFile(const ReadingTable &table, const QString &path);
 // LF and CR).
 Result writeTableXmlFile(const ReadingTable &table, const QString &path);
 
+// Encodes rows of the table into bytes exactly as writeTableTextFile writes
+// them (header line, rows, each ended by CR LF), a few at a time, for a writer
+// that appends rows to a text table file as they are recorded. The bytes
+// gather until clear(); the buffer keeps its room.
+class TextRowEncoder
+{
+public:
+    explicit TextRowEncoder(const ReadingTable &table);
+    ~TextRowEncoder();
+    TextRowEncoder(const TextRowEncoder &) = delete;
+    TextRowEncoder &operator=(const TextRowEncoder &) = delete;
+
+    void appendHeader();
+    void appendRow(int row);
+    QByteArrayView bytes() const;
+    void clear();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
 // Appends the rows of a text file to the table as its content arrives in pieces
 // of any size, so that a large file never sits in memory whole: each line is
 // read once its end has arrived. After a line fails, later pieces are ignored.

@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -17,8 +18,9 @@ namespace {
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: meterlog --model km90|km50_60 [--frames] [--decimal SEP] [--no-repeat] [--limit N] "
-        "[--trace] [FILE]\n"
+        "Usage: meterlog --model km90|km50_60 [--frames] [--decimal SEP] [--no-repeat] "
+        "[--limit N|none]\n"
+        "                [--trace] [--format tsv|csv|jsonl] [--output FILE [--append]] [FILE]\n"
         "\n"
         "Replays cable reports (or frames) from FILE or standard input through the meter link,\n"
         "the frame decoder and the recorder, and prints the recorded rows.\n"
@@ -27,9 +29,14 @@ QString usageText()
         "  --frames         each line is one whole frame as hex digits, not a cable report\n"
         "  --decimal SEP    decimal separator put into readings (default: the system locale's)\n"
         "  --no-repeat      do not record a reading equal to the last one\n"
-        "  --limit N        record limit (default 10000)\n"
+        "  --limit N|none   record limit (default 10000; none: no limit)\n"
         "  --trace          print every decoded frame, the decoder's calls, the reading and the "
         "LCD\n"
+        "  --format FORMAT  standard output: tsv (default), csv (RFC 4180) or jsonl (a JSON\n"
+        "                   object per row, with the date and time of recording)\n"
+        "  --output FILE    also write the rows to FILE, the table's text file the programs\n"
+        "                   open (%Y, %m, %d in the name: a new file each day)\n"
+        "  --append         add to an existing FILE of the same model, numbering continued\n"
         "  --help           show this text\n"
         "  --version        show the version of the package meterlog comes with\n"
         "\n"
@@ -37,7 +44,7 @@ QString usageText()
         "or a link-history line (R 00  F3 2A 3B 4C 00 00 00 00 ). Blank lines and lines\n"
         "starting with # are skipped.\n"
         "Exit status: 0 all lines read, 1 a line could not be parsed, 2 usage error,\n"
-        "3 no interface cable could be read.\n");
+        "3 no interface cable could be read, 5 the output file could not be written.\n");
 }
 
 // Parses one cable report line. Returns false when the line is not one.
@@ -95,10 +102,13 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     const QCommandLineOption device(QStringLiteral("device"));
     const QCommandLineOption demo(QStringLiteral("demo"));
     const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption append(QStringLiteral("append"));
     const QCommandLineOption help(QStringList { QStringLiteral("help"), QStringLiteral("h") });
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions(
-        { model, frames, decimal, noRepeat, limit, trace, device, demo, count, help, version });
+    parser.addOptions({ model, frames, decimal, noRepeat, limit, trace, device, demo, count, format,
+        output, append, help, version });
     parser.addPositionalArgument(QStringLiteral("FILE"), QString());
 
     auto usageError = [&](const QString &message) -> std::optional<MeterLogOptions> {
@@ -134,7 +144,9 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
         = parser.isSet(decimal) ? parser.value(decimal) : ReadingText::systemDecimalSeparator();
     options.repeat = !parser.isSet(noRepeat);
     options.trace = parser.isSet(trace);
-    if (parser.isSet(limit)) {
+    if (parser.isSet(limit) && parser.value(limit) == u"none") {
+        options.limit = std::numeric_limits<qint32>::max();
+    } else if (parser.isSet(limit)) {
         bool ok = false;
         const int n = parser.value(limit).toInt(&ok);
         if (!ok)
@@ -142,6 +154,23 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
                 QStringLiteral("--limit takes a whole number, not '%1'").arg(parser.value(limit)));
         options.limit = n;
     }
+    if (parser.isSet(format)) {
+        const QString name = parser.value(format);
+        if (name == u"tsv")
+            options.format = MeterLogOptions::Format::Tsv;
+        else if (name == u"csv")
+            options.format = MeterLogOptions::Format::Csv;
+        else if (name == u"jsonl")
+            options.format = MeterLogOptions::Format::Jsonl;
+        else
+            return usageError(QStringLiteral("unknown format '%1' (tsv, csv or jsonl)").arg(name));
+    }
+    options.output = parser.value(output);
+    if (parser.isSet(output) && options.output.isEmpty())
+        return usageError(QStringLiteral("--output needs a file name"));
+    options.append = parser.isSet(append);
+    if (options.append && options.output.isEmpty())
+        return usageError(QStringLiteral("--append goes with --output"));
     if (parser.isSet(device) && parser.isSet(demo))
         return usageError(QStringLiteral("--device and --demo exclude each other"));
     if (parser.isSet(device))
@@ -187,6 +216,8 @@ int runMeterLogReplay(
     applyRecordOptions(options, session.recorder());
     MeterLogPrinter printer(options, session, out, err);
     session.setObserver(&printer);
+    if (!printer.openOutput())
+        return ExitOutput;
     printer.printHeader();
 
     int status = ExitOk;
@@ -213,6 +244,10 @@ int runMeterLogReplay(
                 continue;
             }
             session.Read50(quint8(report[0]), QByteArrayView(report).sliced(1));
+        }
+        if (printer.failed()) {
+            status = ExitOutput;
+            break;
         }
     }
     out.flush();

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
 #include <optional>
 
 class Recorder;
@@ -21,16 +22,36 @@ struct MeterLogOptions
     bool frames = false; // input lines are FrameDigits, not cable reports
     QString decimal; // LocaleDecimal
     bool repeat = true; // the "Repeat" box
-    std::optional<qint32> limit; // RecordLimit
+    std::optional<qint32> limit; // RecordLimit; --limit none gives the largest one
     bool trace = false;
     QString file; // empty: standard input
     enum class Source { Replay, Device, Demo };
     Source source = Source::Replay; // --device reads the cable, --demo the demo cable
     std::optional<qint64> count; // live: stop after this many frames
+
+    // What goes to standard output: today's tab-separated rows, CSV or JSON lines.
+    enum class Format { Tsv, Csv, Jsonl };
+    Format format = Format::Tsv;
+    QString output; // --output: the table's text file the rows are appended to
+    bool append = false; // --append: an existing output file of this model is added to
+    // Written rows are dropped from the session's table once they are out:
+    // the repeat rule needs only the last row's value, which the recorder keeps.
+    bool keepRows = false;
+    // Standard output is flushed after every frame (main sets it when standard
+    // output is not a terminal, so a consumer on a pipe sees rows as they come).
+    bool flushEachFrame = false;
+    // Wall-clock time in ms since 1970 UTC for the rows' time stamps; empty:
+    // the system clock. Tests inject one.
+    std::function<qint64()> clock;
 };
 
 // Exit statuses.
-enum MeterLogStatus { ExitOk = 0, ExitBadLine = 1, ExitUsage = 2 };
+enum MeterLogStatus {
+    ExitOk = 0,
+    ExitBadLine = 1,
+    ExitUsage = 2,
+    ExitOutput = 5, // the output file cannot be created, added to or written
+};
 
 QString meterLogUsage();
 

@@ -17,9 +17,10 @@ namespace {
 class LiveWatch : public LinkObserver
 {
 public:
-    LiveWatch(const MeterLogOptions &options, MeterSession &session, QTextStream &out,
-        QTextStream &err, QEventLoop &loop)
+    LiveWatch(const MeterLogOptions &options, MeterSession &session, MeterLogPrinter &printer,
+        QTextStream &out, QTextStream &err, QEventLoop &loop)
         : m_options(options)
+        , m_printer(printer)
         , m_session(session)
         , m_out(out)
         , m_err(err)
@@ -37,10 +38,13 @@ public:
         }
         if (m_options.count && m_session.assembler().framesDecoded() >= quint64(*m_options.count))
             m_loop.quit();
+        if (m_printer.failed())
+            m_loop.exit(ExitOutput);
     }
 
 private:
     const MeterLogOptions &m_options;
+    MeterLogPrinter &m_printer;
     MeterSession &m_session;
     QTextStream &m_out;
     QTextStream &m_err;
@@ -59,7 +63,7 @@ int runMeterLogLive(const MeterLogOptions &options, std::shared_ptr<HidBackend> 
 
     QEventLoop loop;
     int status = ExitOk;
-    LiveWatch watch(options, session, out, err, loop);
+    LiveWatch watch(options, session, printer, out, err, loop);
     THidDeviceController controller(std::move(backend));
     // The device list chooses the cable as the programs' list does.
     LinkControl link(controller, session, &watch);
@@ -77,6 +81,8 @@ int runMeterLogLive(const MeterLogOptions &options, std::shared_ptr<HidBackend> 
         return ExitNoCable;
     }
 
+    if (!printer.openOutput())
+        return ExitOutput;
     printer.printHeader();
     out.flush();
 
@@ -98,10 +104,12 @@ int runMeterLogLive(const MeterLogOptions &options, std::shared_ptr<HidBackend> 
         });
         stopCheck.start(100);
     }
-    if (!(options.count && *options.count <= 0))
-        loop.exec();
+    if (!(options.count && *options.count <= 0)) {
+        if (loop.exec() == ExitOutput)
+            status = ExitOutput;
+    }
 
-    if (status == ExitOk && link.USBCon())
+    if (status != ExitNoCable && link.USBCon())
         link.Panel2Click(); // Disconnect: reading stops, the set-up report goes out again
     cable->setUnplugHandler({});
     cable->setDataErrorHandler({});

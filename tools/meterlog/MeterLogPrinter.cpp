@@ -7,18 +7,77 @@
 #include "session/MeterSession.h"
 
 MeterLogPrinter::MeterLogPrinter(
-    const MeterLogOptions &options, const MeterSession &session, QTextStream &out, QTextStream &err)
+    const MeterLogOptions &options, MeterSession &session, QTextStream &out, QTextStream &err)
     : m_options(options)
     , m_session(session)
+    , m_clock(options.clock)
     , m_out(out)
     , m_err(err)
-{ }
+{
+    // One clock stamps the Time column and the date and time that JSON lines
+    // and the day's output file go by.
+    m_session.recorder().setClock([this] {
+        m_rowMs = m_clock.now();
+        return m_clock.timeOfDay(m_rowMs);
+    });
+}
+
+MeterLogPrinter::~MeterLogPrinter()
+{
+    m_session.recorder().setClock({});
+}
+
+bool MeterLogPrinter::openOutput()
+{
+    if (m_options.output.isEmpty())
+        return true;
+    m_file = std::make_unique<TableFileOutput>(m_session, m_clock);
+    QString error;
+    if (!m_file->open(m_options.output, m_options.append, m_clock.now(), error)) {
+        m_err << "meterlog: " << error << '\n';
+        m_err.flush();
+        m_file.reset();
+        return false;
+    }
+    return true;
+}
 
 void MeterLogPrinter::printHeader()
 {
     if (m_options.trace)
         return;
-    m_out << TableFiles::tableHeaderLine(m_session.cds1()) << '\n';
+    switch (m_options.format) {
+    case MeterLogOptions::Format::Tsv:
+        m_out << TableFiles::tableHeaderLine(m_session.cds1()) << '\n';
+        break;
+    case MeterLogOptions::Format::Csv:
+        m_out << MeterLogFormat::csvHeader(m_session.cds1());
+        break;
+    case MeterLogOptions::Format::Jsonl:
+        break;
+    }
+}
+
+void MeterLogPrinter::fail(const QString &message)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_err << "meterlog: " << message << '\n';
+    m_err.flush();
+}
+
+void MeterLogPrinter::endFrame()
+{
+    if (m_file) {
+        QString error;
+        if (!m_file->endFrame(error))
+            fail(error);
+    }
+    if (m_options.flushEachFrame)
+        m_out.flush();
+    if (!m_options.keepRows && m_session.cds1().rowCount() > 0)
+        m_session.cds1().clear();
 }
 
 void MeterLogPrinter::call(QStringView name, const QString &argument)
@@ -96,6 +155,21 @@ void MeterLogPrinter::RowRecorded(int row)
     // The fields as the table's text file writes them; the trace leaves out
     // the time of day, which differs from run to run.
     const ReadingTable &table = m_session.cds1();
+    if (m_file && !m_failed) {
+        QString error;
+        if (!m_file->addRow(row, m_rowMs, error))
+            fail(error);
+    }
+    if (!m_options.trace && m_options.format == MeterLogOptions::Format::Csv) {
+        m_out << MeterLogFormat::csvRow(table, row);
+        return;
+    }
+    if (!m_options.trace && m_options.format == MeterLogOptions::Format::Jsonl) {
+        m_out << MeterLogFormat::jsonRow(
+            m_session.model(), table, row, m_clock.isoText(m_rowMs), m_options.decimal)
+              << '\n';
+        return;
+    }
     QStringList fields;
     for (int c = 0; c < table.columnCount(); ++c) {
         if (m_options.trace && table.columnName(c).compare(u"Time", Qt::CaseInsensitive) == 0)
@@ -117,6 +191,7 @@ void MeterLogPrinter::FrameDone()
 {
     if (m_options.trace)
         printReadingAndLcd();
+    endFrame();
 }
 
 void MeterLogPrinter::FrameFailed(const QString &frameDigits, const QString &message)
@@ -124,10 +199,11 @@ void MeterLogPrinter::FrameFailed(const QString &frameDigits, const QString &mes
     if (m_options.trace) {
         call(u"ERROR", message);
         printReadingAndLcd();
-        return;
+    } else {
+        m_err << "line " << m_lineNumber << ": frame " << frameDigits << " not decoded: " << message
+              << '\n';
     }
-    m_err << "line " << m_lineNumber << ": frame " << frameDigits << " not decoded: " << message
-          << '\n';
+    endFrame();
 }
 
 void MeterLogPrinter::printReadingAndLcd()

@@ -2,9 +2,12 @@
 #pragma once
 
 #include "meterlog/MeterLog.h"
+#include "meterlog/MeterLogOutput.h"
 #include "session/SessionObserver.h"
 
 #include <QTextStream>
+
+#include <memory>
 
 class MeterSession;
 
@@ -12,14 +15,26 @@ class MeterSession;
 // and one line per recorded row, or with --trace, for every frame, the frame,
 // each call of the decoder in order (with the recorded row), the reading and
 // every LCD element.
+//
+// Rows go to standard output in the chosen format (tab-separated, CSV, JSON
+// lines) and, with --output, to the table's text file. At the end of every
+// frame the frame's rows go to the file with one write, standard output is
+// flushed when options.flushEachFrame asks for it, and the rows are dropped
+// from the session's table: a logger keeps no row it has written (the
+// recorder keeps what numbering and the repeat rule need).
 class MeterLogPrinter : public SessionObserver
 {
 public:
-    MeterLogPrinter(const MeterLogOptions &options, const MeterSession &session, QTextStream &out,
-        QTextStream &err);
+    MeterLogPrinter(
+        const MeterLogOptions &options, MeterSession &session, QTextStream &out, QTextStream &err);
+    ~MeterLogPrinter() override;
 
-    // The header line of the table's text file (nothing when tracing).
+    // Opens the output file, if any; false with a message on err when it cannot.
+    bool openOutput();
+    // The header line of the format (nothing when tracing or for JSON lines).
     void printHeader();
+    // Writing the output file failed; the run should end (ExitOutput).
+    bool failed() const { return m_failed; }
     // Line number used in messages about frames that could not be decoded.
     void setLineNumber(int n) { m_lineNumber = n; }
 
@@ -43,9 +58,15 @@ public:
 private:
     void call(QStringView name, const QString &argument = {});
     void printReadingAndLcd();
+    void endFrame();
+    void fail(const QString &message);
 
     const MeterLogOptions &m_options;
-    const MeterSession &m_session;
+    MeterSession &m_session;
+    WallClock m_clock;
+    qint64 m_rowMs = 0; // when the recorder last stamped a row
+    std::unique_ptr<TableFileOutput> m_file;
+    bool m_failed = false;
     QTextStream &m_out;
     QTextStream &m_err;
     int m_lineNumber = 0;

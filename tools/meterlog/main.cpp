@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "hid/HidapiBackend.h"
 #include "hid/demo/DemoCableBackend.h"
+#include "journal/JournalFile.h"
 #include "meterlog/MeterLog.h"
 #include "meterlog/MeterLogLive.h"
 
@@ -28,9 +29,11 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
 
     int status = ExitOk;
-    const auto options = parseMeterLogArguments(app.arguments().mid(1), out, err, status);
+    auto options = parseMeterLogArguments(app.arguments().mid(1), out, err, status);
     if (!options)
         return status;
+    // A consumer on a pipe sees each frame's rows as they come.
+    options->flushEachFrame = !JournalFile::isTerminal(1);
 
     if (options->source != MeterLogOptions::Source::Replay) {
         // Ctrl-C ends a live run cleanly, with everything printed so far flushed.
