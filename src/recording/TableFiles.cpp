@@ -146,6 +146,23 @@ void unquote(const TokenSpan<Char> &token, Out &out)
     }
 }
 
+// Whether GBK bytes end in the first byte of a pair whose second byte is missing.
+bool endsInLeadByte(QByteArrayView bytes)
+{
+    qsizetype i = 0;
+    bool cut = false;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b >= 0x81 && b <= 0xFE) {
+            cut = i + 1 == bytes.size();
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return cut;
+}
+
 // Decodes the tokens of a line into one buffer of UTF-16 text and hands them
 // out as views, so that reading a file allocates nothing per field; the table
 // copies a text only when it is new to it.
@@ -183,7 +200,13 @@ public:
         if (i == n) {
             m_used += n;
         } else {
-            const QString decoded = m_decoder.decode(QByteArrayView(b, n));
+            // A lead byte cut off by the field's end is a character that could
+            // not be read, like an invalid pair: it becomes U+FFFD, and the
+            // rest of the field stays.
+            const bool cut = endsInLeadByte(QByteArrayView(b, n));
+            QString decoded = m_decoder.decode(QByteArrayView(b, cut ? n - 1 : n));
+            if (cut)
+                decoded += QChar(QChar::ReplacementCharacter);
             std::memcpy(room(decoded.size()), decoded.utf16(), size_t(decoded.size()) * 2);
             m_used += decoded.size();
         }
@@ -646,6 +669,24 @@ void TextRowEncoder::clear()
     d->out.clear();
 }
 
+namespace {
+
+// A table file is a regular file. Anything else that has the name (a FIFO
+// nobody writes to, a device such as /dev/zero, a folder) would block the
+// window or never end; it is refused before it is opened.
+std::optional<Result> refuseSpecialFile(const QString &path, Format format)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return std::nullopt; // a missing file fails when it is opened, with the system's reason
+    Result result;
+    result.format = format;
+    result.error = QStringLiteral("\"%1\" is not a regular file").arg(path);
+    return result;
+}
+
+} // namespace
+
 struct TextTableReader::Private
 {
     explicit Private(ReadingTable &t)
@@ -658,6 +699,11 @@ struct TextTableReader::Private
     qsizetype readLines(QByteArrayView data, bool endOfFile);
     // One line, without its line end; false when it fails.
     bool readLine(const char *p, const char *end);
+
+    // Keeps the start of a line that the next piece completes; fails once it
+    // is longer than any line of a table file.
+    void keepCarry(QByteArrayView start);
+    bool tooLong(qsizetype bytes);
 
     ReadingTable &table;
     LineDecoder decoder;
@@ -683,8 +729,31 @@ qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFil
     return p - begin;
 }
 
+bool TextTableReader::Private::tooLong(qsizetype bytes)
+{
+    if (bytes <= MaxLineBytes)
+        return false;
+    result.failedLine = line + 1;
+    result.error = QStringLiteral("Line %1 is longer than any line of a table file (%2 bytes)")
+                       .arg(line + 1)
+                       .arg(MaxLineBytes);
+    failed = true;
+    return true;
+}
+
+void TextTableReader::Private::keepCarry(QByteArrayView start)
+{
+    if (tooLong(start.size())) {
+        carry.clear();
+        return;
+    }
+    carry = start.toByteArray();
+}
+
 bool TextTableReader::Private::readLine(const char *p, const char *end)
 {
+    if (tooLong(end - p))
+        return false;
     // The first line is the header; whatever it holds, it is skipped.
     if (++line == 1)
         return true;
@@ -730,13 +799,42 @@ bool TextTableReader::feed(QByteArrayView piece)
     if (d->failed)
         return false;
     d->bytesSeen += piece.size();
-    if (d->carry.isEmpty()) {
-        const qsizetype used = d->readLines(piece, false);
-        d->carry = piece.sliced(used).toByteArray();
-    } else {
-        d->carry.append(piece);
-        d->carry.remove(0, d->readLines(d->carry, false));
+    if (!d->carry.isEmpty()) {
+        // The carried start of a line holds no line end (except perhaps a CR
+        // at its very end): only the new bytes are searched for one, so a
+        // long line costs time in proportion to its length.
+        const char *const begin = piece.data();
+        const char *const eol = lineEnd(begin, begin + piece.size());
+        qsizetype take = eol - begin;
+        if (take < piece.size())
+            take = skipLineEnd(eol, begin + piece.size()) - begin;
+        if (take == piece.size() && !(take > 0 && piece[take - 1] == '\n')) {
+            // Still no whole line (or a CR that an LF may follow).
+            if (!d->tooLong(d->carry.size() + take))
+                d->carry.append(piece);
+            else
+                d->carry.clear();
+            return !d->failed;
+        }
+        d->carry.append(begin, take);
+        const qsizetype used = d->readLines(d->carry, false);
+        d->carry.remove(0, used);
+        if (d->failed)
+            return false;
+        piece = piece.sliced(take);
+        if (!d->carry.isEmpty()) {
+            // A lone CR ended the carried line: the rest is read behind it.
+            const QByteArray all = d->carry + piece.toByteArray();
+            d->carry.clear();
+            const qsizetype read = d->readLines(all, false);
+            if (!d->failed)
+                d->keepCarry(QByteArrayView(all).sliced(read));
+            return !d->failed;
+        }
     }
+    const qsizetype used = d->readLines(piece, false);
+    if (!d->failed)
+        d->keepCarry(piece.sliced(used));
     return !d->failed;
 }
 
@@ -763,6 +861,8 @@ Result appendTableText(QByteArrayView bytes, ReadingTable &table)
 
 Result readTableTextFile(const QString &path, ReadingTable &table)
 {
+    if (std::optional<Result> refused = refuseSpecialFile(path, Format::Text))
+        return *refused;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Result result;
@@ -839,6 +939,8 @@ Result readTableXml(QIODevice &device, ReadingTable &table)
 
 Result readTableXmlFile(const QString &path, ReadingTable &table)
 {
+    if (std::optional<Result> refused = refuseSpecialFile(path, Format::Xml))
+        return *refused;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Result result;

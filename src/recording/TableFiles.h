@@ -118,6 +118,12 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// The longest line a text table file may have. A row's line is far shorter
+// (at most eight fields of twenty characters); this leaves room for blanks and
+// long texts, which the table cuts. A longer line is refused as soon as its
+// length passes this, without being kept.
+inline constexpr qsizetype MaxLineBytes = 64 * 1024;
+
 // Appends the rows of a text file to the table as its content arrives in pieces
 // of any size, so that a large file never sits in memory whole: each line is
 // read once its end has arrived. After a line fails, later pieces are ignored.

@@ -122,6 +122,8 @@ private Q_SLOTS:
     void failedSaveKeepsOldFile();
     void writeFailureMidwayKeepsOldFile();
     void readOnlyFolderKeepsOldFile();
+    void longLineIsRefusedWithoutBeingKept();
+    void specialFilesAreRefusedAtOnce();
 };
 
 void TestTableFiles::extensionDecidesFormat_data()
@@ -283,6 +285,18 @@ void TestTableFiles::readText_data()
     QTest::newRow("long text cut to 20 characters")
         << false << header + "1\t123456789012345678901234\r\n"
         << "7|a|b|c\n1|12345678901234567890|~|~" << 0;
+    // Bytes that are no GBK character become U+FFFD wherever they stand; a
+    // first byte cut off by the field's end does not drop the field.
+    QTest::newRow("GBK lead byte cut at a field's end")
+        << false << header + "1\tAB\xB0\t5\t\xA1\r\n"
+        << QStringLiteral("7|a|b|c\n1|AB%1|5|%1").arg(QChar(QChar::ReplacementCharacter)) << 0;
+    // A line longer than any table line is refused, whether it comes whole or
+    // in pieces, and the rows before it stay.
+    QTest::newRow("line longer than any table line")
+        << false << header + "1\ta\r\n2\t" + QByteArray(MaxLineBytes, 'x') + "\r\n3\tb\r\n"
+        << "7|a|b|c\n1|a|~|~" << 3;
+    QTest::newRow("endless first line")
+        << false << QByteArray(MaxLineBytes + 1, ' ') << "7|a|b|c" << 1;
 }
 
 void TestTableFiles::readText()
@@ -611,6 +625,44 @@ void TestTableFiles::readOnlyFolderKeepsOldFile()
     QVERIFY(!xml.ok);
     QCOMPARE(readAll(path), QByteArray("old"));
     QCOMPARE(QDir(dir.path()).entryList(AllFiles), QStringList { "t.txt" });
+}
+
+void TestTableFiles::longLineIsRefusedWithoutBeingKept()
+{
+    // Pieces of 4 KiB of a line that never ends: the reader refuses it as soon
+    // as it is longer than any table line, not after the last piece.
+    ReadingTable table(MeterModel::Km50_60);
+    TextTableReader reader(table);
+    QVERIFY(reader.feed("No\ttime\tValue\tUnit\r\n1\t"));
+    const QByteArray piece(4096, 'x');
+    int fed = 0;
+    while (fed < 1000 && reader.feed(piece))
+        ++fed;
+    QCOMPARE(fed, int((MaxLineBytes - 2) / piece.size())); // after the two bytes "1", TAB
+    const Result result = reader.finish();
+    QVERIFY(!result.ok);
+    QCOMPARE(result.failedLine, 2);
+    QVERIFY(result.error.contains(u"longer than any line"));
+    QCOMPARE(table.rowCount(), 0);
+}
+
+void TestTableFiles::specialFilesAreRefusedAtOnce()
+{
+    // A FIFO nobody writes to would block opening and reading for good; a
+    // device like /dev/zero never ends.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("table.txt");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString xmlFifo = dir.filePath("table.xml");
+    QCOMPARE(::mkfifo(QFile::encodeName(xmlFifo).constData(), 0600), 0);
+    for (const QString &path : { fifo, xmlFifo, QStringLiteral("/dev/zero"), dir.path() }) {
+        ReadingTable table(MeterModel::Km90);
+        fill(table, QStringLiteral("1|a|b"));
+        const Result result = ReadTableFile(path, table);
+        QVERIFY2(!result.ok, qPrintable(path));
+        QVERIFY2(result.error.contains(u"not a regular file"), qPrintable(result.error));
+        QCOMPARE(dump(table), QStringLiteral("1|a|b|~|~|~|~|~"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTableFiles)
