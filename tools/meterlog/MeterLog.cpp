@@ -47,6 +47,90 @@ QString usageText()
         "3 no interface cable could be read, 5 the output file could not be written.\n");
 }
 
+bool isHexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
+}
+
+// The longest input line meterlog reads: a history line of a full report is
+// about 40 characters, a frame 26. Anything longer is refused without being
+// kept whole.
+constexpr qsizetype MaxInputLine = 1024;
+
+// The lines of the input, however long, each kept to its first MaxInputLine
+// characters; LF, CR LF and a lone CR all end a line.
+class InputLines
+{
+public:
+    explicit InputLines(QTextStream &in)
+        : m_in(in)
+    { }
+
+    // The next line (cut to MaxInputLine characters) and its whole length.
+    bool next(QString &line, qsizetype &length)
+    {
+        line.clear();
+        length = 0;
+        for (;;) {
+            if (m_pos == m_buffer.size()) {
+                if (m_in.atEnd()) {
+                    m_buffer.clear();
+                    m_pos = 0;
+                    return length > 0 || m_midLine;
+                }
+                m_buffer = m_in.read(64 * 1024);
+                m_pos = 0;
+                if (m_skipLf && !m_buffer.isEmpty() && m_buffer[0] == u'\n')
+                    ++m_pos;
+                m_skipLf = false;
+                continue;
+            }
+            const QChar c = m_buffer[m_pos++];
+            if (c == u'\n' || c == u'\r') {
+                if (c == u'\r') {
+                    if (m_pos < m_buffer.size()) {
+                        if (m_buffer[m_pos] == u'\n')
+                            ++m_pos;
+                    } else {
+                        m_skipLf = true; // its LF may open the next piece
+                    }
+                }
+                m_midLine = false;
+                return true;
+            }
+            m_midLine = true;
+            if (length++ < MaxInputLine)
+                line += c;
+        }
+    }
+
+private:
+    QTextStream &m_in;
+    QString m_buffer;
+    qsizetype m_pos = 0;
+    bool m_skipLf = false;
+    bool m_midLine = false;
+};
+
+// A bad line as it is echoed: control characters escaped, cut to a readable
+// length, with its whole length when it was cut.
+QString echoed(QStringView text, qsizetype length)
+{
+    constexpr qsizetype Shown = 80;
+    QString out;
+    for (QChar c : text.first(qMin(text.size(), Shown))) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    if (length > Shown)
+        out += QStringLiteral("... (%1 characters)").arg(length);
+    return out;
+}
+
 // Parses one cable report line. Returns false when the line is not one.
 bool parseReportLine(QStringView line, QByteArray &report)
 {
@@ -58,13 +142,10 @@ bool parseReportLine(QStringView line, QByteArray &report)
         token = token.trimmed();
         if (token.isEmpty())
             continue;
-        if (token.size() != 2)
+        // Two hex digits exactly: no sign, no blank, no "0x".
+        if (token.size() != 2 || !isHexDigit(token[0]) || !isHexDigit(token[1]))
             return false;
-        bool ok = false;
-        const uint byte = token.toUInt(&ok, 16);
-        if (!ok)
-            return false;
-        report.append(char(byte));
+        report.append(char(token.toUInt(nullptr, 16)));
     }
     return !report.isEmpty();
 }
@@ -223,31 +304,62 @@ int runMeterLogReplay(
     int status = ExitOk;
     int lineNumber = 0;
     QString line;
+    qsizetype length = 0;
     QByteArray report;
-    while (in.readLineInto(&line)) {
+    quint64 reports = 0, frames = 0;
+    InputLines lines(in);
+    while (lines.next(line, length)) {
         ++lineNumber;
         printer.setLineNumber(lineNumber);
+        if (length > MaxInputLine) {
+            err << "line " << lineNumber << ": longer than any line meterlog reads: "
+                << echoed(QStringView(line).trimmed(), length) << '\n';
+            status = ExitBadLine;
+            continue;
+        }
         const QStringView text = QStringView(line).trimmed();
         if (text.isEmpty() || text.startsWith(u'#'))
             continue;
         if (options.frames) {
             if (!isFrameText(text)) {
-                err << "line " << lineNumber << ": not a frame of hex digits: " << text << '\n';
+                err << "line " << lineNumber
+                    << ": not a frame of hex digits: " << echoed(text, text.size()) << '\n';
                 status = ExitBadLine;
                 continue;
             }
+            ++frames;
             session.ShowData50(text.toString().toUpper());
         } else {
             if (!parseReportLine(text, report)) {
-                err << "line " << lineNumber << ": not a cable report: " << text << '\n';
+                err << "line " << lineNumber
+                    << ": not a cable report: " << echoed(text, text.size()) << '\n';
                 status = ExitBadLine;
                 continue;
             }
+            ++reports;
             session.Read50(quint8(report[0]), QByteArrayView(report).sliced(1));
         }
         if (printer.failed()) {
             status = ExitOutput;
             break;
+        }
+    }
+
+    // What became of the frames, when any was refused or dropped.
+    const FrameAssembler &link = session.assembler();
+    const quint64 found = options.frames ? frames : link.framesDecoded() + link.framesDropped();
+    const quint64 refused = printer.framesRefused();
+    const quint64 dropped = options.frames ? 0 : link.framesDropped();
+    const quint64 decoded = found - refused - dropped;
+    if (refused > 0 || dropped > 0) {
+        err << "meterlog: " << reports << " reports read, " << found << " frames found: " << decoded
+            << " decoded, " << refused << " refused by the decoder, " << dropped
+            << " dropped for their length or terminator\n";
+        if (decoded == 0) {
+            err << "meterlog: not one frame could be decoded; is --model "
+                << modelDescription(options.model).name << " the right meter?\n";
+            if (status == ExitOk)
+                status = ExitBadLine;
         }
     }
     out.flush();

@@ -196,6 +196,7 @@ void MeterLogPrinter::FrameDone()
 
 void MeterLogPrinter::FrameFailed(const QString &frameDigits, const QString &message)
 {
+    ++m_framesRefused;
     if (m_options.trace) {
         call(u"ERROR", message);
         printReadingAndLcd();

@@ -35,6 +35,8 @@ public:
     void printHeader();
     // Writing the output file failed; the run should end (ExitOutput).
     bool failed() const { return m_failed; }
+    // Frames the decoder refused.
+    quint64 framesRefused() const { return m_framesRefused; }
     // Line number used in messages about frames that could not be decoded.
     void setLineNumber(int n) { m_lineNumber = n; }
 
@@ -70,4 +72,5 @@ private:
     QTextStream &m_out;
     QTextStream &m_err;
     int m_lineNumber = 0;
+    quint64 m_framesRefused = 0;
 };

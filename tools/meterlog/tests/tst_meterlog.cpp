@@ -225,6 +225,27 @@ void TestMeterLog::badLinesAndUsage_data()
                              << 1 << "line 2: not a cable report";
     QTest::newRow("frame with blank") << QStringList { "--model", "km90", "--frames" } << "0001 2\n"
                                       << 1 << "line 1: not a frame";
+    QTest::newRow("sign in a hex token") << QStringList { "--model", "km90" } << "00 +3\n"
+                                         << 1 << "line 1: not a cable report: 00 +3";
+    QTest::newRow("control characters echoed escaped")
+        << QStringList { "--model", "km90" } << "00 F0\n\x1b[31mred\x07\n"
+        << 1 << "line 2: not a cable report: \\x1b[31mred\\x07";
+    QTest::newRow("overlong line refused and cut")
+        << QStringList { "--model", "km90" } << QString(5000, u'Z') + u'\n' << 1
+        << "line 1: longer than any line meterlog reads: " + QString(80, u'Z')
+            + "... (5000 characters)";
+    QTest::newRow("lone CR ends a line")
+        << QStringList { "--model", "km90" } << "00 F0\rhello\r00 F0\r" << 1
+        << "line 2: not a cable report: hello";
+    // KM50/KM60 frames are too short for the KM90: every one is dropped.
+    QString km50Reports;
+    for (const QByteArray &report :
+        CableReports::frameReports(frameBytesFromDigits("6001300000004000000DA")))
+        km50Reports += QString::fromLatin1(report.toHex(' ')) + u'\n';
+    QTest::newRow("no frame decoded hints at the model")
+        << QStringList { "--model", "km90" } << km50Reports << 1
+        << "1 frames found: 0 decoded, 0 refused by the decoder, 1 dropped for their length or "
+           "terminator\nmeterlog: not one frame could be decoded; is --model km90 the right meter?";
     QTest::newRow("no model") << QStringList {} << "" << 2 << "--model is required";
     QTest::newRow("unknown model")
         << QStringList { "--model", "km70" } << "" << 2 << "unknown model 'km70'";
@@ -246,6 +267,7 @@ void TestMeterLog::badLinesAndUsage()
     const Run r = run(arguments, input);
     QCOMPARE(r.status, status);
     QVERIFY2(r.err.contains(errorPart), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QChar(0x1b)), "an escape sequence reached the terminal");
     if (arguments.contains(u"--help"))
         QVERIFY(r.out.startsWith(u"Usage: meterlog"));
     if (arguments.contains(u"--version"))
