@@ -403,6 +403,136 @@ bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
     return flush();
 }
 
+// Stands between an XML table file and Qt's stream reader and refuses, before
+// the reader parses it, a tag with more attributes or more bytes than any tag
+// of a table file: the reader checks attributes for duplicates in time that
+// grows with the square of their number. It follows quotes, comments,
+// processing instructions and CDATA sections only as far as needed to find
+// where a tag ends.
+class BoundedXmlDevice : public QIODevice
+{
+public:
+    static constexpr int MaxAttributes = 32; // a row has at most eight
+    static constexpr qsizetype MaxTagBytes = 16 * 1024;
+
+    explicit BoundedXmlDevice(QIODevice &source)
+        : m_source(source)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool refused() const { return m_refused; }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_refused)
+            return -1;
+        const qint64 n = m_source.read(data, maxSize);
+        const char *p = data;
+        const char *const end = data + qMax<qint64>(n, 0);
+        while (p < end && !m_refused) {
+            if (m_state == State::Text) {
+                // Between tags only the next '<' matters.
+                p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+                if (!p)
+                    break;
+            }
+            step(*p++);
+        }
+        if (m_refused) {
+            setErrorString(
+                QStringLiteral("an element has more attributes than a table file can have"));
+            return -1;
+        }
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    enum class State { Text, TagStart, Tag, Quoted, Markup, Comment };
+
+    void step(char c)
+    {
+        switch (m_state) {
+        case State::Text:
+            if (c == '<') {
+                m_state = State::TagStart;
+                m_tagBytes = 1;
+                m_attributes = 0;
+            }
+            return;
+        case State::TagStart:
+            // "<!" opens a comment, CDATA or declaration, "<?" an instruction:
+            // no attributes to count, only their end to find.
+            m_state = (c == '!' || c == '?') ? State::Markup : State::Tag;
+            m_recent = c;
+            break;
+        case State::Markup:
+            if (m_recent == '!' && c == '-') {
+                m_state = State::Comment;
+                m_dashes = 0;
+                return;
+            }
+            m_recent = 0;
+            if (c == '>')
+                m_state = State::Text;
+            return;
+        case State::Comment:
+            if (c == '>' && m_dashes >= 2)
+                m_state = State::Text;
+            m_dashes = c == '-' ? m_dashes + 1 : 0;
+            return;
+        case State::Quoted:
+            if (c == m_quote)
+                m_state = State::Tag;
+            break;
+        case State::Tag:
+            if (c == '"' || c == '\'') {
+                m_state = State::Quoted;
+                m_quote = c;
+            } else if (c == '=') {
+                m_refused = ++m_attributes > MaxAttributes;
+            } else if (c == '>') {
+                m_state = State::Text;
+                return;
+            }
+            break;
+        }
+        if (++m_tagBytes > MaxTagBytes)
+            m_refused = true;
+    }
+
+    QIODevice &m_source;
+    State m_state = State::Text;
+    char m_quote = 0;
+    char m_recent = 0;
+    int m_dashes = 0;
+    int m_attributes = 0;
+    qsizetype m_tagBytes = 0;
+    bool m_refused = false;
+};
+
+// Depth of the deepest element of a table file: DATAPACKET, METADATA,
+// FIELDS, FIELD. Others' files may nest a little more in parts we skip.
+constexpr int MaxXmlDepth = 8;
+
+// Skips the element just started, refusing one nested deeper than any
+// element of a table file (Qt's reader keeps every open element: a million
+// nested elements would cost their weight in memory).
+bool skipElement(QXmlStreamReader &xml, int depth, QString &error)
+{
+    while (xml.readNextStartElement()) {
+        if (depth + 1 > MaxXmlDepth) {
+            error = QStringLiteral("Elements are nested deeper than in any table file");
+            return false;
+        }
+        if (!skipElement(xml, depth + 1, error))
+            return false;
+    }
+    return !xml.hasError();
+}
+
 // Reads <FIELDS> and checks that it defines exactly the table's columns.
 bool readFields(
     QXmlStreamReader &xml, const ReadingTable &table, QStringList &names, QString &error)
@@ -427,7 +557,8 @@ bool readFields(
             return false;
         }
         names.append(name);
-        xml.skipCurrentElement();
+        if (!skipElement(xml, 4, error))
+            return false;
     }
     if (names.size() != table.columnCount()) {
         error = QStringLiteral("The file defines %1 fields, the table has %2 columns")
@@ -891,7 +1022,8 @@ Result readTableXml(QIODevice &device, ReadingTable &table)
 {
     Result result;
     result.format = Format::Xml;
-    QXmlStreamReader xml(&device);
+    BoundedXmlDevice guarded(device);
+    QXmlStreamReader xml(&guarded);
     ReadingTable loaded(table.meterModel());
     QStringList names;
     bool haveFields = false;
@@ -907,7 +1039,7 @@ Result readTableXml(QIODevice &device, ReadingTable &table)
                     if (xml.name() == kFields && !haveFields)
                         haveFields = readFields(xml, table, names, error);
                     else
-                        xml.skipCurrentElement();
+                        skipElement(xml, 3, error);
                 }
             } else if (xml.name() == kRowData && haveFields && !haveRows) {
                 haveRows = readRows(xml, names, loaded, error);
@@ -925,7 +1057,9 @@ Result readTableXml(QIODevice &device, ReadingTable &table)
         while (!xml.atEnd())
             xml.readNext();
     }
-    if (xml.hasError())
+    if (guarded.refused())
+        error = QStringLiteral("Line %1: %2").arg(xml.lineNumber()).arg(guarded.errorString());
+    else if (xml.hasError())
         error = QStringLiteral("Line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
     if (!error.isEmpty()) {
         result.error = error;

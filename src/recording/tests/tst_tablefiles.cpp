@@ -492,6 +492,22 @@ void TestTableFiles::badXmlLeavesTableAlone_data()
     QTest::newRow("cut off")
         << packet(fields + "<ROWDATA><ROW No=\"1\"/><ROW No=\"2\"/>").chopped(20);
     QTest::newRow("not well-formed after the packet") << packet(fields + "<ROWDATA/>") + "<junk";
+    // Bounded cost: Qt's reader checks attributes for duplicates in quadratic
+    // time and keeps every open element; nothing in a table file comes near
+    // 32 attributes on one element or 8 levels of nesting, even in the parts
+    // the reader skips.
+    QByteArray manyAttributes = "<PARAMS";
+    for (int i = 0; i < 33; ++i)
+        manyAttributes += " a" + QByteArray::number(i) + "=\"x>\"";
+    QTest::newRow("an element with more attributes than any table element")
+        << packet(QByteArray(fields).replace("<PARAMS/>", manyAttributes + "/>") + "<ROWDATA/>");
+    QTest::newRow("an endless tag") << packet(
+        fields + "<ROWDATA><ROW No=\"1\" time=\"" + QByteArray(20000, 'x') + "\"/></ROWDATA>");
+    QByteArray deep;
+    for (int i = 0; i < 9; ++i)
+        deep = "<X>" + deep + "</X>";
+    QTest::newRow("elements nested deeper than in any table file") << packet(
+        QByteArray(fields).replace("<PARAMS/>", "<PARAMS>" + deep + "</PARAMS>") + "<ROWDATA/>");
 }
 
 void TestTableFiles::badXmlLeavesTableAlone()
