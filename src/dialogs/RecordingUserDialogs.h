@@ -27,19 +27,23 @@ public:
     };
 
     void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
-    QString saveFileName(QWidget *parent, const FileRequest &request) override;
+    FileChoice chooseSaveFile(QWidget *parent, const FileRequest &request) override;
     QString openFileName(QWidget *parent, const FileRequest &request) override;
 
-    // Replies for the next file dialogs, in order.
-    void queueFileName(const QString &reply) { m_replies.append(reply); }
+    // Replies for the next file dialogs, in order; a save dialog also reports
+    // the filter chosen (an index into the request's filter pairs, -1 none).
+    void queueFileName(const QString &reply, int filter = -1)
+    {
+        m_replies.append({ reply, filter });
+    }
 
     const QList<Call> &calls() const { return m_calls; }
     QList<Call> messages() const;
     void clear();
 
 private:
-    QString nextReply();
+    FileChoice nextReply();
 
     QList<Call> m_calls;
-    QList<QString> m_replies;
+    QList<FileChoice> m_replies;
 };
