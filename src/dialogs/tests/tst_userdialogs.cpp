@@ -399,7 +399,7 @@ void TestUserDialogs::dialogNeverReadsListedFiles()
         // The list of the folder, gathered in the background (FIFOs are looked
         // at but not listed).
         const QModelIndex folder = model->index(dir.path());
-        QTRY_COMPARE(model->rowCount(folder), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(folder), 2, 60000);
         for (int r = 0; r < model->rowCount(folder); ++r) {
             model->fileIcon(model->index(r, 0, folder));
             model->type(model->index(r, 0, folder));
