@@ -140,6 +140,12 @@ void ReportPreview::buildToolBar()
     add("closePreview", tr("Close"), tr("Close the preview"), none, &QDialog::reject);
 
     connect(m_pageBox, &QSpinBox::valueChanged, this, &ReportPreview::showPage);
+
+    // Every tool is reached with Tab and pressed with Space, as in the window.
+    for (QAction *action : tools->actions()) {
+        if (QWidget *button = tools->widgetForAction(action); button && !action->isSeparator())
+            button->setFocusPolicy(Qt::TabFocus);
+    }
 }
 
 QAction *ReportPreview::action(const char *name) const

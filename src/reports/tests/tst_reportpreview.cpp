@@ -102,6 +102,7 @@ private Q_SLOTS:
     void printingWithoutAPrinterSaysSo();
     void printingSendsTheChosenPages();
     void toolRowKeepsItsPlaces();
+    void toolsWorkFromTheKeyboard();
     void saveWritesTheFormatOfTheName_data();
     void saveWritesTheFormatOfTheName();
     void longJobsKeepServingTimers();
@@ -285,6 +286,29 @@ void TestReportPreview::toolRowKeepsItsPlaces()
         QVERIFY(of->width() >= of->sizeHint().width()); // " of 2706 " is whole
     }
     QCOMPARE(places[1], places[0]);
+}
+
+void TestReportPreview::toolsWorkFromTheKeyboard()
+{
+    Fixture f(75);
+    ReportPreview &preview = *f.preview;
+    preview.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&preview));
+    auto *tools = preview.findChild<QToolBar *>(QStringLiteral("previewTools"));
+    QWidget *next = tools->widgetForAction(preview.action("nextPage"));
+    QWidget *pageWidth = tools->widgetForAction(preview.action("pageWidth"));
+    // Tab from the page box reaches the next-page tool, Space presses it.
+    preview.findChild<QSpinBox *>(QStringLiteral("pageBox"))->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 3 && QApplication::focusWidget() != next; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), next);
+    QTest::keyClick(next, Qt::Key_Space);
+    QCOMPARE(preview.currentPage(), 2);
+    // The zoom tools, which have no keys of their own, too.
+    pageWidth->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), pageWidth);
+    QTest::keyClick(pageWidth, Qt::Key_Space);
+    QCOMPARE(preview.pageView()->zoom(), ReportPageView::Zoom::PageWidth);
 }
 
 void TestReportPreview::saveWritesTheFormatOfTheName_data()
