@@ -27,8 +27,14 @@ GaugeWidget::GaugeWidget(MeterModel model, QSize panelSize, QWidget *parent)
 void GaugeWidget::KDsetup(const GaugeScale &scale)
 {
     m_scale = scale;
-    m_dialImage = drawDial(m_dial, m_model, m_scale, m_dialImage.size());
+    drawDialImage();
     update();
+}
+
+void GaugeWidget::drawDialImage()
+{
+    const QSize surface = size() - QSize(2 * kBevel, 2 * kBevel);
+    m_dialImage = drawDial(m_dial, m_model, m_scale, surface, devicePixelRatioF());
 }
 
 void GaugeWidget::KDrun(int position)
@@ -49,7 +55,14 @@ QImage GaugeWidget::picture() const
 
 void GaugeWidget::paintEvent(QPaintEvent *event)
 {
+    if (m_dialImage.devicePixelRatio() != devicePixelRatioF())
+        drawDialImage();
     QFrame::paintEvent(event);
     QPainter p(this);
-    p.drawImage(QPoint(kBevel, kBevel), picture());
+    p.drawImage(QPoint(kBevel, kBevel), m_dialImage);
+    if (m_needleDrawn) {
+        p.translate(kBevel, kBevel);
+        p.setClipRect(QRect(QPoint(0, 0), m_dialImage.deviceIndependentSize().toSize()));
+        drawNeedle(p, m_needle);
+    }
 }

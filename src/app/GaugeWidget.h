@@ -11,8 +11,10 @@
 // The gauge panel KD: a white panel with a lowered inner bevel, holding the
 // dial image KD1 (KDsetup) and the needle on it (KDrun).
 //
-// The dial is kept apart from the needle and the needle is drawn over a copy
-// of it, so moving the needle never wipes pieces of the arc or the legends.
+// The dial is kept apart from the needle, and the needle is drawn over it on
+// every paint, so moving the needle never wipes pieces of the arc or the
+// legends and never redraws the dial. The dial is drawn at the screen's device
+// pixel ratio (again when the window moves to a screen with another one).
 class GaugeWidget : public QFrame
 {
     Q_OBJECT
@@ -26,13 +28,17 @@ public:
 
     int position() const { return m_position; }
     const GaugeDial::Needle &needle() const { return m_needle; }
-    // The picture KD1 as it shows now: dial and needle.
+    // The picture KD1 as it shows now: dial and needle, at the device pixel ratio.
     QImage picture() const;
+    // The dial alone, as last drawn.
+    const QImage &dialImage() const { return m_dialImage; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void drawDialImage();
+
     MeterModel m_model;
     GaugeDial m_dial;
     GaugeScale m_scale;

@@ -2,6 +2,7 @@
 #include "app/KmApplication.h"
 
 #include "app/ErrorReport.h"
+#include "dialogs/FileIconProvider.h"
 #include "dialogs/UserDialogs.h"
 
 #include <QStyle>
@@ -13,6 +14,9 @@ KmApplication::KmApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     useProgramStyle();
+    // No file dialog of the program, its own or one Qt opens, reads a file's
+    // contents to draw its list.
+    useNameOnlyIconsInEveryFileDialog(*this);
 }
 
 QString KmApplication::useProgramStyle()

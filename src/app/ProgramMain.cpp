@@ -51,6 +51,37 @@ QString programUsage(const QString &programName)
         .arg(programName);
 }
 
+bool displayAvailable(
+    const QString &platform, const QString &display, const QString &waylandDisplay)
+{
+    const QStringList platforms = platform.split(u';', Qt::SkipEmptyParts);
+    if (platforms.isEmpty())
+        return !display.isEmpty() || !waylandDisplay.isEmpty();
+    for (const QString &p : platforms) {
+        const QString name = p.section(u':', 0, 0).trimmed(); // "xcb:option" names xcb
+        if (name.startsWith(u"xcb")) {
+            if (!display.isEmpty())
+                return true;
+        } else if (name.startsWith(u"wayland")) {
+            if (!waylandDisplay.isEmpty())
+                return true;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString noDisplayMessage(const QString &programName, const QString &modelName)
+{
+    return QStringLiteral("%1: no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set), "
+                          "so the window cannot be shown.\n"
+                          "To read the meter without a window, use meterlog "
+                          "(for example: meterlog --model %2 --device).\n"
+                          "To run the program without a screen, set QT_QPA_PLATFORM=offscreen.\n")
+        .arg(programName, modelName);
+}
+
 int runProgram(MeterModel model, int argc, char **argv)
 {
     const ModelDescription &description = modelDescription(model);
@@ -79,6 +110,15 @@ int runProgram(MeterModel model, int argc, char **argv)
     case ProgramArguments::Action::Run:
         break;
     }
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Said before Qt gives up on its own with an abort.
+    if (!displayAvailable(qEnvironmentVariable("QT_QPA_PLATFORM"), qEnvironmentVariable("DISPLAY"),
+            qEnvironmentVariable("WAYLAND_DISPLAY"))) {
+        std::fputs(qPrintable(noDisplayMessage(description.programName, description.name)), stderr);
+        return 1;
+    }
+#endif
 
     KmApplication app(argc, argv);
     // The desktop file's name (Wayland's app ID) and the icon the menu shows.

@@ -19,5 +19,15 @@ ProgramArguments parseProgramArguments(const QStringList &arguments);
 
 QString programUsage(const QString &programName);
 
+// Whether Qt's platform can reach a display, judged from QT_QPA_PLATFORM and
+// the display variables before Qt starts (Qt aborts the program when it finds
+// none). The default platform and xcb need DISPLAY, wayland WAYLAND_DISPLAY;
+// platforms without a display server (offscreen, vnc, linuxfb, ...) need
+// nothing. A list such as "wayland;xcb" needs one of its platforms.
+bool displayAvailable(
+    const QString &platform, const QString &display, const QString &waylandDisplay);
+// What a program says, on standard error, when there is none.
+QString noDisplayMessage(const QString &programName, const QString &modelName);
+
 // Runs one of the two programs: start-up, the window and its event loop.
 int runProgram(MeterModel model, int argc, char **argv);

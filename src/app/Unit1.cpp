@@ -15,11 +15,15 @@
 #include "models/ModelPanels.h"
 #include "models/common/FrameDecoder.h"
 #include "models/common/lcd/LcdPanel.h"
+#include "recording/GridColumns.h"
 #include "recording/ReadingTable.h"
 #include "recording/Recorder.h"
 #include "recording/commands/TableFileCommands.h"
 #include "reports/MajPrint.h"
 #include "reports/ReportPrinters.h"
+#include "widgets/ClickableImage.h"
+#include "widgets/PaintedIcon.h"
+#include "widgets/TypedCharacters.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -44,7 +48,8 @@
 
 namespace {
 
-// Aligns the grid's cells per column.
+// Aligns the grid's cells per column, and shows the row number as the table
+// files write it, without the locale's digit grouping.
 class AlignmentDelegate : public QStyledItemDelegate
 {
 public:
@@ -52,6 +57,13 @@ public:
         : QStyledItemDelegate(parent)
         , m_alignments(std::move(alignments))
     { }
+
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        if (value.typeId() == QMetaType::Int)
+            return QString::number(value.toInt());
+        return QStyledItemDelegate::displayText(value, locale);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -65,16 +77,17 @@ private:
     QList<Qt::Alignment> m_alignments;
 };
 
-QPixmap indicatorPixmap(const QColor &colour)
+// The link indicator's light, designed on a 32 × 32 grid and drawn at the
+// screen's pixel density.
+QIcon indicatorIcon(const QColor &colour)
 {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::darkGray, 2));
-    p.setBrush(colour);
-    p.drawEllipse(QRectF(5, 5, 22, 22));
-    return pixmap;
+    return paintedIcon([colour](QPainter &p, const QRectF &box) {
+        p.translate(box.topLeft());
+        p.scale(box.width() / 32, box.height() / 32);
+        p.setPen(QPen(Qt::darkGray, 2));
+        p.setBrush(colour);
+        p.drawEllipse(QRectF(5, 5, 22, 22));
+    });
 }
 
 ClickableImage *commandPanel(const QString &name, const QString &caption, QWidget *parent)
@@ -195,14 +208,14 @@ void TFrmTest::buildControls()
 
     m_gauge = new GaugeWidget(m_model.model, m_layout.gauge.size(), m_client);
     m_gauge->move(m_layout.gauge.topLeft());
-    m_conOk = new QLabel(m_gauge);
+    m_conOk = new PictureLabel(m_gauge);
     m_conOk->setObjectName(QStringLiteral("CONok"));
-    m_conOk->setPixmap(indicatorPixmap(QColor(0x20, 0xC0, 0x20)));
+    m_conOk->setIcon(indicatorIcon(QColor(0x20, 0xC0, 0x20)));
     m_conOk->setGeometry(5, 5, 32, 32);
     m_conOk->hide();
-    m_conOkN = new QLabel(m_gauge);
+    m_conOkN = new PictureLabel(m_gauge);
     m_conOkN->setObjectName(QStringLiteral("CONokN"));
-    m_conOkN->setPixmap(indicatorPixmap(QColor(0xB0, 0xB0, 0xB0)));
+    m_conOkN->setIcon(indicatorIcon(QColor(0xB0, 0xB0, 0xB0)));
     m_conOkN->setGeometry(5, 5, 32, 32);
 
     m_bar = new QProgressBar(m_client);
@@ -232,6 +245,7 @@ void TFrmTest::buildControls()
     connect(m_fileCommands, &TableFileCommands::errorRaised, this, &TFrmTest::showErrorReport);
 
     buildMenu();
+    buildKeyboard();
 
     m_conTimer = new QTimer(this);
     m_conTimer->setObjectName(QStringLiteral("ConTimer"));
@@ -284,7 +298,9 @@ void TFrmTest::buildPanel7()
     m_recordSITime->setObjectName(QStringLiteral("RecordSITime"));
     m_recordSITime->setGeometry(fieldLeft, 3, qMax(fieldWidth, 26), h - 6);
     m_recordSITime->setAlignment(Qt::AlignRight);
-    m_recordSITime->installEventFilter(this);
+    // RecordSITimeKeyPress: only digits are typed or pasted into the field;
+    // editing keys, selection and shortcuts work as in any field.
+    takeOnlyCharacters(m_recordSITime, &Recorder::RecordSITimeKeyPress);
     m_acceptedSITime = m_recordSITime->text();
     connect(m_recordSITime, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (recorder().RecordSITimeChange(text)) {
@@ -318,6 +334,7 @@ void TFrmTest::buildPanel7()
         button->setAutoRaise(true);
         button->setGeometry(x, 1, h - 2, h - 2);
         connect(button, &QToolButton::clicked, this, b.slot);
+        m_recordButtons.append(button);
         x += h - 2;
     }
 }
@@ -331,14 +348,40 @@ void TFrmTest::buildGrid()
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setTabKeyNavigation(false); // Tab goes on to the next command
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_grid->verticalHeader()->setDefaultSectionSize(18);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Both scroll bars always show, so the rows' room never changes under the
+    // grid while it follows the newest row (a bar that came and went with the
+    // row count hid the last row).
+    m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Each column keeps its designed width as the least and grows to its header
+    // and its widest value (row numbers up to ten million).
+    QHeaderView *header = m_grid->horizontalHeader();
+    const QFontMetrics values(m_grid->font());
+    const QFontMetrics headers(header->font());
+    GridColumnMeasures measures;
+    measures.valueWidth = [values](const QString &text) { return values.horizontalAdvance(text); };
+    measures.headerWidth
+        = [headers](const QString &text) { return headers.horizontalAdvance(text); };
+    // A cell's text margins on both sides and its grid line.
+    measures.valuePadding
+        = 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1) + 1;
+    QStringList headerTexts;
+    for (int c = 0; c < cds1().columnCount(); ++c) {
+        headerTexts << cds1().columnName(c);
+        // What a header section asks for beyond its text.
+        measures.headerPadding = qMax(measures.headerPadding,
+            header->sectionSizeHint(c) - headers.horizontalAdvance(headerTexts.last()));
+    }
+    const QList<int> widths = gridColumnWidths(
+        m_layout.gridColumnWidths, headerTexts, m_layout.gridWidestValues, measures);
     QList<Qt::Alignment> alignments;
     for (int c = 0; c < cds1().columnCount(); ++c) {
-        if (c < m_layout.gridColumnWidths.size())
-            m_grid->setColumnWidth(c, m_layout.gridColumnWidths.at(c));
+        m_grid->setColumnWidth(c, widths.value(c, m_grid->columnWidth(c)));
         if (m_layout.gridCentred)
             alignments.append(Qt::AlignHCenter);
         else
@@ -385,6 +428,47 @@ void TFrmTest::buildMenu()
     m_help1->setShortcutContext(Qt::WindowShortcut);
     addAction(m_help1);
     connect(m_help1, &QAction::triggered, this, &TFrmTest::HELP1Click);
+}
+
+void TFrmTest::buildKeyboard()
+{
+    // The usual keys of the table commands; the captions and hints stay.
+    // Delete clears only from the grid, where it means the table's rows: in
+    // the fields it deletes characters, and elsewhere it does nothing.
+    struct Key
+    {
+        const char *name;
+        QKeySequence key;
+        void (TFrmTest::*slot)();
+        QWidget *owner;
+        Qt::ShortcutContext context;
+    };
+    const Key keys[] = {
+        { "saveKey", QKeySequence::Save, &TFrmTest::Save_asClick, this, Qt::WindowShortcut },
+        { "openKey", QKeySequence::Open, &TFrmTest::OpenClick, this, Qt::WindowShortcut },
+        { "printKey", QKeySequence::Print, &TFrmTest::MajPrintClick, this, Qt::WindowShortcut },
+        { "clearKey", QKeySequence(Qt::Key_Delete), &TFrmTest::ClearRClick, m_grid,
+            Qt::WidgetWithChildrenShortcut },
+    };
+    for (const Key &k : keys) {
+        auto *action = new QAction(k.owner);
+        action->setObjectName(QString::fromLatin1(k.name));
+        action->setShortcut(k.key);
+        action->setShortcutContext(k.context);
+        k.owner->addAction(action);
+        connect(action, &QAction::triggered, this, k.slot);
+    }
+
+    // Tab goes through every command: Connect, the record tool bar, the grid,
+    // the chart's tool row, EXIT.
+    QList<QWidget *> order { m_panel2, m_repeatSet, m_recordSI, m_recordSITime };
+    for (QToolButton *button : std::as_const(m_recordButtons))
+        order << button;
+    order << m_grid;
+    order << m_chart->tabRow();
+    order << m_panel3;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void TFrmTest::FormCreate()
@@ -446,6 +530,7 @@ void TFrmTest::ClearRClick()
     const bool hadRows = recorder().ClearRClick();
     if (hadRows || m_model.clearAlwaysClearsChart)
         m_chart->chartControl().ClearChart();
+    showRecordLimitState();
 }
 
 void TFrmTest::HELP1Click()
@@ -490,6 +575,26 @@ void TFrmTest::setRecordLimitClick(int index)
         return;
     for (int i = 0; i < m_limitActions.size(); ++i)
         m_limitActions.at(i)->setChecked(i == index);
+    showRecordLimitState();
+}
+
+void TFrmTest::showRecordLimitState()
+{
+    const bool stopped = recorder().limitReached();
+    if (stopped == m_recordLimitShown)
+        return;
+    m_recordLimitShown = stopped;
+    const QString notice
+        = stopped ? Recorder::limitReachedText(recorder().RecordLimit()) : QString();
+    m_link->addHistory(
+        stopped ? notice : Recorder::recordingResumedText(recorder().RecordCounter()));
+    m_panel7->setToolTip(notice);
+    m_grid->setToolTip(notice);
+    m_panel7->setAutoFillBackground(stopped);
+    QPalette p = m_panel7->palette();
+    p.setColor(
+        QPalette::Window, stopped ? QColor(0xFF, 0xD8, 0xC0) : palette().color(QPalette::Window));
+    m_panel7->setPalette(p);
 }
 
 void TFrmTest::followNewestRow()
@@ -513,17 +618,6 @@ void TFrmTest::toggleChartEnlargement()
     m_chart->setGeometry(e.chart);
     m_chart->raise();
     m_chart->showEnlarged(e.enlarged);
-}
-
-bool TFrmTest::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_recordSITime && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const QString text = key->text();
-        if (!text.isEmpty() && text.at(0).isPrint() && !Recorder::RecordSITimeKeyPress(text.at(0)))
-            return true; // only digits and Backspace reach the field
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 // What a frame shows.
@@ -579,6 +673,7 @@ void TFrmTest::FrameDone()
     if (m_journal)
         m_journal->handOver();
     m_lcd->refresh(); // one repaint per frame, of the elements that changed
+    showRecordLimitState();
     Q_EMIT frameDone();
 }
 

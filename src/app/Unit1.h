@@ -14,6 +14,7 @@
 
 class ChartPanel;
 class ClickableImage;
+class PictureLabel;
 class GaugeWidget;
 class HelpWindow;
 class HidBackend;
@@ -134,11 +135,16 @@ private:
     void buildPanel7();
     void buildGrid();
     void buildMenu();
+    // The table commands' keys and the Tab order through every command.
+    void buildKeyboard();
     void FormCreate();
     void showPanel2();
     void followNewestRow();
     void toggleChartEnlargement();
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Shows (or takes away) that the record limit has stopped recording: a
+    // line in the link history, the hint of the record tool bar and the grid,
+    // and a tint of the tool bar. No box: readings go on arriving.
+    void showRecordLimitState();
 
     const ModelDescription &m_model;
     const WindowLayout &m_layout;
@@ -159,14 +165,16 @@ private:
     ClickableImage *m_panel3 = nullptr;
     LcdPanel *m_lcd = nullptr;
     QWidget *m_panel7 = nullptr;
+    QList<QToolButton *> m_recordButtons; // save, clear, open, print
+    bool m_recordLimitShown = false;
     QCheckBox *m_repeatSet = nullptr;
     QCheckBox *m_recordSI = nullptr;
     QLineEdit *m_recordSITime = nullptr;
     QString m_acceptedSITime;
     QTableView *m_grid = nullptr;
     GaugeWidget *m_gauge = nullptr;
-    QLabel *m_conOk = nullptr;
-    QLabel *m_conOkN = nullptr;
+    PictureLabel *m_conOk = nullptr;
+    PictureLabel *m_conOkN = nullptr;
     QProgressBar *m_bar = nullptr;
     ChartPanel *m_chart = nullptr;
     QRect m_chartRemembered;

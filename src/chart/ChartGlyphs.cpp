@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "chart/ChartGlyphs.h"
 
+#include "widgets/PaintedIcon.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -41,12 +43,14 @@ void cornerArrows(QPainter &p, double s, bool outward)
 
 } // namespace
 
-QPixmap chartGlyph(ChartGlyph glyph, int size)
+void paintChartGlyph(QPainter &p, ChartGlyph glyph, int size, const QRectF &box)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    if (size <= 0 || box.isEmpty())
+        return;
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
+    p.translate(box.topLeft());
+    p.scale(box.width() / size, box.height() / size);
     const double s = size;
     const double m = s / 2;
     switch (glyph) {
@@ -100,5 +104,12 @@ QPixmap chartGlyph(ChartGlyph glyph, int size)
         cornerArrows(p, s, glyph == ChartGlyph::Enlarge);
         break;
     }
-    return pixmap;
+    p.restore();
+}
+
+QIcon chartGlyphIcon(ChartGlyph glyph, int size)
+{
+    return paintedIcon([glyph, size](QPainter &painter, const QRectF &box) {
+        paintChartGlyph(painter, glyph, size, box);
+    });
 }

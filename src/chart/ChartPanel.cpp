@@ -6,46 +6,33 @@
 #include "chart/Chtshow.h"
 #include "chart/PageSizeEntry.h"
 #include "dialogs/UserDialogs.h"
+#include "widgets/TypedCharacters.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QTimer>
 #include <QToolButton>
 
-void ClickableImage::mousePressEvent(QMouseEvent *event)
-{
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void ClickableImage::mouseReleaseEvent(QMouseEvent *event)
-{
-    const bool click = m_pressed && event->button() == Qt::LeftButton
-        && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (click)
-        Q_EMIT clicked();
-}
+#include <algorithm>
 
 namespace {
 
+// The tool row's buttons are reached with Tab and pressed with Space, like
+// any button; a click does not take the focus from where the user works.
 QToolButton *glyphButton(ChartGlyph glyph, int glyphSize)
 {
     auto *button = new QToolButton;
-    button->setIcon(QIcon(chartGlyph(glyph, glyphSize)));
+    button->setIcon(chartGlyphIcon(glyph, glyphSize));
     button->setIconSize(QSize(glyphSize, glyphSize));
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
 ClickableImage *image(ChartGlyph glyph)
 {
     auto *label = new ClickableImage;
-    label->setPixmap(chartGlyph(glyph, 25));
+    label->setIcon(chartGlyphIcon(glyph, 25));
     label->setCursor(Qt::PointingHandCursor);
     return label;
 }
@@ -61,15 +48,18 @@ ChartPanel::ChartPanel(const ChartPanelLayout &layout, UserDialogs &dialogs, QWi
     // The chart first, so that the tool row lies over it.
     m_chart = new Chtshow(this);
     m_chart->setGeometry(QRect(QPoint(0, 0), layout.chartSize));
+    m_chart->setFocusPolicy(Qt::NoFocus); // the plot itself takes no commands
     m_control = std::make_unique<TChartControl>(*m_chart, 100);
 
     m_fill = place(new QCheckBox(QStringLiteral("Fill")), QStringLiteral("BtFill"));
     m_fill->setChecked(true);
-    m_fill->setFocusPolicy(Qt::NoFocus);
+    m_fill->setFocusPolicy(Qt::TabFocus);
     connect(m_fill, &QCheckBox::toggled, this, &ChartPanel::BtFillClick);
 
     m_pageSize = place(new QLineEdit(QStringLiteral("100")), QStringLiteral("Maxrecord"));
-    m_pageSize->installEventFilter(this);
+    // MaxrecordKeyPress: only digits are typed or pasted into the field;
+    // editing keys, selection and shortcuts work as in any field.
+    takeOnlyCharacters(m_pageSize, isPageSizeKey);
     connect(m_pageSize, &QLineEdit::textChanged, this, &ChartPanel::MaxrecordChange);
 
     auto *clear = place(glyphButton(ChartGlyph::Delete, 16), QStringLiteral("BtNew"));
@@ -98,6 +88,16 @@ ChartPanel::ChartPanel(const ChartPanelLayout &layout, UserDialogs &dialogs, QWi
     m_restore = place(image(ChartGlyph::Restore), QStringLiteral("TbSx"));
     connect(m_restore, &ClickableImage::clicked, this, &ChartPanel::restoreRequested);
     m_restore->hide();
+
+    // Tab goes through the tool row from left to right.
+    for (QWidget *w : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            m_tabRow.append(w);
+    }
+    std::stable_sort(m_tabRow.begin(), m_tabRow.end(),
+        [](const QWidget *a, const QWidget *b) { return a->x() < b->x(); });
+    for (qsizetype i = 1; i < m_tabRow.size(); ++i)
+        setTabOrder(m_tabRow[i - 1], m_tabRow[i]);
 
     m_pageSizeTimer = new QTimer(this);
     m_pageSizeTimer->setObjectName(layout.pageSizeTimerName);
@@ -128,8 +128,12 @@ void ChartPanel::showPageNumber(qint32 page)
 
 void ChartPanel::showEnlarged(bool enlarged)
 {
+    // The image that takes over keeps the keyboard focus the other one had.
+    const bool hadFocus = m_enlarge->hasFocus() || m_restore->hasFocus();
     m_enlarge->setVisible(!enlarged);
     m_restore->setVisible(enlarged);
+    if (hadFocus)
+        (enlarged ? m_restore : m_enlarge)->setFocus(Qt::OtherFocusReason);
 }
 
 void ChartPanel::BtFirstClick()
@@ -193,20 +197,6 @@ bool ChartPanel::BtSaveClick()
     m_dialogs.information(
         this, QStringLiteral("Information"), QStringLiteral("Graphic has saved on %1").arg(path));
     return true;
-}
-
-bool ChartPanel::eventFilter(QObject *watched, QEvent *event)
-{
-    // MaxrecordKeyPress: only the digits and Backspace are typed into the page-size
-    // field; keys that type nothing (arrows, Delete) and focus moves pass.
-    if (watched == m_pageSize && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const QString typed = key->text();
-        const bool focusMove = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        if (!typed.isEmpty() && !focusMove && !(typed.size() == 1 && isPageSizeKey(typed.front())))
-            return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void ChartPanel::resizeEvent(QResizeEvent *event)

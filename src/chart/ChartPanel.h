@@ -3,8 +3,8 @@
 
 #include "chart/ChartPanelLayout.h"
 #include "chart/uCharControl.h"
+#include "widgets/ClickableImage.h"
 
-#include <QLabel>
 #include <QWidget>
 
 #include <memory>
@@ -15,24 +15,6 @@ class QLineEdit;
 class QTimer;
 class QToolButton;
 class UserDialogs;
-
-// A picture that acts as a button (the enlarge and restore images).
-class ClickableImage : public QLabel
-{
-    Q_OBJECT
-public:
-    using QLabel::QLabel;
-
-Q_SIGNALS:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-
-private:
-    bool m_pressed = false;
-};
 
 // The trend chart with its tool row: the chart Chtshow fills the panel and the
 // controls lie over its top edge at the places of the program's layout. The panel
@@ -55,6 +37,8 @@ public:
     void showPageNumber(qint32 page);
     // Shows the restore image TbSx (enlarged) or the enlarge image TbFd (normal).
     void showEnlarged(bool enlarged);
+    // The tool row's controls in their Tab order, left to right.
+    const QList<QWidget *> &tabRow() const { return m_tabRow; }
 
 public Q_SLOTS:
     void BtFirstClick();
@@ -79,7 +63,6 @@ Q_SIGNALS:
     void errorRaised(const QString &message);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -95,6 +78,7 @@ private:
     QToolButton *m_pageBox = nullptr;
     ClickableImage *m_enlarge = nullptr;
     ClickableImage *m_restore = nullptr;
+    QList<QWidget *> m_tabRow;
     QTimer *m_pageSizeTimer = nullptr; // Timer_range or Timer2
     QString m_lastPictureName;
 };

@@ -15,7 +15,7 @@ struct PageSizeEntry
 
 PageSizeEntry resolvePageSizeEntry(const QString &text, bool rewriteDecimal);
 
-// The characters the page-size field lets through from the keyboard: the digits
-// 0 to 9 and Backspace. Keys that type nothing (arrows, Delete) are not characters
-// and are not affected.
+// The characters the page-size field takes, typed or pasted: the digits 0 to 9
+// (and Backspace's character). Editing keys and shortcuts (Delete, arrows,
+// Ctrl+A) are not typed characters and are not affected.
 bool isPageSizeKey(QChar typed);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/QtUserDialogs.h"
 
+#include "dialogs/FileIconProvider.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -23,17 +25,37 @@ QMessageBox::Icon boxIcon(UserDialogs::Icon icon)
     return QMessageBox::NoIcon;
 }
 
-QString runFileDialog(
+UserDialogs::FileChoice runFileDialog(
     QWidget *parent, const UserDialogs::FileRequest &request, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(parent, request.caption);
+    // The dialog never reads a file's contents to draw its list.
+    useNameOnlyIcons(dialog);
     dialog.setAcceptMode(mode);
     // Open dialogs accept a name that does not exist: the caller reports it.
     dialog.setFileMode(QFileDialog::AnyFile);
     const QStringList filters = nameFiltersFromPairs(request.filter);
+    const QList<int> pairs = nameFilterPairs(request.filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    if (mode == QFileDialog::AcceptSave && request.suffixFollowsFilter) {
+        const auto follow = [&dialog, &request, &filters, &pairs](const QString &chosen) {
+            const qsizetype index = filters.indexOf(chosen);
+            const QString suffix
+                = index < 0 ? QString() : filterSuffix(request.filter, pairs[index]);
+            dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix : suffix);
+        };
+        // Start on the filter of the default suffix.
+        for (qsizetype i = 0; i < filters.size(); ++i) {
+            if (filterSuffix(request.filter, pairs[i]) == request.defaultSuffix) {
+                dialog.selectNameFilter(filters[i]);
+                break;
+            }
+        }
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+        follow(dialog.selectedNameFilter());
+    }
     if (mode == QFileDialog::AcceptSave && !request.confirmOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.fileName.isEmpty())
@@ -43,7 +65,11 @@ QString runFileDialog(
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.constFirst().isEmpty())
         return {};
-    return QFileInfo(chosen.constFirst()).absoluteFilePath();
+    UserDialogs::FileChoice choice;
+    choice.fileName = QFileInfo(chosen.constFirst()).absoluteFilePath();
+    const qsizetype filter = filters.indexOf(dialog.selectedNameFilter());
+    choice.filter = filter < 0 ? -1 : pairs[filter];
+    return choice;
 }
 
 } // namespace
@@ -67,12 +93,12 @@ int QtUserDialogs::choose(
     return int(pressed.indexOf(box.clickedButton()));
 }
 
-QString QtUserDialogs::saveFileName(QWidget *parent, const FileRequest &request)
+UserDialogs::FileChoice QtUserDialogs::chooseSaveFile(QWidget *parent, const FileRequest &request)
 {
     return runFileDialog(parent, request, QFileDialog::AcceptSave);
 }
 
 QString QtUserDialogs::openFileName(QWidget *parent, const FileRequest &request)
 {
-    return runFileDialog(parent, request, QFileDialog::AcceptOpen);
+    return runFileDialog(parent, request, QFileDialog::AcceptOpen).fileName;
 }

@@ -3,13 +3,14 @@
 
 #include "dialogs/UserDialogs.h"
 
-// The real dialogs: QMessageBox and QFileDialog, shown modally.
+// The real dialogs: QMessageBox and QFileDialog (Qt's own, with icons chosen by
+// name only; see FileIconProvider.h), shown modally.
 class QtUserDialogs : public UserDialogs
 {
 public:
     void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
     int choose(QWidget *parent, const QString &caption, const QString &text,
         const QStringList &buttons) override;
-    QString saveFileName(QWidget *parent, const FileRequest &request) override;
+    FileChoice chooseSaveFile(QWidget *parent, const FileRequest &request) override;
     QString openFileName(QWidget *parent, const FileRequest &request) override;
 };

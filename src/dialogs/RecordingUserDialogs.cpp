@@ -29,7 +29,8 @@ int RecordingUserDialogs::choose(
     return m_choices.isEmpty() ? -1 : m_choices.takeFirst();
 }
 
-QString RecordingUserDialogs::saveFileName(QWidget *parent, const FileRequest &request)
+UserDialogs::FileChoice RecordingUserDialogs::chooseSaveFile(
+    QWidget *parent, const FileRequest &request)
 {
     Call call;
     call.kind = Kind::Save;
@@ -38,7 +39,10 @@ QString RecordingUserDialogs::saveFileName(QWidget *parent, const FileRequest &r
     call.caption = request.caption;
     call.file = request;
     m_calls.append(call);
-    return nextReply();
+    FileChoice reply = nextReply();
+    if (reply.fileName.isEmpty())
+        reply.filter = -1;
+    return reply;
 }
 
 QString RecordingUserDialogs::openFileName(QWidget *parent, const FileRequest &request)
@@ -50,7 +54,7 @@ QString RecordingUserDialogs::openFileName(QWidget *parent, const FileRequest &r
     call.caption = request.caption;
     call.file = request;
     m_calls.append(call);
-    return nextReply();
+    return nextReply().fileName;
 }
 
 QList<RecordingUserDialogs::Call> RecordingUserDialogs::messages() const
@@ -70,7 +74,7 @@ void RecordingUserDialogs::clear()
     m_choices.clear();
 }
 
-QString RecordingUserDialogs::nextReply()
+UserDialogs::FileChoice RecordingUserDialogs::nextReply()
 {
-    return m_replies.isEmpty() ? QString() : m_replies.takeFirst();
+    return m_replies.isEmpty() ? FileChoice() : m_replies.takeFirst();
 }

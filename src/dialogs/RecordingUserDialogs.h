@@ -30,11 +30,15 @@ public:
     void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
     int choose(QWidget *parent, const QString &caption, const QString &text,
         const QStringList &buttons) override;
-    QString saveFileName(QWidget *parent, const FileRequest &request) override;
+    FileChoice chooseSaveFile(QWidget *parent, const FileRequest &request) override;
     QString openFileName(QWidget *parent, const FileRequest &request) override;
 
-    // Replies for the next file dialogs, in order.
-    void queueFileName(const QString &reply) { m_replies.append(reply); }
+    // Replies for the next file dialogs, in order; a save dialog also reports
+    // the filter chosen (an index into the request's filter pairs, -1 none).
+    void queueFileName(const QString &reply, int filter = -1)
+    {
+        m_replies.append({ reply, filter });
+    }
     // Buttons pressed in the next questions, in order (-1: closed; an empty
     // queue closes the box).
     void queueChoice(int index) { m_choices.append(index); }
@@ -44,9 +48,9 @@ public:
     void clear();
 
 private:
-    QString nextReply();
+    FileChoice nextReply();
 
     QList<Call> m_calls;
-    QList<QString> m_replies;
+    QList<FileChoice> m_replies;
     QList<int> m_choices;
 };

@@ -13,13 +13,17 @@ QString spacedPatterns(const QString &patterns)
     return spaced.simplified();
 }
 
-} // namespace
+struct NameFilter
+{
+    QString text;
+    int pair;
+};
 
-QStringList nameFiltersFromPairs(const QString &filter)
+QList<NameFilter> nameFilters(const QString &filter)
 {
     static const QRegularExpression trailingGroup(QStringLiteral("\\s*\\(([^()]*)\\)\\s*$"));
     const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList result;
+    QList<NameFilter> result;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString description = parts.at(i).trimmed();
         const QString patterns = spacedPatterns(parts.at(i + 1));
@@ -30,10 +34,39 @@ QStringList nameFiltersFromPairs(const QString &filter)
         const QRegularExpressionMatch match = trailingGroup.match(description);
         if (match.hasMatch() && spacedPatterns(match.captured(1)) == patterns)
             description.truncate(match.capturedStart());
-        if (description.isEmpty())
-            result << QStringLiteral("(%1)").arg(patterns);
-        else
-            result << QStringLiteral("%1 (%2)").arg(description, patterns);
+        const QString text = description.isEmpty()
+            ? QStringLiteral("(%1)").arg(patterns)
+            : QStringLiteral("%1 (%2)").arg(description, patterns);
+        result.append({ text, int(i / 2) });
     }
     return result;
+}
+
+} // namespace
+
+QStringList nameFiltersFromPairs(const QString &filter)
+{
+    QStringList result;
+    for (const NameFilter &f : nameFilters(filter))
+        result << f.text;
+    return result;
+}
+
+QList<int> nameFilterPairs(const QString &filter)
+{
+    QList<int> result;
+    for (const NameFilter &f : nameFilters(filter))
+        result << f.pair;
+    return result;
+}
+
+QString filterSuffix(const QString &filter, int pair)
+{
+    static const QRegularExpression plainPattern(QStringLiteral("^\\*\\.([^*?.\\[\\]]+)$"));
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    if (pair < 0 || 2 * qsizetype(pair) + 1 >= parts.size())
+        return {};
+    const QStringList patterns = spacedPatterns(parts.at(2 * pair + 1)).split(QLatin1Char(' '));
+    const QRegularExpressionMatch match = plainPattern.match(patterns.constFirst());
+    return match.hasMatch() ? match.captured(1) : QString();
 }

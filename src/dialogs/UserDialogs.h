@@ -25,6 +25,20 @@ public:
         QString defaultSuffix; // without the dot; added to a name typed without one
         QString fileName; // name or path the dialog starts with
         bool confirmOverwrite = true; // save dialogs only: ask before replacing a file
+        // Save dialogs only: a name typed without an extension gets the
+        // extension of the filter chosen in the dialog (defaultSuffix while the
+        // chosen filter names none), so that the overwrite question and the
+        // name handed back are those of the file that will be written.
+        bool suffixFollowsFilter = false;
+    };
+
+    // What the user chose in a save dialog.
+    struct FileChoice
+    {
+        QString fileName; // absolute path; empty when the user cancelled
+        // The filter chosen when the dialog closed: the index of its pair in
+        // FileRequest::filter (0 for the first pair), -1 when not known.
+        int filter = -1;
     };
 
     virtual ~UserDialogs() = default;
@@ -39,9 +53,14 @@ public:
         const QStringList &buttons)
         = 0;
 
+    // The chosen file and filter of a save dialog.
+    virtual FileChoice chooseSaveFile(QWidget *parent, const FileRequest &request) = 0;
     // The chosen file as an absolute path, or an empty string when the user cancels.
-    virtual QString saveFileName(QWidget *parent, const FileRequest &request) = 0;
     virtual QString openFileName(QWidget *parent, const FileRequest &request) = 0;
+    QString saveFileName(QWidget *parent, const FileRequest &request)
+    {
+        return chooseSaveFile(parent, request).fileName;
+    }
 
     void information(QWidget *parent, const QString &caption, const QString &text)
     {
@@ -58,3 +77,12 @@ public:
 // gives {"Text (*.txt *.log)"}. A description that already ends in its patterns
 // in parentheses is kept as it is. A trailing description without patterns is dropped.
 QStringList nameFiltersFromPairs(const QString &filter);
+
+// The index, among the pairs of a "description|patterns|..." filter, of each
+// entry nameFiltersFromPairs gives (pairs without patterns have none).
+QList<int> nameFilterPairs(const QString &filter);
+
+// The extension a pair of a filter stands for: that of its first pattern when
+// it is a plain "*.ext" ("Text|*.txt;*.log" gives "txt"), otherwise empty
+// (also for an index outside the filter).
+QString filterSuffix(const QString &filter, int pair);

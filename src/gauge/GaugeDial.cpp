@@ -4,7 +4,9 @@
 #include "models/ModelDescription.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <cmath>
 #include <numbers>
@@ -44,6 +46,13 @@ QPoint GaugeDial::pointAt(double r, double t) const
         rnd(m_r - r * double(std::sin(theta)) + kMarginY));
 }
 
+QPointF GaugeDial::exactPointAt(double r, double t) const
+{
+    const float theta = angle(t);
+    return QPointF(m_w / 2 - r * double(std::cos(theta)) + kMarginX,
+        m_r - r * double(std::sin(theta)) + kMarginY);
+}
+
 GaugeDial::Needle GaugeDial::needle(int position, int step) const
 {
     const double t = step != 0 ? double(position) / (10.0 * step) : 0.0;
@@ -72,44 +81,168 @@ int largeDotEvery(MeterModel model, const QString &dialKey)
     return legend ? legend->largeDotEvery : 0;
 }
 
-QImage drawDial(const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize)
+namespace {
+
+QFont surfaceFont()
 {
-    QImage image(surfaceSize, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    QFont font = p.font();
+    QFont font;
     font.setPointSize(8);
-    p.setFont(font);
-    const int step = scale.Step;
-    const QList<DialLegendEntry> legend = dialLegend(model, scale.DialKey);
-    const int dotEvery = largeDotEvery(model, scale.DialKey);
-    const QFontMetrics metrics(font);
-    for (int i = 0; step > 0 && i <= step; ++i) {
-        const double t = double(i) / step;
-        for (const DialLegendEntry &e : legend) {
-            if (e.step != i)
-                continue;
-            const QPoint a = dial.legendAnchor(t);
-            const QRect box(QPoint(a.x() - e.dx, a.y() - e.dy), metrics.size(0, e.text));
-            p.fillRect(box, Qt::white);
-            p.setPen(Qt::black);
-            p.drawText(box, Qt::AlignLeft | Qt::AlignTop, e.text);
-        }
-        if (dotEvery > 0 && i % dotEvery == 0) {
-            p.setPen(QPen(Qt::black, 2));
-            p.drawEllipse(QRect(dial.dotPoint(t), QSize(2, 2)));
-        }
+    return font;
+}
+
+// The arc's row of dots and the large dots on whole pixels, as the dial is
+// drawn at a device pixel ratio of 1.
+void drawDotsOnPixels(QPainter &p, const GaugeDial &dial, int step, int dotEvery)
+{
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (dotEvery > 0) {
+        p.setPen(QPen(Qt::black, 2));
+        for (int i = 0; i <= step; i += dotEvery)
+            p.drawEllipse(QRect(dial.dotPoint(double(i) / step), QSize(2, 2)));
     }
     p.setPen(QPen(Qt::black, 4));
-    for (int j = 0; step > 0 && j <= 10 * step; ++j)
+    for (int j = 0; j <= 10 * step; ++j)
         p.drawEllipse(QRect(dial.arcPoint(double(j) / (10 * step)), QSize(2, 2)));
+}
+
+// The same shapes finer than a pixel: every dot is a disc (radius 3 for the
+// arc, 2 for a large dot) around the centre of its 2 × 2 box, and the arc's
+// dots run together into one band along the unrounded curve.
+void drawDotsSmooth(QPainter &p, const GaugeDial &dial, int step, int dotEvery)
+{
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QPointF boxCentre(1, 1);
+    QPainterPath arc;
+    for (int j = 0; j <= 10 * step; ++j) {
+        const QPointF c = dial.exactPointAt(dial.radius() + 3, double(j) / (10 * step)) + boxCentre;
+        if (j == 0)
+            arc.moveTo(c);
+        else
+            arc.lineTo(c);
+    }
+    p.strokePath(arc, QPen(Qt::black, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (dotEvery > 0) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        for (int i = 0; i <= step; i += dotEvery)
+            p.drawEllipse(
+                dial.exactPointAt(dial.radius() + 6, double(i) / step) + boxCentre, 2.0, 2.0);
+    }
+}
+
+bool hasInk(const QImage &mask, const QRect &area)
+{
+    const QRect inside = area & mask.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(mask.constScanLine(y));
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qRed(line[x]) < 128)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QList<PlacedLegend> layOutDialLegends(const GaugeDial &dial, MeterModel model,
+    const GaugeScale &scale, QSize surfaceSize, const QFontMetrics &metrics)
+{
+    QList<PlacedLegend> placed;
+    const int step = scale.Step;
+    const QList<DialLegendEntry> legend = dialLegend(model, scale.DialKey);
+    if (step <= 0 || legend.isEmpty())
+        return placed;
+    // Where the arc and its dots are: a legend keeps a pixel away from them.
+    QImage mask(surfaceSize, QImage::Format_RGB32);
+    mask.fill(Qt::white);
+    {
+        QPainter p(&mask);
+        drawDotsOnPixels(p, dial, step, largeDotEvery(model, scale.DialKey));
+    }
+    const QRect surface(QPoint(0, 0), surfaceSize);
+    const QPointF centre = dial.exactPointAt(0, 0.5);
+    const auto fits = [&](const QRect &box) {
+        if (!surface.contains(box) || hasInk(mask, box.adjusted(-1, -1, 1, 1)))
+            return false;
+        for (const PlacedLegend &other : placed) {
+            if (other.box.adjusted(-1, -1, 1, 1).intersects(box))
+                return false;
+        }
+        return true;
+    };
+    const auto clamped = [&surface](QRect box) {
+        box.moveLeft(qBound(surface.left(), box.left(), surface.right() + 1 - box.width()));
+        box.moveTop(qBound(surface.top(), box.top(), surface.bottom() + 1 - box.height()));
+        return box;
+    };
+    for (const DialLegendEntry &e : legend) {
+        if (e.step < 0 || e.step > step)
+            continue;
+        const double t = double(e.step) / step;
+        const QPoint anchor = dial.legendAnchor(t);
+        const QRect designed(QPoint(anchor.x() - e.dx, anchor.y() - e.dy), metrics.size(0, e.text));
+        QRect chosen = clamped(designed);
+        if (!fits(designed)) {
+            // Along the line from the dial's centre through the anchor: the
+            // nearest place outwards where the text fits, else inwards.
+            const QPointF out = QPointF(anchor) - centre;
+            const QPointF unit = out / std::hypot(out.x(), out.y());
+            bool found = false;
+            for (const int sign : { 1, -1 }) {
+                for (int k = 1; k <= 60 && !found; ++k) {
+                    const QRect box = clamped(designed.translated((unit * (sign * k)).toPoint()));
+                    if (fits(box)) {
+                        chosen = box;
+                        found = true;
+                    }
+                }
+            }
+        }
+        placed.append({ e.text, chosen });
+    }
+    return placed;
+}
+
+QImage drawDial(const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize,
+    qreal devicePixelRatio)
+{
+    const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    QImage image(surfaceSize * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    const int step = scale.Step;
+    if (step <= 0)
+        return image;
+    QPainter p(&image);
+    const QFont font = surfaceFont();
+    p.setFont(font);
+    const QFontMetrics metrics(font);
+    p.setPen(Qt::black);
+    for (const PlacedLegend &legend : layOutDialLegends(dial, model, scale, surfaceSize, metrics)) {
+        p.fillRect(legend.box, Qt::white);
+        p.drawText(legend.box, Qt::AlignLeft | Qt::AlignTop, legend.text);
+    }
+    const int dotEvery = largeDotEvery(model, scale.DialKey);
+    if (ratio == 1)
+        drawDotsOnPixels(p, dial, step, dotEvery);
+    else
+        drawDotsSmooth(p, dial, step, dotEvery);
     return image;
+}
+
+void drawNeedle(QPainter &painter, const GaugeDial::Needle &needle)
+{
+    painter.save();
+    // Smooth where the surface has finer pixels than the needle's points.
+    painter.setRenderHint(QPainter::Antialiasing, painter.device()->devicePixelRatio() > 1);
+    painter.setPen(QPen(Qt::black, 3));
+    painter.drawLine(needle.tip, needle.base);
+    painter.restore();
 }
 
 void drawNeedle(QImage &image, const GaugeDial::Needle &needle)
 {
     QPainter p(&image);
-    p.setPen(QPen(Qt::black, 3));
-    p.drawLine(needle.tip, needle.base);
+    drawNeedle(p, needle);
 }

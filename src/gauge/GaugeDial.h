@@ -8,8 +8,13 @@
 #include <QImage>
 #include <QList>
 #include <QPoint>
+#include <QPointF>
+#include <QRect>
 #include <QSize>
 #include <QString>
+
+class QFontMetrics;
+class QPainter;
 
 // Geometry of the analog pointer gauge: a circular arc through the two lower
 // corners of the panel's inner box (margins 20 × 30), its dots and legends, and
@@ -32,6 +37,8 @@ public:
 
     // A point at distance r from the centre at fraction t of the arc.
     QPoint pointAt(double r, double t) const;
+    // The same point before rounding, for drawing finer than one pixel.
+    QPointF exactPointAt(double r, double t) const;
     // Large dot (r = R + 6), legend anchor (r = R + 18), arc dot (r = R + 3).
     QPoint dotPoint(double t) const { return pointAt(m_r + 6, t); }
     QPoint legendAnchor(double t) const { return pointAt(m_r + 18, t); }
@@ -61,8 +68,32 @@ QList<DialLegendEntry> dialLegend(MeterModel model, const QString &dialKey);
 // The legend steps that carry a large dot, every n-th step; 0 for none.
 int largeDotEvery(MeterModel model, const QString &dialKey);
 
-// Draws the dial of a scale on a white image of the gauge surface's size.
-QImage drawDial(
-    const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize);
-// Draws a needle (black, 3 pixels wide) onto an image of the dial.
+// One legend text of a dial at its place on the gauge surface.
+struct PlacedLegend
+{
+    QString text;
+    QRect box; // the text's box, filled white and written into
+};
+
+// Where the legends of a scale go on a surface of this size, in the given
+// font. Each keeps its designed place (anchor less dx, dy) where the text fits
+// there whole: inside the surface, clear of the arc and its dots and of the
+// legends placed before it. A legend that does not fit (the ends of the
+// dials, whose designed places run over the surface's edge or into the arc)
+// moves outwards from the dial's centre, or failing that inwards, to the
+// nearest place where it does.
+QList<PlacedLegend> layOutDialLegends(const GaugeDial &dial, MeterModel model,
+    const GaugeScale &scale, QSize surfaceSize, const QFontMetrics &metrics);
+
+// Draws the dial of a scale on a white image of the gauge surface's size, in
+// the 8-point font the surface's text is written in. At a device pixel ratio
+// of 1 the arc is its row of dots on whole pixels; at a higher ratio the image
+// has that many pixels per surface pixel and the arc, the dots and the legends
+// are drawn at that resolution, smooth instead of an enlarged bitmap.
+QImage drawDial(const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize,
+    qreal devicePixelRatio = 1);
+// Draws a needle (black, 3 pixels wide) onto an image of the dial, at the
+// image's device pixel ratio.
 void drawNeedle(QImage &image, const GaugeDial::Needle &needle);
+// Draws a needle with a painter set up for the dial's surface.
+void drawNeedle(QPainter &painter, const GaugeDial::Needle &needle);

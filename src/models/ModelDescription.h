@@ -43,7 +43,10 @@ struct WindowLayout
     QRect levelBar; // PBar2
     QRect chart; // Chtshow with its tool row
 
-    QList<int> gridColumnWidths;
+    QList<int> gridColumnWidths; // designed widths: the least each column gets
+    // The widest text each column shows (its row number up to ten million, the
+    // widest reading and unit), which the column grows to fit.
+    QStringList gridWidestValues;
     bool gridCentred = false; // every column centred
     bool gridRowIndicator = false; // row indicator column, silver background
     // The EXIT panel closes the reading table before the window closes.

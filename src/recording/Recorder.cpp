@@ -132,6 +132,18 @@ bool Recorder::counted() const
     return true;
 }
 
+QString Recorder::limitReachedText(qint32 limit)
+{
+    return QStringLiteral("Recording stopped: the record limit of %1 readings is reached. "
+                          "Choose a larger limit (Record, RecordSet) or clear the table.")
+        .arg(limit);
+}
+
+QString Recorder::recordingResumedText(qint32 nextNumber)
+{
+    return QStringLiteral("Recording resumed with No %1.").arg(nextNumber);
+}
+
 bool Recorder::RecordingTest() const
 {
     return counted() && (m_repeatSet || m_reading.Value != m_lastRecordedValue);

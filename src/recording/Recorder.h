@@ -78,6 +78,12 @@ public:
     bool setRecordLimitChoice(int index);
 
     qint32 RecordCounter() const { return m_recordCounter; }
+    // The record limit stops recording: no reading is counted or written
+    // until a larger limit is chosen or the table is cleared.
+    bool limitReached() const { return m_recordLimit < m_recordCounter; }
+    // What the window says about it (no box: readings keep arriving).
+    static QString limitReachedText(qint32 limit);
+    static QString recordingResumedText(qint32 nextNumber);
     qint32 SampleCountdown() const { return m_sampleCountdown; }
     const QString &LastRecordedValue() const { return m_lastRecordedValue; }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace ReportFiles {
@@ -159,6 +160,62 @@ std::optional<Format> formatForPath(const QString &path)
     if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
         return Format::Html;
     return std::nullopt;
+}
+
+QString saveFilter()
+{
+    return QStringLiteral("Report file (*.kmr)|*.kmr|PDF document (*.pdf)|*.pdf|"
+                          "Text file (*.txt)|*.txt|CSV file (*.csv)|*.csv|"
+                          "HTML document (*.html)|*.html;*.htm");
+}
+
+QString formatSuffix(Format format)
+{
+    switch (format) {
+    case Format::Report:
+        return QStringLiteral("kmr");
+    case Format::Pdf:
+        return QStringLiteral("pdf");
+    case Format::Text:
+        return QStringLiteral("txt");
+    case Format::Csv:
+        return QStringLiteral("csv");
+    case Format::Html:
+        break;
+    }
+    return QStringLiteral("html");
+}
+
+QString formatName(Format format)
+{
+    switch (format) {
+    case Format::Report:
+        return QStringLiteral("report file");
+    case Format::Pdf:
+        return QStringLiteral("PDF document");
+    case Format::Text:
+        return QStringLiteral("text file");
+    case Format::Csv:
+        return QStringLiteral("CSV file");
+    case Format::Html:
+        break;
+    }
+    return QStringLiteral("HTML document");
+}
+
+QString savePath(const QString &chosen, int chosenFilter)
+{
+    const QFileInfo info(chosen);
+    if (!info.suffix().isEmpty() || info.fileName().isEmpty())
+        return chosen;
+    constexpr Format inFilterOrder[]
+        = { Format::Report, Format::Pdf, Format::Text, Format::Csv, Format::Html };
+    const Format format = chosenFilter >= 0 && chosenFilter < int(std::size(inFilterOrder))
+        ? inFilterOrder[chosenFilter]
+        : Format::Report;
+    // "name." has an empty extension too; it gets the extension after its dot.
+    return chosen + (chosen.endsWith(u'.') ? QString() : QStringLiteral("."))
+        + formatSuffix(format);
 }
 
 Result writeAtomically(

@@ -55,6 +55,20 @@ struct Result
 // .pdf, .txt, .csv, .html or .htm; nullopt for any other name.
 std::optional<Format> formatForPath(const QString &path);
 
+// The save dialog's filter: one "description|patterns" pair per format, in the
+// order of Format.
+QString saveFilter();
+// The extension a format's files get (kmr, pdf, txt, csv, html).
+QString formatSuffix(Format format);
+// The format's name in messages ("report file", "PDF document", ...).
+QString formatName(Format format);
+// The file a save chosen in the dialog writes. A name without an extension
+// gets that of the filter chosen in the dialog (chosenFilter: the index of its
+// pair in saveFilter(); -1 when not known gives the report file's); a name with
+// an extension keeps it, so the extension decides the format even where it
+// contradicts the filter, and one that names no format is refused later.
+QString savePath(const QString &chosen, int chosenFilter);
+
 Result saveReport(const ReportDocument &report, const QString &path);
 // Reads a report file; nullptr with error set when it is not a complete, valid
 // report file.

@@ -25,6 +25,11 @@ namespace {
 
 const char *const Caption = "Print Preview";
 
+// The page box and its " of n" label are as wide as for this many pages
+// (ten million rows and more), so the tool row keeps its place whatever the
+// report's length.
+constexpr int kWidestPageCount = 99'999'999;
+
 // While a long report is printed or written, the program keeps serving meter
 // frames and timers every few pages; the user's clicks and keys wait until the
 // job is done, so nothing can close the preview or change the table under it.
@@ -110,9 +115,13 @@ void ReportPreview::buildToolBar()
     m_pageBox->setObjectName(QStringLiteral("pageBox"));
     m_pageBox->setToolTip(tr("Page on view"));
     m_pageBox->setAccelerated(true);
+    m_pageBox->setRange(1, kWidestPageCount);
+    m_pageBox->setFixedWidth(m_pageBox->sizeHint().width());
     tools->addWidget(m_pageBox);
     m_pageOf = new QLabel(tools);
     m_pageOf->setObjectName(QStringLiteral("pageOf"));
+    m_pageOf->setFixedWidth(
+        m_pageOf->fontMetrics().horizontalAdvance(tr(" of %1 ").arg(kWidestPageCount)));
     tools->addWidget(m_pageOf);
     add("nextPage", tr("Next"), tr("Next page"), QStyle::SP_MediaSeekForward,
         &ReportPreview::nextPage, QKeySequence(Qt::Key_PageDown));
@@ -131,6 +140,12 @@ void ReportPreview::buildToolBar()
     add("closePreview", tr("Close"), tr("Close the preview"), none, &QDialog::reject);
 
     connect(m_pageBox, &QSpinBox::valueChanged, this, &ReportPreview::showPage);
+
+    // Every tool is reached with Tab and pressed with Space, as in the window.
+    for (QAction *action : tools->actions()) {
+        if (QWidget *button = tools->widgetForAction(action); button && !action->isSeparator())
+            button->setFocusPolicy(Qt::TabFocus);
+    }
 }
 
 QAction *ReportPreview::action(const char *name) const
@@ -145,9 +160,7 @@ int ReportPreview::pageCount() const
 
 QString ReportPreview::saveFilter()
 {
-    return QStringLiteral("Report file (*.kmr)|*.kmr|PDF document (*.pdf)|*.pdf|"
-                          "Text file (*.txt)|*.txt|CSV file (*.csv)|*.csv|"
-                          "HTML document (*.html)|*.html;*.htm");
+    return ReportFiles::saveFilter();
 }
 
 QString ReportPreview::loadFilter()
@@ -241,12 +254,14 @@ bool ReportPreview::saveReport()
     UserDialogs::FileRequest request;
     request.caption = tr("Save Report");
     request.filter = saveFilter();
-    request.defaultSuffix = QStringLiteral("kmr");
+    request.defaultSuffix = ReportFiles::formatSuffix(ReportFiles::Format::Report);
     request.fileName = m_lastName;
-    const QString path = m_dialogs.saveFileName(this, request);
-    if (path.isEmpty())
+    // The chosen type gives a name typed without an extension its extension.
+    request.suffixFollowsFilter = true;
+    const UserDialogs::FileChoice choice = m_dialogs.chooseSaveFile(this, request);
+    if (choice.fileName.isEmpty())
         return false;
-    return saveReportTo(path);
+    return saveReportTo(ReportFiles::savePath(choice.fileName, choice.filter));
 }
 
 bool ReportPreview::saveReportTo(const QString &path)
@@ -282,6 +297,10 @@ bool ReportPreview::saveReportTo(const QString &path)
         return false;
     }
     m_lastName = path;
+    // Say what was written where, as the table save does.
+    m_dialogs.information(this, tr("Information"),
+        tr("Saved the report as %1: %2")
+            .arg(ReportFiles::formatName(*format), QDir::toNativeSeparators(path)));
     return true;
 }
 

@@ -60,9 +60,9 @@ Shown shown(double value, int maxDecimals)
 }
 
 // What the operator does with each function, by frame: live readings, then
-// MAX, MIN, and a HOLD that stores the held reading in the next memory
-// location, then live readings again.
-constexpr int kFramesPerFunction = 16;
+// MAX, MIN, and a HOLD of a second that stores the held reading in the next
+// memory location, then live readings again.
+constexpr int kFramesPerFunction = 18;
 enum class Mode { Live, Max, Min, Hold };
 
 Mode modeAt(int frame)
@@ -71,10 +71,24 @@ Mode modeAt(int frame)
         return Mode::Max;
     if (frame >= 9 && frame < 11)
         return Mode::Min;
-    if (frame >= 11 && frame < 13)
+    if (frame >= 11 && frame < 15)
         return Mode::Hold;
     return Mode::Live;
 }
+
+// The main reading as a frame shows it (both meters' point codes 1 to 3 give
+// that many decimals).
+template<typename Frame>
+double shownMain(const Frame &f)
+{
+    const double value = f.mainDigits.toInt()
+        / std::pow(10.0, f.mainPoint >= 1 && f.mainPoint <= 3 ? f.mainPoint : 0);
+    return f.status.minus ? -value : value;
+}
+
+// Whether the meter offers MAX and MIN for a function: not for energy, which
+// only ever adds up.
+enum class Extremes { Offered, NotOffered };
 
 // Builds the steps of one loop. Frame is Km90Frame or Km50Frame.
 template<typename Frame>
@@ -92,17 +106,23 @@ public:
     }
 
     // One function: main(line) is the main reading, make(line, reading) the
-    // frame that shows it.
+    // frame that shows it. Every screen is one the meter shows: a live one; in
+    // MAX or MIN the whole screen of the moment the extreme was measured,
+    // which stays until a new extreme replaces it; in HOLD the screen of the
+    // moment HOLD was pressed, frozen.
     template<typename Main, typename Make>
-    void function(Main main, Make make)
+    void function(Main main, Make make, Extremes extremes = Extremes::Offered)
     {
         double extreme = 0;
+        Frame extremeScreen;
         Frame held;
         for (int i = 0; i < kFramesPerFunction; ++i) {
             const Line q = lineAt(t);
             const double live = main(q);
-            const Mode mode = modeAt(i);
-            const bool entering = i == 0 || modeAt(i - 1) != mode;
+            Mode mode = modeAt(i);
+            if (extremes == Extremes::NotOffered && (mode == Mode::Max || mode == Mode::Min))
+                mode = Mode::Live;
+            const bool entering = i == 0 || modeAt(i - 1) != modeAt(i);
             if (mode == Mode::Hold) {
                 if (entering) {
                     held = make(q, live);
@@ -113,11 +133,17 @@ public:
                 add(held);
                 continue;
             }
-            if (mode == Mode::Max)
-                extreme = entering ? live : std::max(extreme, live);
-            else if (mode == Mode::Min)
-                extreme = entering ? live : std::min(extreme, live);
-            Frame f = make(q, mode == Mode::Live ? live : extreme);
+            Frame f = make(q, live);
+            if (mode != Mode::Live) {
+                // The meter compares what it shows.
+                const double reading = shownMain(f);
+                const bool further = mode == Mode::Max ? reading > extreme : reading < extreme;
+                if (entering || further) {
+                    extreme = reading;
+                    extremeScreen = f;
+                }
+                f = extremeScreen;
+            }
             f.memory = memory - 1;
             f.status.max = mode == Mode::Max;
             f.status.min = mode == Mode::Min;
@@ -241,7 +267,8 @@ QList<DemoStep> km50DemoScenario()
     w.function([](const Line &q) { return q.powerFactor(); },
         [&](const Line &q, double pf) { return frame(4, pf, 3, angle(q)); });
 
-    // Energy adds up while the load draws power; the secondary display is off.
+    // Energy adds up while the load draws power; the secondary display is off,
+    // and the meter offers no MAX or MIN of a sum that only grows.
     double kwh = 1.2;
     w.function(
         [&](const Line &q) {
@@ -250,14 +277,14 @@ QList<DemoStep> km50DemoScenario()
         },
         [&](const Line &, double e) {
             return frame(5, e, 3, Shown { QStringLiteral("0000"), 0, false });
-        });
+        },
+        Extremes::NotOffered);
 
-    // A thermocouple on a warming motor housing.
+    // A thermocouple on a warming motor housing: degrees Celsius on the main
+    // display, the same temperature in degrees Fahrenheit on the second.
     int warming = 0;
     w.function([&](const Line &) { return 24.0 + 31.0 * (1.0 - std::exp(-warming++ / 6.0)); },
-        [&](const Line &, double c) {
-            return frame(6, c, 1, Shown { QStringLiteral("0000"), 4, false });
-        });
+        [&](const Line &, double c) { return frame(6, c, 1, shown(c * 9.0 / 5.0 + 32.0, 1)); });
 
     // Current again: a motor starts and the current goes over range.
     for (int i = 0; i < 8; ++i) {

@@ -6,12 +6,14 @@
 
 // What the demo meter sends: one loop through every function of the meter,
 // measuring a load whose voltage, current and phase angle drift smoothly. Each
-// function shows live readings, then MAX, MIN and a HOLD that stores the held
-// reading in the next memory location; the readings range themselves like the
-// meter's AUTO mode, so the decimal point moves; a leading load gives negative
-// reactive power, power factor and phase angle. A current surge drives the main
-// reading over range, the sum display follows, and the loop ends in a silence
-// long enough for the programs' "meter silent" message.
+// function shows live readings, then MAX and MIN (the screen of the moment of
+// the extreme; energy offers neither) and a HOLD of a second that freezes the
+// screen and stores it in the next memory location; the readings range
+// themselves like the meter's AUTO mode, so the decimal point moves; a leading
+// load gives negative reactive power, power factor and phase angle; the
+// temperature shows in degrees Fahrenheit on the second display. A current
+// surge drives the main reading over range, the sum display follows, and the
+// loop ends in a silence long enough for the programs' "meter silent" message.
 //
 // Deterministic: the same tour every time.
 struct DemoStep

@@ -20,13 +20,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 Q_DECLARE_METATYPE(MeterModel)
 
@@ -112,6 +116,14 @@ private Q_SLOTS:
     void chartEnlargesAndRestores();
     void printDataOpensThePreviewAndReadingGoesOn();
     void unsavedRecordingComesBackAtTheNextStart();
+    void gridColumnsFitTheirTexts_data();
+    void gridColumnsFitTheirTexts();
+    void openShowsTheLastRowWhole_data();
+    void openShowsTheLastRowWhole();
+    void keyboardReachesEveryCommand_data();
+    void keyboardReachesEveryCommand();
+    void tableCommandShortcuts();
+    void recordLimitStopIsShown();
 };
 
 void TestFrmTest::startUp_data()
@@ -149,7 +161,8 @@ void TestFrmTest::startUp()
     QVERIFY(!w.linkIndicatorOn());
     QCOMPARE(w.PBar2().maximum(), 60);
     QCOMPARE(w.PBar2().value(), 20);
-    QCOMPARE(w.DBGrid1().columnWidth(0), firstColumnWidth);
+    // The designed width is the least; the column grows to its widest number.
+    QVERIFY(w.DBGrid1().columnWidth(0) >= firstColumnWidth);
     // The emulated LCD at its place: Panel40 (KM90) or Panel4 (KM50_60).
     QCOMPARE(w.lcdPanel()->objectName(),
         model == MeterModel::Km90 ? QStringLiteral("Panel40") : QStringLiteral("Panel4"));
@@ -430,6 +443,254 @@ void TestFrmTest::unsavedRecordingComesBackAtTheNextStart()
     QVERIFY(QFile::exists(dir.filePath("saved.xls")));
     rig.window.reset();
     QCOMPARE(journals(), QStringList());
+}
+
+void TestFrmTest::gridColumnsFitTheirTexts_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("km90") << MeterModel::Km90
+                          << QStringList { "23:59:59", "-88.88", "KVAr", "888.8", "v", "888.8",
+                                 "A" };
+    QTest::newRow("km50_60") << MeterModel::Km50_60 << QStringList { "23:59:59", "-88.88", "KWh" };
+}
+
+void TestFrmTest::gridColumnsFitTheirTexts()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(QStringList, texts);
+    Rig rig(model);
+    TFrmTest &w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTableView &grid = w.DBGrid1();
+    // A locale that groups digits: the row number still shows as in the files.
+    grid.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    QVERIFY(w.cds1().appendRow(10'000'000, texts));
+    auto *delegate = qobject_cast<QStyledItemDelegate *>(grid.itemDelegate());
+    QVERIFY(delegate);
+    QCOMPARE(delegate->displayText(w.cds1().index(0, 0).data(), grid.locale()),
+        QStringLiteral("10000000"));
+    const QList<int> designed = w.model().window.gridColumnWidths;
+    QAbstractItemView &view = grid;
+    for (int c = 0; c < w.cds1().columnCount(); ++c) {
+        const QString name = w.cds1().columnName(c);
+        // Never narrower than designed, and wide enough for what the grid's
+        // own delegate and header need: nothing is cut or elided.
+        QVERIFY2(grid.columnWidth(c) >= designed.at(c), qPrintable(name));
+        QVERIFY2(grid.columnWidth(c) >= view.sizeHintForColumn(c),
+            qPrintable(QStringLiteral("%1: %2 < %3")
+                           .arg(name)
+                           .arg(grid.columnWidth(c))
+                           .arg(view.sizeHintForColumn(c))));
+        QVERIFY2(
+            grid.columnWidth(c) >= grid.horizontalHeader()->sectionSizeHint(c), qPrintable(name));
+    }
+}
+
+void TestFrmTest::openShowsTheLastRowWhole_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("km90 few") << MeterModel::Km90 << 12;
+    QTest::newRow("km90 many") << MeterModel::Km90 << 5000;
+    QTest::newRow("km50_60 many") << MeterModel::Km50_60 << 5000;
+}
+
+void TestFrmTest::openShowsTheLastRowWhole()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(int, rows);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("table.txt"));
+    {
+        // A table file of the model, written by the program itself.
+        Rig writer(model);
+        const QStringList texts = model == MeterModel::Km90
+            ? QStringList { "12:00:00", "1.234", "KW", "230.1", "v", "5.365", "A" }
+            : QStringList { "12:00:00", "1.234", "V" };
+        for (int i = 1; i <= rows; ++i)
+            QVERIFY(writer.window->cds1().appendRow(i, texts));
+        writer.dialogs.queueFileName(path);
+        writer.window->Save_asClick();
+        QVERIFY(QFile::exists(path));
+    }
+    Rig rig(model);
+    TFrmTest &w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    rig.dialogs.queueFileName(path);
+    w.OpenClick();
+    QCOMPARE(w.cds1().rowCount(), rows);
+    QApplication::processEvents();
+    QTableView &grid = w.DBGrid1();
+    const QRect last = grid.visualRect(w.cds1().index(rows - 1, 0));
+    QVERIFY(last.isValid());
+    QVERIFY2(grid.viewport()->rect().contains(last),
+        qPrintable(QStringLiteral("last row %1,%2 %3x%4 in a viewport %5x%6")
+                       .arg(last.x())
+                       .arg(last.y())
+                       .arg(last.width())
+                       .arg(last.height())
+                       .arg(grid.viewport()->width())
+                       .arg(grid.viewport()->height())));
+}
+
+void TestFrmTest::keyboardReachesEveryCommand_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("km90") << MeterModel::Km90
+                          << QStringList { "Panel2", "RepeatSet", "RecordSI", "RecordSITime",
+                                 "SpeedButton1", "SpeedButton2", "SpeedButton3", "MajPrint",
+                                 "DBGrid1", "BtFill", "Maxrecord", "BtNew", "BtSave", "BtFirst",
+                                 "BTPrevious", "BtNext", "BTlast", "TbFd", "Panel3", "Panel2" };
+    QTest::newRow("km50_60") << MeterModel::Km50_60
+                             << QStringList { "Panel2", "RepeatSet", "RecordSI", "RecordSITime",
+                                    "SpeedButton1", "SpeedButton2", "SpeedButton3", "MajPrint",
+                                    "DBGrid1", "BtFill", "Maxrecord", "BtSave", "BtNew", "BtFirst",
+                                    "BTPrevious", "BtNext", "BTlast", "TbFd", "Panel3", "Panel2" };
+}
+
+void TestFrmTest::keyboardReachesEveryCommand()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(QStringList, order);
+    Rig rig(model);
+    TFrmTest &w = *rig.window;
+    QVERIFY(w.cds1().appendRow(1,
+        QStringList { "12:00:00", "1.0", "KW", "", "", "", "" }.mid(
+            0, w.cds1().columnCount() - 1)));
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // The window starts with the Connect panel, and Tab walks every command
+    // (out of the grid too, which holds a row) and comes round again.
+    QStringList seen;
+    for (int i = 0; i < order.size(); ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        seen << focus->objectName();
+        if (i + 1 < order.size())
+            QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(seen, order);
+
+    // Space on the Connect panel connects, Enter disconnects.
+    QWidget *panel2 = w.findChild<QWidget *>(QStringLiteral("Panel2"));
+    QCOMPARE(QApplication::focusWidget(), panel2);
+    QTest::keyClick(panel2, Qt::Key_Space);
+    QVERIFY(w.link().USBCon());
+    QTest::keyClick(panel2, Qt::Key_Return);
+    QVERIFY(!w.link().USBCon());
+    // Space on the "Delete Data" button runs the clear command.
+    auto *clear = w.findChild<QToolButton *>(QStringLiteral("SpeedButton2"));
+    clear->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(clear, Qt::Key_Space);
+    QCOMPARE(rig.dialogs.messages().size(), 1);
+    // Enter on EXIT closes the window.
+    QWidget *panel3 = w.findChild<QWidget *>(QStringLiteral("Panel3"));
+    panel3->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(panel3, Qt::Key_Return);
+    QVERIFY(!w.isVisible());
+}
+
+void TestFrmTest::tableCommandShortcuts()
+{
+    Rig rig(MeterModel::Km90);
+    TFrmTest &w = *rig.window;
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(w.cds1().appendRow(1, QStringList { "12:00:00", "1.0", "KW", "", "", "", "" }));
+    QTemporaryDir dir;
+
+    // Ctrl+S saves, Ctrl+O opens: each asks for a file.
+    rig.dialogs.queueFileName(dir.filePath(QStringLiteral("t.xls")));
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(rig.dialogs.calls().size(), 2); // the save dialog and its success box
+    QCOMPARE(rig.dialogs.calls().at(0).kind, RecordingUserDialogs::Kind::Save);
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("t.xls"))));
+    rig.dialogs.clear();
+    QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(rig.dialogs.calls().size(), 1);
+    QCOMPARE(rig.dialogs.calls().at(0).kind, RecordingUserDialogs::Kind::Open);
+    rig.dialogs.clear();
+
+    // Delete in the grid asks the clear command's question and clears.
+    w.DBGrid1().setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&w.DBGrid1(), Qt::Key_Delete);
+    QCOMPARE(rig.dialogs.messages().size(), 1);
+    QCOMPARE(rig.dialogs.messages().first().text,
+        QStringLiteral(" Warning:all Records will be deleted! "));
+    QCOMPARE(w.cds1().rowCount(), 0);
+    // Delete in the interval field deletes a character, nothing else.
+    rig.dialogs.clear();
+    auto *field = w.findChild<QLineEdit *>(QStringLiteral("RecordSITime"));
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field, Qt::Key_Home);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QCOMPARE(field->text(), QStringLiteral("0"));
+    QVERIFY(rig.dialogs.calls().isEmpty());
+
+    // Ctrl+P opens the print preview.
+    QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
+    QWidget *preview = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->isVisible() && top->windowTitle() == u"Print Preview")
+            preview = top;
+    }
+    QVERIFY(preview);
+    preview->close();
+    // The captions stay as they were.
+    QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("SpeedButton1"))->toolTip(),
+        QStringLiteral("Save Data"));
+}
+
+void TestFrmTest::recordLimitStopIsShown()
+{
+    Rig rig(MeterModel::Km50_60);
+    TFrmTest &w = *rig.window;
+    w.setRecordLimitClick(0); // 1000
+    const QByteArray frame = readings(MeterModel::Km50_60, { "0100" }).first();
+    QString digits; // the frame's FrameDigits: each byte's low nibble
+    for (char b : frame)
+        digits += QChar(u"0123456789ABCDEF"[b & 0x0F]);
+    auto *panel7 = w.findChild<QWidget *>(QStringLiteral("Panel7"));
+    const auto noticeLines = [&w] {
+        int n = 0;
+        for (const QString &line : w.link().history())
+            n += line.contains(u"record limit") ? 1 : 0;
+        return n;
+    };
+    for (int i = 0; i < 999; ++i)
+        w.session().ShowData50(digits);
+    QCOMPARE(w.cds1().rowCount(), 999);
+    QCOMPARE(noticeLines(), 0);
+    QVERIFY(!panel7->toolTip().contains(u"record limit"));
+
+    // The 1000th row is the last: the stop shows, without a box.
+    w.session().ShowData50(digits);
+    w.session().ShowData50(digits);
+    QCOMPARE(w.cds1().rowCount(), 1000);
+    QCOMPARE(noticeLines(), 1);
+    QVERIFY(panel7->toolTip().contains(u"record limit of 1000"));
+    QVERIFY(rig.dialogs.calls().isEmpty());
+    w.session().ShowData50(digits);
+    QCOMPARE(noticeLines(), 1); // said once
+
+    // A larger limit resumes recording and takes the notice away.
+    w.setRecordLimitClick(1); // 5000
+    QVERIFY(!panel7->toolTip().contains(u"record limit"));
+    QVERIFY(w.link().history().last().contains(u"resumed"));
+    w.session().ShowData50(digits);
+    QCOMPARE(w.cds1().rowCount(), 1001);
+
+    // So does the clear command, which numbers from 1 again.
+    w.setRecordLimitClick(0);
+    QVERIFY(panel7->toolTip().contains(u"record limit"));
+    w.ClearRClick();
+    QVERIFY(!panel7->toolTip().contains(u"record limit"));
 }
 
 QTEST_MAIN(TestFrmTest)

@@ -4,6 +4,7 @@
 #include "hid/FakeHidBackend.h"
 #include "hid/demo/DemoCableBackend.h"
 
+#include <QProcess>
 #include <QTest>
 
 class TestPrograms : public QObject
@@ -13,6 +14,10 @@ private Q_SLOTS:
     void arguments_data();
     void arguments();
     void joinedBackendOpensByOwner();
+    void displayNeeded_data();
+    void displayNeeded();
+    void withoutDisplayTheProgramSaysSo_data();
+    void withoutDisplayTheProgramSaysSo();
 };
 
 void TestPrograms::arguments_data()
@@ -62,6 +67,83 @@ void TestPrograms::joinedBackendOpensByOwner()
     quint32 error = 0;
     QVERIFY(!joined.open(QStringLiteral("/nowhere"), HidAccess::QueryOnly, &error));
     QVERIFY(error != 0);
+}
+
+void TestPrograms::displayNeeded_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("wayland");
+    QTest::addColumn<bool>("available");
+    QTest::newRow("nothing set") << ""
+                                 << ""
+                                 << "" << false;
+    QTest::newRow("X display") << ""
+                               << ":0"
+                               << "" << true;
+    QTest::newRow("Wayland display") << ""
+                                     << ""
+                                     << "wayland-0" << true;
+    QTest::newRow("xcb without X") << "xcb"
+                                   << ""
+                                   << "wayland-0" << false;
+    QTest::newRow("xcb with X") << "xcb"
+                                << ":1"
+                                << "" << true;
+    QTest::newRow("wayland without Wayland") << "wayland"
+                                             << ":0"
+                                             << "" << false;
+    QTest::newRow("either, X there") << "wayland;xcb"
+                                     << ":0"
+                                     << "" << true;
+    QTest::newRow("offscreen") << "offscreen"
+                               << ""
+                               << "" << true;
+    QTest::newRow("vnc with options") << "vnc:size=800x600"
+                                      << ""
+                                      << "" << true;
+}
+
+void TestPrograms::displayNeeded()
+{
+    QFETCH(QString, platform);
+    QFETCH(QString, display);
+    QFETCH(QString, wayland);
+    QFETCH(bool, available);
+    QCOMPARE(displayAvailable(platform, display, wayland), available);
+}
+
+void TestPrograms::withoutDisplayTheProgramSaysSo_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("model");
+    QTest::newRow("KM90") << QStringLiteral(KM90_PROGRAM) << "km90";
+    QTest::newRow("KM50_60") << QStringLiteral(KM50_60_PROGRAM) << "km50_60";
+}
+
+void TestPrograms::withoutDisplayTheProgramSaysSo()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, model);
+    // An empty environment: no display and no platform chosen (only the
+    // sanitizers' settings of a checked build are kept).
+    QProcessEnvironment environment;
+    const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    for (const char *keep : { "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS" }) {
+        if (own.contains(QString::fromLatin1(keep)))
+            environment.insert(QString::fromLatin1(keep), own.value(QString::fromLatin1(keep)));
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, { QStringLiteral("--demo") });
+    QVERIFY2(process.waitForFinished(60000), qPrintable(process.errorString()));
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit); // no abort
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains(u"no display was found"), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("meterlog --model %1").arg(model)), qPrintable(err));
+    QVERIFY2(err.contains(u"QT_QPA_PLATFORM=offscreen"), qPrintable(err));
+    QVERIFY2(!err.contains(u"Reinstalling"), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestPrograms)

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QAreaSeries>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -92,6 +93,9 @@ private Q_SLOTS:
     void pageButtonsShowThePage();
     void pageSizeEntry_data();
     void pageSizeEntry();
+    void pageSizeFieldEditsLikeAnyField();
+    void keyboardReachesEveryCommand_data();
+    void keyboardReachesEveryCommand();
     void fillHidesTheAreaAndKeepsTheLine();
     void savePicture_data();
     void savePicture();
@@ -217,6 +221,78 @@ void TestChartPanel::pageSizeEntry()
     QVERIFY(!timer->isActive());
     QTest::qWait(timer->interval() + 100);
     QCOMPARE(applied.size(), 0); // applied once, not once per key
+}
+
+void TestChartPanel::pageSizeFieldEditsLikeAnyField()
+{
+    Fixture f;
+    auto *field = f.control<QLineEdit>("Maxrecord");
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Home);
+    // Delete as X11 sends it, with the DEL character as its text.
+    QTest::sendKeyEvent(QTest::Click, field, Qt::Key_Delete, QString(QChar(0x7f)), Qt::NoModifier);
+    QCOMPARE(field->text(), QStringLiteral("00"));
+    QTest::keySequence(field, QKeySequence::SelectAll);
+    QCOMPARE(field->selectedText(), QStringLiteral("00"));
+    QTest::keyClicks(field, QStringLiteral("250"));
+    QCOMPARE(field->text(), QStringLiteral("250"));
+    // A pasted text keeps its digits only, like typed text.
+    QApplication::clipboard()->setText(QStringLiteral("1,500 points"));
+    QTest::keySequence(field, QKeySequence::SelectAll);
+    QTest::keySequence(field, QKeySequence::Paste);
+    QCOMPARE(field->text(), QStringLiteral("1500"));
+}
+
+void TestChartPanel::keyboardReachesEveryCommand_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("km90") << MeterModel::Km90
+                          << QStringList { "BtFill", "Maxrecord", "BtNew", "BtSave", "BtFirst",
+                                 "BTPrevious", "BtNext", "BTlast", "TbFd" };
+    // The save button stands left of the clear button here.
+    QTest::newRow("km50_60") << MeterModel::Km50_60
+                             << QStringList { "BtFill", "Maxrecord", "BtSave", "BtNew", "BtFirst",
+                                    "BTPrevious", "BtNext", "BTlast", "TbFd" };
+}
+
+void TestChartPanel::keyboardReachesEveryCommand()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(QStringList, order);
+    Fixture f(model);
+    f.panel.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.panel));
+    f.control("BtFill")->setFocus(Qt::TabFocusReason);
+    QStringList seen;
+    for (int i = 0; i < order.size(); ++i) {
+        seen << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(seen, order);
+
+    // Space presses what has the focus.
+    f.addValues(350);
+    f.control("BtFirst")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.control("BtFirst"), Qt::Key_Space);
+    QCOMPARE(f.control<QToolButton>("Bt10")->text(), QStringLiteral("1"));
+    f.control("BtNext")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.control("BtNext"), Qt::Key_Space);
+    QCOMPARE(f.control<QToolButton>("Bt10")->text(), QStringLiteral("2"));
+    QSignalSpy clear(&f.panel, &ChartPanel::clearRequested);
+    f.control("BtNew")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.control("BtNew"), Qt::Key_Space);
+    QCOMPARE(clear.size(), 1);
+    QSignalSpy enlarge(&f.panel, &ChartPanel::enlargeRequested);
+    QSignalSpy restore(&f.panel, &ChartPanel::restoreRequested);
+    f.control("TbFd")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.control("TbFd"), Qt::Key_Return);
+    QCOMPARE(enlarge.size(), 1);
+    f.panel.showEnlarged(true);
+    // The restore image takes over the focus and Enter restores.
+    QCOMPARE(QApplication::focusWidget(), f.control("TbSx"));
+    QTest::keyClick(f.control("TbSx"), Qt::Key_Enter);
+    QCOMPARE(restore.size(), 1);
 }
 
 void TestChartPanel::fillHidesTheAreaAndKeepsTheLine()

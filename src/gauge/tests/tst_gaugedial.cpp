@@ -1,7 +1,55 @@
 // SPDX-License-Identifier: MIT
 #include "gauge/GaugeDial.h"
+#include "models/ModelDescription.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QTest>
+
+namespace {
+
+const QSize kSurface(365, 149);
+
+// The rows of the arc's inner edge, seen from below, across the middle of
+// the dial: per device column the lowest dark pixel above the chord.
+QList<int> innerEdge(const QImage &image)
+{
+    QList<int> edge;
+    const int from = image.width() / 4;
+    const int to = image.width() * 3 / 4;
+    for (int x = from; x < to; ++x) {
+        int y = image.height() * 2 / 3; // under the arc, above the needle's reach
+        while (y > 0 && qGray(image.pixel(x, y)) > 128)
+            --y;
+        edge << y;
+    }
+    return edge;
+}
+
+// How much of an edge steps in whole pairs of device pixels, as an image
+// enlarged from one device pixel per surface pixel does everywhere: the share
+// of column pairs with the same row and of rows on one parity.
+struct Stairs
+{
+    double pairedColumns;
+    double oneParity;
+};
+
+Stairs stairsOf(const QList<int> &edge)
+{
+    int paired = 0;
+    int odd = 0;
+    for (int i = 0; i + 1 < edge.size(); i += 2)
+        paired += edge[i] == edge[i + 1] ? 1 : 0;
+    for (int y : edge)
+        odd += y % 2;
+    const double pairs = edge.size() / 2;
+    return { paired / pairs, std::max(odd, int(edge.size()) - odd) / double(edge.size()) };
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(MeterModel)
 
 class TestGaugeDial : public QObject
 {
@@ -15,6 +63,10 @@ private Q_SLOTS:
     void legends_data();
     void legends();
     void renderedPixels();
+    void legendsWholeAndClear_data();
+    void legendsWholeAndClear();
+    void smoothAtHigherDensity_data();
+    void smoothAtHigherDensity();
 };
 
 void TestGaugeDial::shape()
@@ -142,6 +194,96 @@ void TestGaugeDial::renderedPixels()
     QCOMPARE(QColor(image.pixel(185, 60)), QColor(Qt::black));
     QCOMPARE(QColor(image.pixel(185, 145)), QColor(Qt::black));
     QCOMPARE(QColor(image.pixel(150, 90)), QColor(Qt::white));
+}
+
+void TestGaugeDial::legendsWholeAndClear_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<int>("scaleIndex");
+    for (const ModelDescription *m : meterModels()) {
+        for (int i = 0; i < 4; ++i) {
+            QTest::addRow("%s scale %d", qPrintable(m->name), i) << m->model << i;
+        }
+    }
+}
+
+void TestGaugeDial::legendsWholeAndClear()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(int, scaleIndex);
+    GaugeScale scale;
+    SelectGaugeScale(scale, *modelDescription(model).gaugeScales, scaleIndex);
+    QFont font = QGuiApplication::font();
+    font.setPointSize(8);
+    const QFontMetrics metrics(font);
+    const GaugeDial dial;
+    const QList<PlacedLegend> placed = layOutDialLegends(dial, model, scale, kSurface, metrics);
+    const QList<DialLegendEntry> designed = dialLegend(model, scale.DialKey);
+    QCOMPARE(placed.size(), designed.size());
+    if (designed.isEmpty())
+        return; // KM90 writes no legend on dial "4"
+
+    // What the arc and the large dots cover: each dot's 2 x 2 box with half
+    // its pen around it.
+    QList<QRect> ink;
+    for (int j = 0; j <= 10 * scale.Step; ++j)
+        ink << QRect(dial.arcPoint(double(j) / (10 * scale.Step)), QSize(2, 2))
+                   .adjusted(-2, -2, 2, 2);
+    const int dotEvery = largeDotEvery(model, scale.DialKey);
+    for (int i = 0; dotEvery > 0 && i <= scale.Step; i += dotEvery)
+        ink << QRect(dial.dotPoint(double(i) / scale.Step), QSize(2, 2)).adjusted(-1, -1, 1, 1);
+
+    for (int n = 0; n < placed.size(); ++n) {
+        const PlacedLegend &legend = placed[n];
+        QCOMPARE(legend.text, designed[n].text);
+        // Whole: inside the gauge's surface and as large as its text.
+        QVERIFY2(QRect(QPoint(0, 0), kSurface).contains(legend.box), qPrintable(legend.text));
+        QVERIFY(legend.box.width() >= metrics.horizontalAdvance(legend.text));
+        for (const QRect &dot : ink)
+            QVERIFY2(!dot.intersects(legend.box), qPrintable(legend.text));
+        for (int m = 0; m < n; ++m)
+            QVERIFY2(!placed[m].box.intersects(legend.box), qPrintable(legend.text));
+    }
+    // The legend in the middle keeps its designed place.
+    const DialLegendEntry &middle = designed[designed.size() / 2];
+    const QPoint anchor = dial.legendAnchor(double(middle.step) / scale.Step);
+    QCOMPARE(placed[designed.size() / 2].box.topLeft(), anchor - QPoint(middle.dx, middle.dy));
+}
+
+void TestGaugeDial::smoothAtHigherDensity_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("1.5") << 1.5;
+    QTest::newRow("2") << 2.0;
+}
+
+void TestGaugeDial::smoothAtHigherDensity()
+{
+    QFETCH(qreal, ratio);
+    const GaugeDial dial;
+    const GaugeScale scale;
+    const QImage fine = drawDial(dial, MeterModel::Km90, scale, kSurface, ratio);
+    QCOMPARE(fine.devicePixelRatio(), ratio);
+    QCOMPARE(fine.size(), kSurface * ratio);
+    QCOMPARE(fine.deviceIndependentSize().toSize(), kSurface);
+
+    // The arc's edge steps like a curve drawn at this density ...
+    const Stairs smooth = stairsOf(innerEdge(fine));
+    QVERIFY2(smooth.pairedColumns < 0.9, qPrintable(QString::number(smooth.pairedColumns)));
+    QVERIFY2(smooth.oneParity < 0.9, qPrintable(QString::number(smooth.oneParity)));
+    // ... where the dial of one pixel per surface pixel, enlarged, steps in
+    // whole pairs (the measure sees it).
+    if (ratio == 2) {
+        const QImage coarse
+            = drawDial(dial, MeterModel::Km90, scale, kSurface)
+                  .scaled(fine.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const Stairs stairs = stairsOf(innerEdge(coarse));
+        QCOMPARE(stairs.pairedColumns, 1.0);
+        QCOMPARE(stairs.oneParity, 1.0);
+    }
+    // The arc lies where it lies at one pixel per surface pixel.
+    QCOMPARE(QColor(fine.pixel(QPointF(185.5 * ratio, 29 * ratio).toPoint())), QColor(Qt::black));
+    QCOMPARE(QColor(fine.pixel(QPointF(185.5 * ratio, 90 * ratio).toPoint())), QColor(Qt::white));
 }
 
 QTEST_MAIN(TestGaugeDial)

@@ -72,6 +72,8 @@ WindowLayout windowLayout()
     w.levelBar = QRect(344, 188, 369, 17);
     w.chart = QRect(342, 208, 371, 241);
     w.gridColumnWidths = { 50, 81, 81, 70 };
+    w.gridWidestValues = { QStringLiteral("10000000"), QStringLiteral("88:88:88"),
+        QStringLiteral("-88.88"), QStringLiteral("KWh") };
     w.gridCentred = true;
     w.gridRowIndicator = true;
     w.exitClosesTable = true;

@@ -68,6 +68,9 @@ WindowLayout windowLayout()
     w.levelBar = QRect(364, 188, 369, 17);
     w.chart = QRect(364, 208, 371, 265);
     w.gridColumnWidths = { 35, 50, 48, 40, 51, 35, 51, 35 };
+    w.gridWidestValues = { QStringLiteral("10000000"), QStringLiteral("88:88:88"),
+        QStringLiteral("-88.88"), QStringLiteral("KVAr"), QStringLiteral("888.8"),
+        QStringLiteral("v"), QStringLiteral("888.8"), QStringLiteral("A") };
     return w;
 }
 

@@ -72,6 +72,7 @@ void TestModelDescription::partsAgree()
     for (int c = 0; c < m.columns.size(); ++c)
         QCOMPARE(m.report.detail.elements.at(c).column, c);
     QCOMPARE(m.window.gridColumnWidths.size(), m.columns.size());
+    QCOMPARE(m.window.gridWidestValues.size(), m.columns.size());
     QCOMPARE(m.columns.first(), QStringLiteral("No"));
 
     // The chart fits its place in the window, and the demo tour has frames

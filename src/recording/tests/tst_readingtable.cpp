@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "recording/GridColumns.h"
 #include "recording/ReadingTable.h"
 #include "recording/TextPool.h"
 
@@ -28,6 +29,8 @@ private Q_SLOTS:
     void poolMarksPrintableAscii_data();
     void poolMarksPrintableAscii();
     void rowTextsMatchTheFields();
+    void gridColumnsGrowToTheirTexts_data();
+    void gridColumnsGrowToTheirTexts();
 };
 
 void TestReadingTable::columnsOfBothPrograms()
@@ -235,6 +238,43 @@ void TestReadingTable::refusedAppendAddsNoRow()
     QCOMPARE(table.fieldText(1, 0), QStringLiteral("3"));
     QCOMPARE(table.fieldText(1, 2), QStringLiteral("3.0"));
     QVERIFY(table.isNull(1, 3));
+}
+
+void TestReadingTable::gridColumnsGrowToTheirTexts_data()
+{
+    // Texts measured at 6 pixels a character; values get 4 pixels of margin,
+    // headers 8.
+    QTest::addColumn<QList<int>>("designed");
+    QTest::addColumn<QStringList>("headers");
+    QTest::addColumn<QStringList>("widest");
+    QTest::addColumn<QList<int>>("widths");
+    QTest::newRow("designed width is kept when the texts fit")
+        << QList<int> { 50 } << QStringList { "No" } << QStringList { "1000" } << QList<int> { 50 };
+    QTest::newRow("eight digits widen the column")
+        << QList<int> { 35 } << QStringList { "No" } << QStringList { "10000000" }
+        << QList<int> { 52 };
+    QTest::newRow("a long header widens it") << QList<int> { 35 } << QStringList { "V_Unit" }
+                                             << QStringList { "v" } << QList<int> { 44 };
+    QTest::newRow("each column by itself")
+        << QList<int> { 35, 50 } << QStringList { "No", "Time" }
+        << QStringList { "10000000", "88:88:88" } << QList<int> { 52, 52 };
+    QTest::newRow("a column without a widest value")
+        << QList<int> { 30, 30 } << QStringList { "No", "Unit_Value" } << QStringList { "1" }
+        << QList<int> { 30, 68 };
+}
+
+void TestReadingTable::gridColumnsGrowToTheirTexts()
+{
+    QFETCH(QList<int>, designed);
+    QFETCH(QStringList, headers);
+    QFETCH(QStringList, widest);
+    QFETCH(QList<int>, widths);
+    GridColumnMeasures measures;
+    measures.valueWidth = [](const QString &text) { return int(text.size()) * 6; };
+    measures.headerWidth = measures.valueWidth;
+    measures.valuePadding = 4;
+    measures.headerPadding = 8;
+    QCOMPARE(gridColumnWidths(designed, headers, widest, measures), widths);
 }
 
 QTEST_GUILESS_MAIN(TestReadingTable)

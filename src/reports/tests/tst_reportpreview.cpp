@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QPointer>
 #include <QPrinter>
 #include <QScrollBar>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <memory>
 
@@ -99,6 +101,8 @@ private Q_SLOTS:
     void zoomFitsThePageOrItsWidthOrShowsItsRealSize();
     void printingWithoutAPrinterSaysSo();
     void printingSendsTheChosenPages();
+    void toolRowKeepsItsPlaces();
+    void toolsWorkFromTheKeyboard();
     void saveWritesTheFormatOfTheName_data();
     void saveWritesTheFormatOfTheName();
     void longJobsKeepServingTimers();
@@ -261,35 +265,110 @@ void TestReportPreview::printingSendsTheChosenPages()
     QVERIFY(f.dialogs.messages().isEmpty());
 }
 
+void TestReportPreview::toolRowKeepsItsPlaces()
+{
+    // One page, then a report of 2706 pages: the tools after the page box stay put.
+    Fixture shortReport(1);
+    Fixture longReport(2706 * 37);
+    QCOMPARE(longReport.preview->pageCount(), 2706);
+    QList<QRect> places[2];
+    Fixture *fixtures[] = { &shortReport, &longReport };
+    for (int i = 0; i < 2; ++i) {
+        ReportPreview &preview = *fixtures[i]->preview;
+        preview.resize(760, 600);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        auto *tools = preview.findChild<QToolBar *>(QStringLiteral("previewTools"));
+        QVERIFY(tools);
+        for (const char *name : { "nextPage", "lastPage", "printerSetup", "print", "closePreview" })
+            places[i] << tools->widgetForAction(preview.action(name))->geometry();
+        const QLabel *of = preview.findChild<QLabel *>(QStringLiteral("pageOf"));
+        QVERIFY(of->width() >= of->sizeHint().width()); // " of 2706 " is whole
+    }
+    QCOMPARE(places[1], places[0]);
+}
+
+void TestReportPreview::toolsWorkFromTheKeyboard()
+{
+    Fixture f(75);
+    ReportPreview &preview = *f.preview;
+    preview.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&preview));
+    auto *tools = preview.findChild<QToolBar *>(QStringLiteral("previewTools"));
+    QWidget *next = tools->widgetForAction(preview.action("nextPage"));
+    QWidget *pageWidth = tools->widgetForAction(preview.action("pageWidth"));
+    // Tab from the page box reaches the next-page tool, Space presses it.
+    preview.findChild<QSpinBox *>(QStringLiteral("pageBox"))->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 3 && QApplication::focusWidget() != next; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), next);
+    QTest::keyClick(next, Qt::Key_Space);
+    QCOMPARE(preview.currentPage(), 2);
+    // The zoom tools, which have no keys of their own, too.
+    pageWidth->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), pageWidth);
+    QTest::keyClick(pageWidth, Qt::Key_Space);
+    QCOMPARE(preview.pageView()->zoom(), ReportPageView::Zoom::PageWidth);
+}
+
 void TestReportPreview::saveWritesTheFormatOfTheName_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("filter"); // chosen in the dialog, -1 not known
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("format");
     QTest::addColumn<QByteArray>("start");
-    QTest::newRow("report file") << "r.kmr" << QByteArray("KMRP");
-    QTest::newRow("pdf") << "r.PDF" << QByteArray("%PDF");
-    QTest::newRow("text") << "r.txt" << QByteArray(" ");
-    QTest::newRow("csv") << "r.csv" << QByteArray("No,Time,Value,Unit\r\n");
-    QTest::newRow("html") << "r.htm" << QByteArray("<!DOCTYPE html>");
+    QTest::newRow("report file") << "r.kmr" << 0 << "r.kmr"
+                                 << "report file" << QByteArray("KMRP");
+    QTest::newRow("pdf by its name") << "r.PDF" << -1 << "r.PDF"
+                                     << "PDF document" << QByteArray("%PDF");
+    QTest::newRow("pdf chosen, no extension") << "r" << 1 << "r.pdf"
+                                              << "PDF document" << QByteArray("%PDF");
+    QTest::newRow("text chosen") << "r" << 2 << "r.txt"
+                                 << "text file" << QByteArray(" ");
+    QTest::newRow("csv name against the pdf filter")
+        << "r.csv" << 1 << "r.csv"
+        << "CSV file" << QByteArray("No,Time,Value,Unit\r\n");
+    QTest::newRow("html chosen") << "r" << 4 << "r.html"
+                                 << "HTML document" << QByteArray("<!DOCTYPE html>");
+    QTest::newRow("htm by its name") << "r.htm" << 0 << "r.htm"
+                                     << "HTML document" << QByteArray("<!DOCTYPE html>");
+    QTest::newRow("filter not known") << "r" << -1 << "r.kmr"
+                                      << "report file" << QByteArray("KMRP");
+    QTest::newRow("name ending in a dot") << "r." << 1 << "r.pdf"
+                                          << "PDF document" << QByteArray("%PDF");
 }
 
 void TestReportPreview::saveWritesTheFormatOfTheName()
 {
     QFETCH(QString, name);
+    QFETCH(int, filter);
+    QFETCH(QString, written);
+    QFETCH(QString, format);
     QFETCH(QByteArray, start);
     Fixture f(3);
-    const QString path = m_dir.filePath(name);
-    f.dialogs.queueFileName(path);
+    const QString path = m_dir.filePath(written);
+    QFile::remove(path);
+    f.dialogs.queueFileName(m_dir.filePath(name), filter);
     f.trigger("saveReport");
     const auto calls = f.dialogs.calls();
-    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.size(), 2);
     QCOMPARE(calls[0].file.filter, ReportPreview::saveFilter());
     QCOMPARE(calls[0].file.defaultSuffix, QStringLiteral("kmr"));
+    QVERIFY(calls[0].file.suffixFollowsFilter);
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().startsWith(start));
+    // It says what it wrote where.
+    QCOMPARE(calls[1].kind, RecordingUserDialogs::Kind::Message);
+    QCOMPARE(calls[1].icon, UserDialogs::Icon::Information);
+    QCOMPARE(calls[1].caption, QStringLiteral("Information"));
+    QVERIFY2(
+        calls[1].text.contains(format) && calls[1].text.contains(path), qPrintable(calls[1].text));
 
-    // A cancelled dialog writes nothing.
+    // A cancelled dialog writes and says nothing.
+    f.dialogs.clear();
     f.dialogs.queueFileName(QString());
     QVERIFY(!f.preview->saveReport());
     QVERIFY(f.dialogs.messages().isEmpty());

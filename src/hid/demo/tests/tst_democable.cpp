@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <set>
 #include <thread>
 
@@ -99,12 +100,25 @@ Capture captureLoop(MeterModel model, qint64 extraUs = 0)
     return c;
 }
 
+// A reading of a frame: digits at (1-based) position `at`, the point code
+// after them (1, 2 or 3 decimals, else none) and the sign from S1.
+double readingAt(const QString &frame, int at, bool negative)
+{
+    const QString digits = frame.mid(at - 1, 4);
+    const int decimals = frame.at(at + 3).digitValue();
+    const double value
+        = digits.toInt() / std::pow(10.0, decimals >= 1 && decimals <= 3 ? decimals : 0);
+    return negative ? -value : value;
+}
+
 } // namespace
 
 class TestDemoCable : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void everyScreenIsOneTheMeterShows_data();
+    void everyScreenIsOneTheMeterShows();
     void oneLoopDecodesCleanly_data();
     void oneLoopDecodesCleanly();
     void pacedLikeTheSerialLine_data();
@@ -117,6 +131,64 @@ private Q_SLOTS:
     void throughTheHidLayer_data();
     void throughTheHidLayer();
 };
+
+void TestDemoCable::everyScreenIsOneTheMeterShows_data()
+{
+    QTest::addColumn<MeterModel>("model");
+    QTest::addColumn<int>("status"); // position of S1
+    QTest::newRow("km90") << MeterModel::Km90 << 21;
+    QTest::newRow("km50_60") << MeterModel::Km50_60 << 16;
+}
+
+void TestDemoCable::everyScreenIsOneTheMeterShows()
+{
+    QFETCH(MeterModel, model);
+    QFETCH(int, status);
+    const QStringList frames = scenarioFrames(model);
+    const auto nibble = [&](const QString &f, int s) { return f.at(status - 1 + s).digitValue(); };
+    const auto hold = [&](const QString &f) { return (nibble(f, 2) & 0x1) != 0; };
+    const auto max = [&](const QString &f) { return (nibble(f, 1) & 0x4) != 0; };
+    const auto min = [&](const QString &f) { return (nibble(f, 1) & 0x8) != 0; };
+    const auto main = [&](const QString &f) { return readingAt(f, 4, nibble(f, 0) & 0x4); };
+    int holds = 0;
+    int extremes = 0;
+    int temperatures = 0;
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const QString &f = frames[i];
+        const QString before = i > 0 ? frames[i - 1] : QString();
+        const bool continues = i > 0 && before.at(0) == f.at(0);
+        if (hold(f)) {
+            // A held meter shows a frozen screen, for a second or more.
+            ++holds;
+            if (continues && hold(before))
+                QCOMPARE(f, before);
+            else
+                QVERIFY(i + 3 < frames.size() && frames[i + 3] == f);
+        }
+        if ((max(f) || min(f)) && continues && max(before) == max(f) && min(before) == min(f)) {
+            // MAX only climbs and MIN only falls; a screen that keeps its
+            // extreme keeps every reading of the moment it was measured.
+            ++extremes;
+            const double was = main(before);
+            const double is = main(f);
+            QVERIFY2(max(f) ? is >= was : is <= was, qPrintable(f));
+            if (is == was)
+                QCOMPARE(f, before);
+        }
+        if (model == MeterModel::Km50_60 && f.at(0) == u'5')
+            QVERIFY2(!max(f) && !min(f), qPrintable(f)); // no extremes of energy
+        if (model == MeterModel::Km50_60 && f.at(0) == u'6') {
+            // The second display shows the same temperature in Fahrenheit.
+            ++temperatures;
+            const double celsius = main(f);
+            const double fahrenheit = readingAt(f, 9, false);
+            QVERIFY2(qAbs(fahrenheit - (celsius * 9 / 5 + 32)) <= 0.15, qPrintable(f));
+        }
+    }
+    QVERIFY(holds > 0);
+    QVERIFY(extremes > 0);
+    QCOMPARE(temperatures > 0, model == MeterModel::Km50_60);
+}
 
 void TestDemoCable::oneLoopDecodesCleanly_data()
 {

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: MIT
+#include "widgets/ClickableImage.h"
+#include "widgets/PaintedIcon.h"
+#include "widgets/TypedCharacters.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+bool digit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+} // namespace
+
+class TestWidgets : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void keysThatType_data();
+    void keysThatType();
+    void digitFieldEditing_data();
+    void digitFieldEditing();
+    void clickableByKeyboard_data();
+    void clickableByKeyboard();
+    void paintedIconAtEveryDensity_data();
+    void paintedIconAtEveryDensity();
+};
+
+void TestWidgets::keysThatType_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("types");
+    QTest::newRow("digit") << int(Qt::NoModifier) << "5" << true;
+    QTest::newRow("letter") << int(Qt::NoModifier) << "x" << true;
+    QTest::newRow("shifted sign") << int(Qt::ShiftModifier) << "%" << true;
+    QTest::newRow("keypad digit") << int(Qt::KeypadModifier) << "7" << true;
+    QTest::newRow("Delete") << int(Qt::NoModifier) << "\x7f" << false;
+    QTest::newRow("Backspace") << int(Qt::NoModifier) << "\b" << false;
+    QTest::newRow("arrow") << int(Qt::NoModifier) << "" << false;
+    QTest::newRow("Ctrl+A as X11 sends it") << int(Qt::ControlModifier) << "\x01" << false;
+    QTest::newRow("Ctrl+A with its letter") << int(Qt::ControlModifier) << "a" << false;
+    QTest::newRow("Ctrl+V") << int(Qt::ControlModifier) << "v" << false;
+    QTest::newRow("Meta+digit") << int(Qt::MetaModifier) << "1" << false;
+}
+
+void TestWidgets::keysThatType()
+{
+    QFETCH(int, modifiers);
+    QFETCH(QString, text);
+    QFETCH(bool, types);
+    QCOMPARE(keyTypesText(Qt::KeyboardModifiers(modifiers), text), types);
+}
+
+void TestWidgets::digitFieldEditing_data()
+{
+    // Each step: "type:TEXT", "key:NAME" (Delete, Backspace, Home, End,
+    // SelectAll, Paste) or "clip:TEXT" (puts text on the clipboard).
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("typed letters are dropped") << "" << QStringList { "type:3x-4" } << "34";
+    QTest::newRow("Delete removes after the cursor")
+        << "250" << QStringList { "key:Home", "key:Delete" } << "50";
+    QTest::newRow("Backspace removes before the cursor")
+        << "250" << QStringList { "key:End", "key:Backspace" } << "25";
+    QTest::newRow("Ctrl+A then a digit replaces all")
+        << "250" << QStringList { "key:SelectAll", "type:7" } << "7";
+    QTest::newRow("Ctrl+A then Delete empties")
+        << "250" << QStringList { "key:SelectAll", "key:Delete" } << "";
+    QTest::newRow("paste of digits")
+        << "1" << QStringList { "clip:500", "key:End", "key:Paste" } << "1500";
+    QTest::newRow("paste keeps only the digits")
+        << "1" << QStringList { "clip:2a,5 0", "key:Home", "key:Paste" } << "2501";
+    QTest::newRow("paste without digits changes nothing")
+        << "12" << QStringList { "clip:abc", "key:End", "key:Paste" } << "12";
+}
+
+void TestWidgets::digitFieldEditing()
+{
+    QFETCH(QString, start);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, result);
+    QLineEdit field;
+    takeOnlyCharacters(&field, digit);
+    field.setText(start);
+    field.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&field));
+    for (const QString &step : steps) {
+        const QString what = step.section(u':', 1);
+        if (step.startsWith(u"type:")) {
+            QTest::keyClicks(&field, what);
+        } else if (step.startsWith(u"clip:")) {
+            QApplication::clipboard()->setText(what);
+        } else if (what == u"Delete") {
+            QTest::keyClick(&field, Qt::Key_Delete);
+        } else if (what == u"Backspace") {
+            QTest::keyClick(&field, Qt::Key_Backspace);
+        } else if (what == u"Home") {
+            QTest::keyClick(&field, Qt::Key_Home);
+        } else if (what == u"End") {
+            QTest::keyClick(&field, Qt::Key_End);
+        } else if (what == u"SelectAll") {
+            QTest::keySequence(&field, QKeySequence::SelectAll);
+        } else if (what == u"Paste") {
+            QTest::keySequence(&field, QKeySequence::Paste);
+        } else {
+            QFAIL(qPrintable(step));
+        }
+    }
+    QCOMPARE(field.text(), result);
+}
+
+void TestWidgets::clickableByKeyboard_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("Space") << int(Qt::Key_Space) << 1;
+    QTest::newRow("Return") << int(Qt::Key_Return) << 1;
+    QTest::newRow("Enter") << int(Qt::Key_Enter) << 1;
+    QTest::newRow("a letter") << int(Qt::Key_X) << 0;
+}
+
+void TestWidgets::clickableByKeyboard()
+{
+    QFETCH(int, key);
+    QFETCH(int, clicks);
+    QWidget window;
+    auto *before = new QLineEdit(&window);
+    auto *panel = new ClickableImage(QStringLiteral("EXIT"), &window);
+    panel->setGeometry(0, 30, 81, 29);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab); // Tab reaches the panel
+    QCOMPARE(QApplication::focusWidget(), panel);
+    QSignalSpy clicked(panel, &ClickableImage::clicked);
+    QTest::keyClick(panel, Qt::Key(key));
+    QCOMPARE(clicked.size(), clicks);
+    QTest::mouseClick(panel, Qt::LeftButton);
+    QCOMPARE(clicked.size(), clicks + 1);
+}
+
+void TestWidgets::paintedIconAtEveryDensity_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("1") << 1.0;
+    QTest::newRow("1.5") << 1.5;
+    QTest::newRow("2") << 2.0;
+}
+
+void TestWidgets::paintedIconAtEveryDensity()
+{
+    QFETCH(qreal, ratio);
+    // A one-pixel-wide bar down the middle of a 16 × 16 icon: drawn at the
+    // density it stays one device pixel wide instead of growing with it.
+    const QIcon icon = paintedIcon([](QPainter &p, const QRectF &box) {
+        const double unit = box.width() / 16;
+        p.fillRect(QRectF(box.left() + 8 * unit, box.top(), 1, box.height()), Qt::black);
+    });
+    const QPixmap pixmap = icon.pixmap(QSize(16, 16), ratio);
+    QCOMPARE(pixmap.deviceIndependentSize().toSize(), QSize(16, 16));
+    QCOMPARE(pixmap.size(), QSize(qRound(16 * ratio), qRound(16 * ratio)));
+    const QImage image = pixmap.toImage();
+    int dark = 0;
+    for (int x = 0; x < image.width(); ++x)
+        dark += qAlpha(image.pixel(x, image.height() / 2)) > 128 ? 1 : 0;
+    QCOMPARE(dark, 1);
+}
+
+QTEST_MAIN(TestWidgets)
+#include "tst_widgets.moc"
