@@ -160,4 +160,33 @@ void BM_OpenKm90(benchmark::State &state)
 }
 BENCHMARK(BM_OpenKm90)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The XML data packet of the same million rows: saved, then opened again.
+void BM_XmlKm90(benchmark::State &state)
+{
+    const auto table = recordedTable();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("table.xml"));
+    double bestSave = std::numeric_limits<double>::max();
+    double bestOpen = std::numeric_limits<double>::max();
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (!TableFiles::writeTableXmlFile(*table, path).ok) {
+            state.SkipWithError("the XML file could not be written");
+            return;
+        }
+        bestSave = std::min(bestSave, secondsSince(start));
+        ReadingTable opened(MeterModel::Km90);
+        start = Clock::now();
+        const TableFiles::Result result = TableFiles::readTableXmlFile(path, opened);
+        bestOpen = std::min(bestOpen, secondsSince(start));
+        if (!result.ok || opened.rowCount() != kRows) {
+            state.SkipWithError("the XML file did not open into a million rows");
+            return;
+        }
+    }
+    reportFigure(state, "save_xml_km90_1M_seconds", bestSave, "s");
+    reportFigure(state, "open_xml_km90_1M_seconds", bestOpen, "s");
+}
+BENCHMARK(BM_XmlKm90)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 } // namespace
