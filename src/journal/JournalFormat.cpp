@@ -3,25 +3,22 @@
 
 #include <QtEndian>
 
-#include <zlib.h>
+#include <xxhash.h>
 
 namespace JournalFormat {
 
-quint32 crc32Of(quint8 type, QByteArrayView payload)
+quint32 checksumOf(quint8 type, QByteArrayView payload)
 {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, &type, 1);
-    // zlib takes at most 4 GiB at once (a payload is far below MaxPayload), and
-    // answers a null buffer with its start value: an empty payload adds nothing.
-    if (!payload.isEmpty())
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(payload.data()), uInt(payload.size()));
-    return quint32(crc);
+    // XXH3 (xxHash) of the payload, seeded with the record's type: a few
+    // nanoseconds for a row's 60 bytes, where zlib's CRC-32 took about 150 ns,
+    // half the cost of recording the row. Its low 32 bits are kept.
+    return quint32(XXH3_64bits_withSeed(payload.data(), size_t(payload.size()), type));
 }
 
 void appendRecord(QByteArray &out, Type type, QByteArrayView payload)
 {
     putU32(out, quint32(payload.size()));
-    putU32(out, crc32Of(quint8(type), payload));
+    putU32(out, checksumOf(quint8(type), payload));
     out.append(char(type));
     out.append(payload.data(), payload.size());
 }
@@ -136,10 +133,10 @@ QString PayloadReader::text()
     return QString::fromUtf8(m_bytes.sliced(m_at, n));
 }
 
-QByteArrayView PayloadReader::textBytes(bool &isNull)
+QByteArrayView PayloadReader::fieldBytes(bool &isNull)
 {
-    const quint16 n = u16();
-    isNull = n == NullText;
+    const quint8 n = u8();
+    isNull = n == NullField;
     if (!m_ok || isNull || !take(n))
         return {};
     return m_bytes.sliced(m_at, n);

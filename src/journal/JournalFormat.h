@@ -16,17 +16,19 @@
 // The file starts with the 8 bytes "KMJRNL\r\n", then records. Each record is
 //
 //   u32 length   bytes of the payload
-//   u32 crc      CRC-32 (zlib) of the type byte and the payload
+//   u32 check    the low 32 bits of XXH3-64 (xxHash) of the payload, seeded
+//                with the type
 //   u8  type     see Type
 //   payload
 //
-// all numbers little-endian. A text is u16 byte count + UTF-8; a null field is
-// the count 0xFFFF with no bytes.
+// all numbers little-endian. A text is u16 byte count + UTF-8. A row's field
+// (at most twenty characters, so at most 60 bytes of UTF-8) is u8 byte count +
+// UTF-8, the count 0xFF with no bytes for a null field.
 //
 //   Header   u16 version, text program, i64 start (ms since 1970 UTC),
 //            i16 UTC offset (minutes), u8 column count, the column names
 //   Row      i64 recorded (ms since 1970 UTC), i16 UTC offset (minutes),
-//            u8 1 when No is set, i32 No, then one text per text column
+//            u8 1 when No is set, i32 No, then one field per text column
 //   Clear    (empty): the table was emptied
 //   Replace  u32 row count: the rows that follow, up to ReplaceEnd, are the
 //            whole table (an opened file); without its end the replacement
@@ -38,11 +40,12 @@ namespace JournalFormat {
 inline constexpr char Magic[] = "KMJRNL\r\n";
 inline constexpr int MagicSize = 8;
 inline constexpr quint16 Version = 1;
-inline constexpr int RecordHeadSize = 9; // length, crc, type
+inline constexpr int RecordHeadSize = 9; // length, checksum, type
 // No record of a table of 20-character fields comes near this; a length above
 // it is damage, not a record to wait for.
 inline constexpr quint32 MaxPayload = 1 << 20;
 inline constexpr quint16 NullText = 0xFFFF;
+inline constexpr quint8 NullField = 0xFF;
 
 enum class Type : quint8 { Header = 1, Row = 2, Clear = 3, Replace = 4, ReplaceEnd = 5, Saved = 6 };
 
@@ -60,7 +63,7 @@ void appendRecord(QByteArray &out, Type type, QByteArrayView payload);
 QByteArray headerPayload(const Header &header);
 std::optional<Header> parseHeader(QByteArrayView payload);
 
-quint32 crc32Of(quint8 type, QByteArrayView payload);
+quint32 checksumOf(quint8 type, QByteArrayView payload);
 
 // Little-endian writers used by the payload encoders.
 void putU16(QByteArray &out, quint16 v);
@@ -84,8 +87,8 @@ public:
     qint64 i64();
     // A text; null for the null marker.
     QString text();
-    // A text's UTF-8 bytes without a copy; isNull is set for the null marker.
-    QByteArrayView textBytes(bool &isNull);
+    // A row field's UTF-8 bytes without a copy; isNull is set for the null marker.
+    QByteArrayView fieldBytes(bool &isNull);
     bool ok() const { return m_ok; }
     bool atEnd() const { return m_pos == m_bytes.size(); }
 

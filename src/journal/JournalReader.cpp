@@ -24,12 +24,12 @@ std::optional<RecordView> recordAt(QByteArrayView bytes, qsizetype pos, qsizetyp
         return std::nullopt;
     const char *p = bytes.data() + pos;
     const quint32 length = qFromLittleEndian<quint32>(p);
-    const quint32 crc = qFromLittleEndian<quint32>(p + 4);
+    const quint32 check = qFromLittleEndian<quint32>(p + 4);
     const quint8 type = quint8(p[8]);
     if (length > MaxPayload || qint64(length) > bytes.size() - pos - RecordHeadSize)
         return std::nullopt;
     const QByteArrayView payload = bytes.sliced(pos + RecordHeadSize, length);
-    if (crc32Of(type, payload) != crc)
+    if (checksumOf(type, payload) != check)
         return std::nullopt;
     next = pos + RecordHeadSize + qsizetype(length);
     return RecordView { Type(type), payload };
@@ -107,7 +107,7 @@ bool appendRowRecord(QByteArrayView payload, int textColumns, ReadingTable &tabl
     std::array<QStringView, ReadingTable::MaxColumns> texts {};
     for (int c = 0; c < textColumns; ++c) {
         bool isNull = false;
-        const QByteArrayView utf8 = in.textBytes(isNull);
+        const QByteArrayView utf8 = in.fieldBytes(isNull);
         if (!isNull)
             texts[size_t(c)] = fields.decode(c, utf8);
     }

@@ -294,7 +294,7 @@ void RecordingJournal::encodeRow(int row, qint64 ms, qint16 offset)
     m_table.rowTexts(row, std::span(texts.data(), size_t(textColumns)));
     qsizetype room = RecordHeadSize + 15;
     for (int c = 0; c < textColumns; ++c)
-        room += 2 + 3 * texts[size_t(c)].text.size(); // UTF-8 takes at most 3 bytes a QChar
+        room += 1 + 3 * texts[size_t(c)].text.size(); // UTF-8 takes at most 3 bytes a QChar
     const qsizetype head = m_pending.size();
     if (m_pending.capacity() < head + room)
         m_pending.reserve(qMax(2 * (head + room), qsizetype(4096)));
@@ -310,27 +310,27 @@ void RecordingJournal::encodeRow(int row, qint64 ms, qint16 offset)
     for (int c = 0; c < textColumns; ++c) {
         const ReadingTable::StoredText &t = texts[size_t(c)];
         if (t.text.isNull()) {
-            qToLittleEndian(NullText, d);
-            d += 2;
+            *d++ = char(NullField);
         } else if (t.printableAscii) {
             const qsizetype n = t.text.size();
-            qToLittleEndian(quint16(n), d);
-            d += 2;
+            *d++ = char(quint8(n));
             const char16_t *s = t.text.utf16();
             for (qsizetype i = 0; i < n; ++i)
                 d[i] = char(s[i]);
             d += n;
         } else {
+            // A stored text has at most twenty characters: 60 bytes of UTF-8.
             const QByteArray utf8 = t.text.toUtf8();
-            qToLittleEndian(quint16(utf8.size()), d);
-            std::memcpy(d + 2, utf8.constData(), size_t(utf8.size()));
-            d += 2 + utf8.size();
+            const qsizetype n = qMin<qsizetype>(utf8.size(), NullField - 1);
+            *d++ = char(quint8(n));
+            std::memcpy(d, utf8.constData(), size_t(n));
+            d += n;
         }
     }
     const qsizetype payloadSize = d - (base + RecordHeadSize);
     qToLittleEndian(quint32(payloadSize), base);
-    qToLittleEndian(crc32Of(quint8(Type::Row),
-                        QByteArrayView(base + RecordHeadSize, payloadSize)),
+    qToLittleEndian(
+        checksumOf(quint8(Type::Row), QByteArrayView(base + RecordHeadSize, payloadSize)),
         base + 4);
     base[8] = char(Type::Row);
     m_pending.resize(head + RecordHeadSize + payloadSize);
