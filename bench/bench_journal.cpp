@@ -40,11 +40,11 @@ std::vector<CurrentReading> readings()
     return out;
 }
 
-// Records every reading. With a journal and handOverEvery 0, rows reach the
-// system as they would without frames between them (the journal hands over
-// whenever 256 KiB wait); with handOverEvery 1, after every reading, as the
-// window does after every frame (one write each: the worst case, at the
-// meter's eight frames a second it is no cost at all).
+// Records every reading. With a journal and handOverEvery 0, the rows are
+// handed over once at the end, as a run of rows without frames between them
+// (encoded and written in pieces of 256 KiB); with handOverEvery 1, after
+// every reading, as the window does after every frame (one write each: the
+// worst case, at the meter's eight frames a second it is no cost at all).
 double recordSeconds(const std::vector<CurrentReading> &source, const QString &journalPath,
     int handOverEvery, qsizetype *journalBytes = nullptr)
 {
@@ -94,8 +94,8 @@ void BM_JournalRecordKm90(benchmark::State &state)
         }
     }
     reportFigure(state, "journal_record_km90_1M_ratio", off > 0 ? on / off : 0, "x");
-    reportFigure(state, "journal_record_km90_1M_each_reading_ratio",
-        off > 0 ? perReading / off : 0, "x");
+    reportFigure(
+        state, "journal_record_km90_1M_each_reading_ratio", off > 0 ? perReading / off : 0, "x");
     reportFigure(state, "journal_km90_bytes_per_row", double(bytes) / kReadings, "B");
 }
 BENCHMARK(BM_JournalRecordKm90)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -79,7 +79,7 @@ std::optional<Header> parseHeader(QByteArrayView payload)
     PayloadReader in(payload);
     Header h;
     h.version = in.u16();
-    if (!in.ok() || h.version != Version)
+    if (!in.ok() || h.version < OldestVersion || h.version > Version)
         return std::nullopt;
     h.program = in.text();
     h.startMs = in.i64();
@@ -140,6 +140,32 @@ QByteArrayView PayloadReader::fieldBytes(bool &isNull)
     if (!m_ok || isNull || !take(n))
         return {};
     return m_bytes.sliced(m_at, n);
+}
+
+quint32 PayloadReader::varint()
+{
+    quint32 v = 0;
+    for (int shift = 0; shift < 7 * MaxVarintSize; shift += 7) {
+        if (!take(1))
+            return 0;
+        const quint8 b = quint8(m_bytes[m_at]);
+        // The fifth byte holds the top four bits only.
+        if (shift == 28 && b > 0x0F)
+            break;
+        v |= quint32(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return v;
+    }
+    m_ok = false;
+    return 0;
+}
+
+QByteArrayView PayloadReader::varintBytes()
+{
+    const quint32 n = varint();
+    if (!m_ok || !take(qsizetype(n)))
+        return {};
+    return m_bytes.sliced(m_at, qsizetype(n));
 }
 
 } // namespace JournalFormat

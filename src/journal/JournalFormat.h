@@ -23,23 +23,39 @@
 //
 // all numbers little-endian. A text is u16 byte count + UTF-8. A row's field
 // (at most twenty characters, so at most 60 bytes of UTF-8) is u8 byte count +
-// UTF-8, the count 0xFF with no bytes for a null field.
+// UTF-8, the count 0xFF with no bytes for a null field. A varint is an
+// unsigned number in 7-bit groups, lowest first, the top bit set on every
+// byte but the last (LEB128), at most 5 bytes.
 //
 //   Header   u16 version, text program, i64 start (ms since 1970 UTC),
 //            i16 UTC offset (minutes), u8 column count, the column names
-//   Row      i64 recorded (ms since 1970 UTC), i16 UTC offset (minutes),
-//            u8 1 when No is set, i32 No, then one field per text column
+//   TextRow  (version 2) a row whose texts are numbers in a dictionary of the
+//            table's distinct texts: varint count of new texts, each a
+//            varint byte count + UTF-8, numbered on from the dictionary's
+//            last; then i64 recorded (ms since 1970 UTC), i16 UTC offset
+//            (minutes), u8 1 when No is set, i32 No, then for each text column
+//            a varint text number (0 for a null field). Each distinct text is
+//            written once, with the first row that holds it.
+//   Texts    (version 2) varint number of the first text, then texts as in
+//            TextRow: the dictionary is cut to the texts before that number
+//            and these follow. Written when a journal goes on in a left file.
+//   Row      (version 1) i64 recorded, i16 UTC offset, u8 1 when No is set,
+//            i32 No, then one field per text column, texts in full
 //   Clear    (empty): the table was emptied
 //   Replace  u32 row count: the rows that follow, up to ReplaceEnd, are the
 //            whole table (an opened file); without its end the replacement
 //            never happened
 //   ReplaceEnd (empty)
 //   Saved    text path: every row so far is in that file
+//
+// The dictionary starts empty after the header, a Clear and a Replace.
 namespace JournalFormat {
 
 inline constexpr char Magic[] = "KMJRNL\r\n";
 inline constexpr int MagicSize = 8;
-inline constexpr quint16 Version = 1;
+inline constexpr quint16 Version = 2;
+// The oldest version this program still reads.
+inline constexpr quint16 OldestVersion = 1;
 inline constexpr int RecordHeadSize = 9; // length, checksum, type
 // No record of a table of 20-character fields comes near this; a length above
 // it is damage, not a record to wait for.
@@ -47,7 +63,18 @@ inline constexpr quint32 MaxPayload = 1 << 20;
 inline constexpr quint16 NullText = 0xFFFF;
 inline constexpr quint8 NullField = 0xFF;
 
-enum class Type : quint8 { Header = 1, Row = 2, Clear = 3, Replace = 4, ReplaceEnd = 5, Saved = 6 };
+enum class Type : quint8 {
+    Header = 1,
+    Row = 2,
+    Clear = 3,
+    Replace = 4,
+    ReplaceEnd = 5,
+    Saved = 6,
+    TextRow = 7,
+    Texts = 8,
+};
+// The most bytes a varint takes.
+inline constexpr int MaxVarintSize = 5;
 
 struct Header
 {
@@ -71,6 +98,16 @@ void putI16(QByteArray &out, qint16 v);
 void putU32(QByteArray &out, quint32 v);
 void putI64(QByteArray &out, qint64 v);
 void putText(QByteArray &out, QStringView text, bool isNull = false);
+// Writes v as a varint at d; returns the end.
+inline char *putVarint(char *d, quint32 v)
+{
+    while (v >= 0x80) {
+        *d++ = char(v | 0x80);
+        v >>= 7;
+    }
+    *d++ = char(v);
+    return d;
+}
 
 // Reads payload fields in order; any read past the end leaves ok false.
 class PayloadReader
@@ -89,6 +126,9 @@ public:
     QString text();
     // A row field's UTF-8 bytes without a copy; isNull is set for the null marker.
     QByteArrayView fieldBytes(bool &isNull);
+    quint32 varint();
+    // A dictionary text's UTF-8 bytes (varint count + bytes) without a copy.
+    QByteArrayView varintBytes();
     bool ok() const { return m_ok; }
     bool atEnd() const { return m_pos == m_bytes.size(); }
 

@@ -117,6 +117,55 @@ bool appendRowRecord(QByteArrayView payload, int textColumns, ReadingTable &tabl
         std::span<const QStringView>(texts.data(), size_t(textColumns)));
 }
 
+// The dictionary of a journal's texts (version 2): text number n is at n - 1.
+using Dictionary = std::vector<QString>;
+
+QString dictionaryText(QByteArrayView utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// Adds a Texts record's texts to the dictionary; false when it is not one.
+bool readTextsRecord(QByteArrayView payload, Dictionary &dictionary)
+{
+    PayloadReader in(payload);
+    const quint32 first = in.varint();
+    if (!in.ok() || first == 0 || first > dictionary.size() + 1)
+        return false;
+    dictionary.resize(first - 1);
+    while (in.ok() && !in.atEnd())
+        dictionary.push_back(dictionaryText(in.varintBytes()));
+    return in.ok();
+}
+
+// Appends a TextRow record's row to table; false when the payload is not one.
+bool appendTextRowRecord(QByteArrayView payload, int textColumns, ReadingTable &table,
+    Dictionary &dictionary, qint64 &ms, qint16 &offset)
+{
+    PayloadReader in(payload);
+    const quint32 added = in.varint();
+    if (!in.ok() || added > payload.size())
+        return false;
+    for (quint32 i = 0; i < added && in.ok(); ++i)
+        dictionary.push_back(dictionaryText(in.varintBytes()));
+    ms = in.i64();
+    offset = in.i16();
+    const quint8 hasNo = in.u8();
+    const qint32 no = in.i32();
+    std::array<QStringView, ReadingTable::MaxColumns> texts {};
+    for (int c = 0; c < textColumns; ++c) {
+        const quint32 id = in.varint();
+        if (id > dictionary.size())
+            return false;
+        if (id != 0)
+            texts[size_t(c)] = dictionary[id - 1];
+    }
+    if (!in.ok() || !in.atEnd() || hasNo > 1)
+        return false;
+    return table.appendRow(hasNo ? std::optional<qint32>(no) : std::nullopt,
+        std::span<const QStringView>(texts.data(), size_t(textColumns)));
+}
+
 } // namespace
 
 JournalContents readJournalBytes(QByteArrayView bytes, MeterModel model)
@@ -171,6 +220,7 @@ JournalContents readJournalBytes(QByteArrayView bytes, MeterModel model)
     qsizetype replaceStart = 0;
     RowTimes times, replacingTimes;
     FieldDecoder fields;
+    Dictionary dictionary, replacingDictionary;
     bool saved = false;
     out.status = JournalContents::Status::Complete;
     while (pos < bytes.size()) {
@@ -190,14 +240,34 @@ JournalContents readJournalBytes(QByteArrayView bytes, MeterModel model)
                 }
                 break;
             }
+            case Type::TextRow: {
+                qint64 ms = 0;
+                qint16 offset = 0;
+                ReadingTable &target = replacing ? *replacing : table;
+                understood = header->version >= 2
+                    && appendTextRowRecord(record->payload, textColumns, target,
+                        replacing ? replacingDictionary : dictionary, ms, offset);
+                if (understood) {
+                    (replacing ? replacingTimes : times).add(ms, offset);
+                    saved = false;
+                }
+                break;
+            }
+            case Type::Texts:
+                understood = header->version >= 2
+                    && readTextsRecord(
+                        record->payload, replacing ? replacingDictionary : dictionary);
+                break;
             case Type::Clear:
                 replacing.reset();
+                dictionary.clear();
                 table.clear();
                 times = {};
                 saved = false;
                 break;
             case Type::Replace:
                 replacing = std::make_unique<ReadingTable>(model);
+                replacingDictionary.clear();
                 replaceStart = pos;
                 replacingTimes = {};
                 break;
@@ -206,6 +276,7 @@ JournalContents readJournalBytes(QByteArrayView bytes, MeterModel model)
                 if (understood) {
                     table.takeRowsFrom(*replacing);
                     replacing.reset();
+                    dictionary.swap(replacingDictionary);
                     times = replacingTimes;
                     saved = false;
                 }

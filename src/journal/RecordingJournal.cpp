@@ -35,8 +35,10 @@ RecordingJournal::RecordingJournal(ReadingTable &table, const QString &path, Opt
         m_options.sync = &syncToDisk;
     m_retry.setInterval(m_options.retryMs);
     connect(&m_retry, &QTimer::timeout, this, &RecordingJournal::retry);
-    connect(&m_table, &QAbstractItemModel::rowsInserted, this,
-        [this](const QModelIndex &, int first, int last) { rowsInserted(first, last); });
+    // Appended rows are not followed through the model's signal (a slot call
+    // for every row costs as much as encoding it): handOver() encodes the rows
+    // beyond those already journaled. The table only ever appends, clears and
+    // replaces, and the last two reset the model.
     connect(&m_table, &QAbstractItemModel::modelReset, this, &RecordingJournal::tableReset);
     m_flusher = std::thread([this] { flushLoop(); });
 }
@@ -78,7 +80,7 @@ bool RecordingJournal::start()
     }
     m_pending.resize(0);
     encodeStart();
-    m_saved = m_table.rowCount() == 0;
+    setSaved(m_table.rowCount() == 0);
     handOver();
     return isWriting();
 }
@@ -92,6 +94,8 @@ void RecordingJournal::encodeStart()
     header.utcOffsetMinutes = utcOffsetMinutes(header.startMs);
     header.columns = m_table.columnNames();
     appendRecord(m_pending, Type::Header, headerPayload(header));
+    m_textsWritten = 0;
+    m_rowsJournaled = 0;
     if (m_table.rowCount() > 0)
         encodeWholeTable(header.startMs, header.utcOffsetMinutes);
 }
@@ -108,8 +112,14 @@ bool RecordingJournal::adopt(
         return false;
     }
     m_pending.clear();
-    m_saved = m_table.rowCount() == 0;
-    return true;
+    setSaved(m_table.rowCount() == 0);
+    m_rowsJournaled = m_table.rowCount();
+    // The table's texts are numbered as this program stored them, not as the
+    // left journal did: the dictionary starts again with all of them.
+    m_textsWritten = 0;
+    encodeTexts(quint32(m_table.textCount()));
+    handOver();
+    return isWriting();
 }
 
 bool RecordingJournal::openFile(bool truncate, qint64 keepBytes)
@@ -176,8 +186,57 @@ bool RecordingJournal::writeAll(const QByteArray &bytes)
     return true;
 }
 
+void RecordingJournal::setMuted(bool muted)
+{
+    m_muted = muted;
+    // Rows that arrived while muted are not journaled.
+    if (!muted)
+        m_rowsJournaled = m_table.rowCount();
+}
+
+void RecordingJournal::setSaved(bool saved)
+{
+    m_saved = saved;
+    m_savedRows = m_table.rowCount();
+}
+
+bool RecordingJournal::savedSinceLastChange() const
+{
+    return m_saved && m_table.rowCount() == m_savedRows;
+}
+
+void RecordingJournal::encodeNewRows()
+{
+    const int rows = m_table.rowCount();
+    if (m_muted || m_fd < 0 || rows <= m_rowsJournaled)
+        return;
+    // The rows appended since the last hand-over are those of one frame: they
+    // carry the time of the hand-over, which follows the frame at once.
+    const qint64 ms = now();
+    const qint16 offset = utcOffsetMinutes(ms);
+    for (int r = m_rowsJournaled; r < rows; ++r) {
+        encodeRow(r, ms, offset);
+        if (m_pending.size() >= HandOverBytes && !writePending())
+            return;
+    }
+    m_rowsJournaled = rows;
+}
+
+bool RecordingJournal::writePending()
+{
+    // Whole records only, so a crash in the middle of a long run leaves whole
+    // records behind.
+    if (!writeAll(m_pending)) {
+        fail(m_error);
+        return false;
+    }
+    m_pending.resize(0); // keeps its room for the next frame
+    return true;
+}
+
 void RecordingJournal::handOver()
 {
+    encodeNewRows();
     if (m_pending.isEmpty() || m_fd < 0)
         return;
     if (!writeAll(m_pending)) {
@@ -227,7 +286,9 @@ void RecordingJournal::retry()
 
 void RecordingJournal::markSaved(const QString &filePath)
 {
-    m_saved = true;
+    // The rows saved come before the mark that says so.
+    encodeNewRows();
+    setSaved(true);
     if (m_fd < 0)
         return;
     QByteArray payload;
@@ -236,25 +297,17 @@ void RecordingJournal::markSaved(const QString &filePath)
     handOver();
 }
 
-void RecordingJournal::rowsInserted(int first, int last)
-{
-    m_saved = false;
-    if (m_muted || m_fd < 0)
-        return;
-    const qint64 ms = now();
-    const qint16 offset = utcOffsetMinutes(ms);
-    for (int r = first; r <= last; ++r)
-        encodeRow(r, ms, offset);
-    if (m_pending.size() >= HandOverBytes)
-        handOver();
-}
-
 void RecordingJournal::tableReset()
 {
-    m_saved = m_table.rowCount() == 0;
+    setSaved(m_table.rowCount() == 0);
+    // Rows appended since the last hand-over went with the reset.
+    m_rowsJournaled = m_table.rowCount();
     if (m_muted || m_fd < 0)
         return;
     const qint64 ms = now();
+    // The table's texts are numbered afresh after a clear or a replacement,
+    // and so is the journal's dictionary.
+    m_textsWritten = 0;
     if (m_table.rowCount() == 0)
         appendRecord(m_pending, Type::Clear, {});
     else
@@ -270,70 +323,111 @@ void RecordingJournal::encodeWholeTable(qint64 ms, qint16 offset)
     appendRecord(m_pending, Type::Replace, count);
     for (int r = 0; r < m_table.rowCount(); ++r) {
         encodeRow(r, ms, offset);
-        if (m_pending.size() >= HandOverBytes && m_fd >= 0) {
-            // Whole records only, so a crash in the middle leaves an unfinished
-            // replacement, which a reader ignores.
-            if (!writeAll(m_pending)) {
-                fail(m_error);
-                return;
-            }
-            m_pending.resize(0);
-        }
+        // A crash in the middle leaves an unfinished replacement, which a
+        // reader ignores.
+        if (m_pending.size() >= HandOverBytes && m_fd >= 0 && !writePending())
+            return;
     }
     appendRecord(m_pending, Type::ReplaceEnd, {});
+    m_rowsJournaled = m_table.rowCount();
+}
+
+namespace {
+
+// Writes a text as a varint byte count and UTF-8 at d, which has room for
+// MaxVarintSize + 3 bytes a character; returns the end.
+char *putDictionaryText(char *d, QStringView text)
+{
+    const char16_t *s = text.utf16();
+    const qsizetype n = text.size();
+    bool ascii = true;
+    for (qsizetype i = 0; i < n; ++i)
+        ascii = ascii && s[i] < 0x80;
+    if (ascii) {
+        d = putVarint(d, quint32(n));
+        for (qsizetype i = 0; i < n; ++i)
+            d[i] = char(s[i]);
+        return d + n;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    d = putVarint(d, quint32(utf8.size()));
+    std::memcpy(d, utf8.constData(), size_t(utf8.size()));
+    return d + utf8.size();
+}
+
+// A row defines at most this many new texts in its own record; more (a
+// journal going on with a table that holds many texts) go into Texts records
+// first, so that no record comes near the longest a reader accepts.
+constexpr quint32 TextsPerRecord = 4096;
+
+} // namespace
+
+char *RecordingJournal::beginRecord(qsizetype room)
+{
+    const qsizetype head = m_pending.size();
+    if (m_pending.capacity() < head + room)
+        m_pending.reserve(qMax(2 * (head + room), qsizetype(4096)));
+    m_pending.resize(head + room);
+    return m_pending.data() + head;
+}
+
+void RecordingJournal::endRecord(char *base, char *end, Type type)
+{
+    // The record's head is filled in once the payload's length and checksum
+    // are known, and the buffer is cut to what was written.
+    const qsizetype payloadSize = end - (base + RecordHeadSize);
+    qToLittleEndian(quint32(payloadSize), base);
+    qToLittleEndian(
+        checksumOf(quint8(type), QByteArrayView(base + RecordHeadSize, payloadSize)), base + 4);
+    base[8] = char(type);
+    m_pending.resize((base - m_pending.data()) + RecordHeadSize + payloadSize);
+}
+
+void RecordingJournal::encodeTexts(quint32 upTo)
+{
+    while (m_textsWritten < upTo) {
+        const quint32 last = qMin(upTo, m_textsWritten + TextsPerRecord);
+        qsizetype room = RecordHeadSize + MaxVarintSize;
+        for (quint32 id = m_textsWritten + 1; id <= last; ++id)
+            room += MaxVarintSize + 3 * m_table.storedText(id).size();
+        char *const base = beginRecord(room);
+        char *d = putVarint(base + RecordHeadSize, m_textsWritten + 1);
+        for (quint32 id = m_textsWritten + 1; id <= last; ++id)
+            d = putDictionaryText(d, m_table.storedText(id));
+        endRecord(base, d, Type::Texts);
+        m_textsWritten = last;
+    }
 }
 
 void RecordingJournal::encodeRow(int row, qint64 ms, qint16 offset)
 {
     // A row is written straight into the buffer through a pointer: the room a
-    // row can take at most is made first, the record's head is filled in once
-    // the payload's length and checksum are known, and the buffer is cut to
-    // what was written. This runs once for every recorded reading.
-    const int textColumns = m_table.columnCount() - 1;
-    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts {};
-    m_table.rowTexts(row, std::span(texts.data(), size_t(textColumns)));
-    qsizetype room = RecordHeadSize + 15;
-    for (int c = 0; c < textColumns; ++c)
-        room += 1 + 3 * texts[size_t(c)].text.size(); // UTF-8 takes at most 3 bytes a QChar
-    const qsizetype head = m_pending.size();
-    if (m_pending.capacity() < head + room)
-        m_pending.reserve(qMax(2 * (head + room), qsizetype(4096)));
-    m_pending.resize(head + room);
-    char *const base = m_pending.data() + head;
-    char *d = base + RecordHeadSize;
+    // row can take at most is made first. This runs once for every recorded
+    // reading, so a row holds the numbers of its texts, and each text is
+    // written once, by the first row that holds it.
+    const std::span<const quint32> ids = m_table.textIds(row);
+    quint32 newest = m_textsWritten;
+    for (const quint32 id : ids)
+        newest = qMax(newest, id);
+    if (newest - m_textsWritten > TextsPerRecord)
+        encodeTexts(newest);
+    qsizetype room = RecordHeadSize + MaxVarintSize + 15 + MaxVarintSize * qsizetype(ids.size());
+    for (quint32 id = m_textsWritten + 1; id <= newest; ++id)
+        room += MaxVarintSize + 3 * m_table.storedText(id).size();
+    char *const base = beginRecord(room);
+    char *d = putVarint(base + RecordHeadSize, newest - m_textsWritten);
+    for (quint32 id = m_textsWritten + 1; id <= newest; ++id)
+        d = putDictionaryText(d, m_table.storedText(id));
+    m_textsWritten = newest;
     qToLittleEndian(ms, d);
     qToLittleEndian(offset, d + 8);
     const std::optional<qint32> no = m_table.no(row);
     d[10] = char(no ? 1 : 0);
     qToLittleEndian(no.value_or(0), d + 11);
     d += 15;
-    for (int c = 0; c < textColumns; ++c) {
-        const ReadingTable::StoredText &t = texts[size_t(c)];
-        if (t.text.isNull()) {
-            *d++ = char(NullField);
-        } else if (t.printableAscii) {
-            const qsizetype n = t.text.size();
-            *d++ = char(quint8(n));
-            const char16_t *s = t.text.utf16();
-            for (qsizetype i = 0; i < n; ++i)
-                d[i] = char(s[i]);
-            d += n;
-        } else {
-            // A stored text has at most twenty characters: 60 bytes of UTF-8.
-            const QByteArray utf8 = t.text.toUtf8();
-            const qsizetype n = qMin<qsizetype>(utf8.size(), NullField - 1);
-            *d++ = char(quint8(n));
-            std::memcpy(d, utf8.constData(), size_t(n));
-            d += n;
-        }
-    }
-    const qsizetype payloadSize = d - (base + RecordHeadSize);
-    qToLittleEndian(quint32(payloadSize), base);
-    qToLittleEndian(
-        checksumOf(quint8(Type::Row), QByteArrayView(base + RecordHeadSize, payloadSize)),
-        base + 4);
-    base[8] = char(Type::Row);
-    m_pending.resize(head + RecordHeadSize + payloadSize);
+    for (const quint32 id : ids)
+        d = putVarint(d, id);
+    endRecord(base, d, Type::TextRow);
 }
 
 void RecordingJournal::closeAndRemove()

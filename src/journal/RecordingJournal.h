@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "journal/JournalFormat.h"
+
 #include <QByteArray>
 #include <QLockFile>
 #include <QObject>
@@ -18,11 +20,12 @@ class ReadingTable;
 // Keeps a journal of a reading table on disk (format: JournalFormat.h), so that
 // whatever ends the program, the rows come back at the next start.
 //
-// Every change of the table is encoded as it happens: appended rows (with the
-// date and time of recording to the millisecond), a clear, a replacement by an
-// opened file. What is encoded is handed to the operating system with one
-// write in handOver(), which the window calls after every frame, before the
-// next one is processed: a crash or kill loses nothing shown in the grid. A
+// Every change of the table is journaled: appended rows (with the date and
+// time of recording to the millisecond), a clear, a replacement by an opened
+// file. handOver(), which the window calls after every frame, before the next
+// one is processed, encodes the rows the frame appended (stamped with the
+// time of the hand-over) and hands everything to the operating system with
+// one write: a crash or kill loses nothing shown in the grid. A
 // thread of its own then flushes the file to the disk (fdatasync) within a
 // fraction of a second, so a power cut loses at most the last second; the
 // window's thread never waits for the disk.
@@ -65,13 +68,14 @@ public:
     // lock, held (nullptr: taken here).
     bool adopt(const QString &path, qint64 validBytes, std::unique_ptr<QLockFile> lock = {});
 
-    // Writes what was encoded since the last hand-over with one write.
+    // Encodes the rows appended since the last hand-over and writes what was
+    // encoded with one write.
     void handOver();
     // The table's rows are all in this file now.
     void markSaved(const QString &filePath);
-    bool savedSinceLastChange() const { return m_saved; }
+    bool savedSinceLastChange() const;
     // While muted, changes of the table are not journaled (a restore).
-    void setMuted(bool muted) { m_muted = muted; }
+    void setMuted(bool muted);
     bool isWriting() const { return m_fd >= 0; }
     const QString &lastError() const { return m_error; }
 
@@ -88,9 +92,19 @@ Q_SIGNALS:
     void resumed();
 
 private:
-    void rowsInserted(int first, int last);
+    // Encodes the rows appended since the last hand-over.
+    void encodeNewRows();
+    // Writes what is encoded; false (and the journal stopped) when it cannot.
+    bool writePending();
+    void setSaved(bool saved);
     void tableReset();
     void encodeRow(int row, qint64 ms, qint16 offset);
+    // Texts of the table not yet in the journal's dictionary, up to number upTo.
+    void encodeTexts(quint32 upTo);
+    // Makes room for a record at the end of m_pending; returns where it starts.
+    char *beginRecord(qsizetype room);
+    // Fills in the head of the record at base whose payload ends at end.
+    void endRecord(char *base, char *end, JournalFormat::Type type);
     void encodeWholeTable(qint64 ms, qint16 offset);
     // The start of a file: its first bytes, the header, the table's rows.
     void encodeStart();
@@ -113,12 +127,16 @@ private:
     int m_fd = -1;
     QByteArray m_pending;
     bool m_saved = true;
+    int m_savedRows = 0; // rows of the table when m_saved was set
+    int m_rowsJournaled = 0; // rows of the table already encoded
     bool m_muted = false;
     bool m_stopped = false;
     QString m_error;
     QTimer m_retry;
     qint64 m_offsetUntilMs = 0;
     qint16 m_offset = 0;
+    // Texts of the table written into the journal's dictionary: numbers 1 to this.
+    quint32 m_textsWritten = 0;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -104,6 +104,16 @@ public:
     void rowTexts(int row, std::span<StoredText> texts) const;
     // Number of distinct texts the table stores (each is kept once for all rows).
     qsizetype textCount() const { return m_pool.size(); }
+    // The stored texts are numbered 1 to textCount() in the order they first
+    // arrived; a row's text fields hold those numbers (0 for a null field).
+    // The numbers stay until the table is cleared or its rows replaced. A
+    // writer that keeps a dictionary of its own (the journal) writes each text
+    // once and then the numbers.
+    std::span<const quint32> textIds(int row) const
+    {
+        return std::span<const quint32>(record(row) + 1, size_t(m_columns - 1));
+    }
+    QStringView storedText(quint32 id) const { return m_pool.text(id); }
 
 private:
     static constexpr int BlockRows = 1 << 14;

@@ -9,9 +9,9 @@
 #include <QFile>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <csignal>
@@ -35,8 +35,9 @@ QStringList rowsOf(const ReadingTable &table)
 
 void addRow(ReadingTable &table, int no, const QString &value, const QString &unit = "KW")
 {
-    table.appendRow(no, QStringList { "12:00:0" + QString::number(no % 10), value, unit, "230.1",
-                            "V", QString(), "A" });
+    table.appendRow(no,
+        QStringList {
+            "12:00:0" + QString::number(no % 10), value, unit, "230.1", "V", QString(), "A" });
 }
 
 QByteArray fileBytes(const QString &path)
@@ -94,6 +95,36 @@ Sample writeSample(const QString &path)
     return s;
 }
 
+// The start of a journal of a KM90 table: the file's first bytes and a header.
+QByteArray journalStart(quint16 version)
+{
+    QByteArray bytes(JournalFormat::Magic, JournalFormat::MagicSize);
+    JournalFormat::Header h;
+    h.version = version;
+    h.program = "KM90";
+    h.columns = ReadingTable(MeterModel::Km90).columnNames();
+    JournalFormat::appendRecord(
+        bytes, JournalFormat::Type::Header, JournalFormat::headerPayload(h));
+    return bytes;
+}
+
+// A row's time, offset and No as every row record holds them.
+QByteArray rowHead(qint32 no)
+{
+    QByteArray p;
+    JournalFormat::putI64(p, 1760000000000 + no);
+    JournalFormat::putI16(p, 60);
+    p.append(char(1));
+    JournalFormat::putU32(p, quint32(no));
+    return p;
+}
+
+QByteArray varint(quint32 v)
+{
+    char b[JournalFormat::MaxVarintSize];
+    return QByteArray(b, JournalFormat::putVarint(b, v) - b);
+}
+
 } // namespace
 
 class TestJournal : public QObject
@@ -113,6 +144,10 @@ private Q_SLOTS:
     void vanishedFolderStopsAndResumes();
     void slowDiskDoesNotHoldUpHandOver();
     void handedOverRowsAreFlushed();
+    void versionOneJournalsAreStillRead();
+    void wellSealedNonsenseIsDamage_data();
+    void wellSealedNonsenseIsDamage();
+    void manyTextsGoOnAfterRestore();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -158,7 +193,8 @@ void TestJournal::tornTailAtEveryLength()
         }
         QVERIFY2(c.usable(), qPrintable(QString::number(length)));
         QVERIFY2(rowsOf(*c.table) == expected, qPrintable(QString::number(length)));
-        const bool onABoundary = length == s.bytes.size() || (whole >= 0 && s.recordEnds[whole] == length);
+        const bool onABoundary
+            = length == s.bytes.size() || (whole >= 0 && s.recordEnds[whole] == length);
         if (whole >= 0 && !onABoundary)
             QVERIFY2(c.unreadableRecords >= 1, qPrintable(QString::number(length)));
         if (whole >= 0)
@@ -195,9 +231,10 @@ void TestJournal::newerVersionIsLeftAlone()
     h.version = JournalFormat::Version + 1;
     h.program = "KM90";
     h.columns = ReadingTable(MeterModel::Km90).columnNames();
-    JournalFormat::appendRecord(bytes, JournalFormat::Type::Header, JournalFormat::headerPayload(h));
-    QCOMPARE(readJournalBytes(bytes, MeterModel::Km90).status,
-        JournalContents::Status::NewerVersion);
+    JournalFormat::appendRecord(
+        bytes, JournalFormat::Type::Header, JournalFormat::headerPayload(h));
+    QCOMPARE(
+        readJournalBytes(bytes, MeterModel::Km90).status, JournalContents::Status::NewerVersion);
 
     QDir().mkpath(path("journals"));
     const QString left = path("journals/KM90-20260101-000000-000-1.kmj");
@@ -211,7 +248,11 @@ void TestJournal::newerVersionIsLeftAlone()
     JournalKeeper keeper(table, recorder, { path("journals"), quietOptions() });
     QVERIFY(keeper.start());
     int asked = 0, told = 0;
-    keeper.offerLeftJournals([&](const QString &) { ++asked; return JournalKeeper::Answer::Restore; },
+    keeper.offerLeftJournals(
+        [&](const QString &) {
+            ++asked;
+            return JournalKeeper::Answer::Restore;
+        },
         [&](const QString &) { ++told; });
     QCOMPARE(asked, 0);
     QCOMPARE(fileBytes(left), bytes); // untouched, for the program that wrote it
@@ -222,7 +263,8 @@ void TestJournal::twoInstancesKeepTheirOwn()
     ReadingTable t1(MeterModel::Km90), t2(MeterModel::Km90);
     CurrentReading reading;
     Recorder r1(MeterModel::Km90, t1, reading), r2(MeterModel::Km90, t2, reading);
-    auto first = std::make_unique<JournalKeeper>(t1, r1, JournalKeeper::Options { path("j"), quietOptions() });
+    auto first = std::make_unique<JournalKeeper>(
+        t1, r1, JournalKeeper::Options { path("j"), quietOptions() });
     QVERIFY(first->start());
     addRow(t1, 1, "1.0");
     first->handOver();
@@ -235,7 +277,11 @@ void TestJournal::twoInstancesKeepTheirOwn()
     // A running instance's journal is not a left one, and is never offered.
     QVERIFY(second.leftJournals().isEmpty());
     int asked = 0;
-    second.offerLeftJournals([&](const QString &) { ++asked; return JournalKeeper::Answer::Discard; },
+    second.offerLeftJournals(
+        [&](const QString &) {
+            ++asked;
+            return JournalKeeper::Answer::Discard;
+        },
         [](const QString &) {});
     QCOMPARE(asked, 0);
     QVERIFY(QFile::exists(firstPath));
@@ -450,6 +496,114 @@ void TestJournal::handedOverRowsAreFlushed()
     addRow(table, 1, "1");
     journal.handOver();
     QTRY_VERIFY(flushes > before);
+}
+
+void TestJournal::versionOneJournalsAreStillRead()
+{
+    // A journal left by the first version, rows with their texts in full.
+    QByteArray bytes = journalStart(1);
+    const int textColumns = ReadingTable(MeterModel::Km90).columnCount() - 1;
+    for (qint32 no = 1; no <= 2; ++no) {
+        QByteArray p = rowHead(no);
+        for (int c = 0; c < textColumns; ++c) {
+            const QByteArray text
+                = c == 1 ? QString(QChar(0x2103)).toUtf8() : "v" + QByteArray::number(no);
+            if (c == 2) {
+                p.append(char(JournalFormat::NullField));
+                continue;
+            }
+            p.append(char(text.size()));
+            p.append(text);
+        }
+        JournalFormat::appendRecord(bytes, JournalFormat::Type::Row, p);
+    }
+    const JournalContents c = readJournalBytes(bytes, MeterModel::Km90);
+    QCOMPARE(c.status, JournalContents::Status::Complete);
+    QCOMPARE(c.table->rowCount(), 2);
+    QCOMPARE(c.table->fieldText(1, 0), QStringLiteral("2"));
+    QCOMPARE(c.table->fieldText(1, 1), QStringLiteral("v2"));
+    QCOMPARE(c.table->fieldText(1, 2), QString(QChar(0x2103)));
+    QVERIFY(c.table->isNull(1, 3));
+    QCOMPARE(c.lastMs, 1760000000002);
+}
+
+void TestJournal::wellSealedNonsenseIsDamage_data()
+{
+    // Records whose check is right but whose content no program writes: the
+    // rows before them come back, the journal counts as damaged.
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("payload");
+    const int textColumns = ReadingTable(MeterModel::Km90).columnCount() - 1;
+    const auto row = [&](quint32 firstId, const QByteArray &defined) {
+        QByteArray p = defined + rowHead(5);
+        for (int c = 0; c < textColumns; ++c)
+            p += varint(c == 0 ? firstId : 0);
+        return p;
+    };
+    const QByteArray textRow(1, char(JournalFormat::Type::TextRow));
+    const QByteArray texts(1, char(JournalFormat::Type::Texts));
+    QTest::newRow("text number beyond the dictionary") << textRow << row(100, varint(0));
+    QTest::newRow("text bytes beyond the record")
+        << textRow << row(2, varint(1) + varint(40) + "x");
+    QTest::newRow("varint longer than five bytes")
+        << textRow << QByteArray(6, char(0x80)) + rowHead(5);
+    QTest::newRow("trailing bytes") << textRow << row(1, varint(0)) + "x";
+    QTest::newRow("texts numbered from 0") << texts << varint(0) + varint(1) + "a";
+    QTest::newRow("texts after a gap") << texts << varint(100) + varint(1) + "a";
+}
+
+void TestJournal::wellSealedNonsenseIsDamage()
+{
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, payload);
+    ReadingTable table(MeterModel::Km90);
+    {
+        RecordingJournal journal(table, path("n.kmj"), quietOptions());
+        QVERIFY(journal.start());
+        addRow(table, 1, "1.0");
+        journal.handOver();
+    }
+    QByteArray bytes = fileBytes(path("n.kmj"));
+    JournalFormat::appendRecord(bytes, JournalFormat::Type(type[0]), payload);
+    const JournalContents c = readJournalBytes(bytes, MeterModel::Km90);
+    QCOMPARE(c.status, JournalContents::Status::Damaged);
+    QCOMPARE(rowsOf(*c.table), rowsOf(table));
+    QCOMPARE(c.unreadableRecords, 1);
+}
+
+void TestJournal::manyTextsGoOnAfterRestore()
+{
+    // More distinct texts than one record may define: a restored table's
+    // dictionary is written again in several records, and the rows recorded
+    // after the restore refer to it.
+    constexpr int Rows = 6000;
+    {
+        ReadingTable table(MeterModel::Km90);
+        RecordingJournal journal(table, path("m.kmj"), quietOptions());
+        QVERIFY(journal.start());
+        for (int i = 1; i <= Rows; ++i)
+            addRow(table, i, QString::number(i * 0.5, 'f', 1));
+        journal.handOver();
+    }
+    JournalContents left = readJournal(path("m.kmj"), MeterModel::Km90);
+    QCOMPARE(left.status, JournalContents::Status::Complete);
+    QCOMPARE(left.table->rowCount(), Rows);
+    QVERIFY(left.table->textCount() > 4096 + 10);
+
+    ReadingTable table(MeterModel::Km90);
+    RecordingJournal journal(table, path("own.kmj"), quietOptions());
+    journal.setMuted(true);
+    table.takeRowsFrom(*left.table);
+    journal.setMuted(false);
+    QVERIFY(journal.adopt(path("m.kmj"), left.validBytes));
+    addRow(table, Rows + 1, "7.5"); // a text the restored rows hold
+    addRow(table, Rows + 2, "new");
+    table.appendRow(
+        Rows + 3, QStringList { "12:00:03", "1.0", QString(QChar(0x2103)), "230.1", "V", "", "A" });
+    journal.handOver();
+    const JournalContents c = readJournal(path("m.kmj"), MeterModel::Km90);
+    QCOMPARE(c.status, JournalContents::Status::Complete);
+    QCOMPARE(rowsOf(*c.table), rowsOf(table));
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
