@@ -92,17 +92,6 @@ std::optional<Header> parseHeader(QByteArrayView payload)
     return h;
 }
 
-bool PayloadReader::take(qsizetype n)
-{
-    if (!m_ok || n > m_bytes.size() - m_pos) {
-        m_ok = false;
-        return false;
-    }
-    m_at = m_pos;
-    m_pos += n;
-    return true;
-}
-
 quint8 PayloadReader::u8()
 {
     return take(1) ? quint8(m_bytes[m_at]) : 0;
@@ -142,7 +131,7 @@ QByteArrayView PayloadReader::fieldBytes(bool &isNull)
     return m_bytes.sliced(m_at, n);
 }
 
-quint32 PayloadReader::varint()
+quint32 PayloadReader::longVarint()
 {
     quint32 v = 0;
     for (int shift = 0; shift < 7 * MaxVarintSize; shift += 7) {

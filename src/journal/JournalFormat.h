@@ -126,14 +126,40 @@ public:
     QString text();
     // A row field's UTF-8 bytes without a copy; isNull is set for the null marker.
     QByteArrayView fieldBytes(bool &isNull);
-    quint32 varint();
+    quint32 varint()
+    {
+        // Nearly every number takes one or two bytes.
+        if (m_ok && m_pos < m_bytes.size()) {
+            const quint8 b0 = quint8(m_bytes[m_pos]);
+            if (b0 < 0x80) {
+                m_at = m_pos++;
+                return b0;
+            }
+            if (m_pos + 1 < m_bytes.size() && quint8(m_bytes[m_pos + 1]) < 0x80) {
+                m_at = m_pos;
+                m_pos += 2;
+                return quint32(b0 & 0x7F) | quint32(quint8(m_bytes[m_at + 1])) << 7;
+            }
+        }
+        return longVarint();
+    }
     // A dictionary text's UTF-8 bytes (varint count + bytes) without a copy.
     QByteArrayView varintBytes();
     bool ok() const { return m_ok; }
     bool atEnd() const { return m_pos == m_bytes.size(); }
 
 private:
-    bool take(qsizetype n);
+    quint32 longVarint();
+    bool take(qsizetype n)
+    {
+        if (!m_ok || n > m_bytes.size() - m_pos) {
+            m_ok = false;
+            return false;
+        }
+        m_at = m_pos;
+        m_pos += n;
+        return true;
+    }
     QByteArrayView m_bytes;
     qsizetype m_pos = 0;
     qsizetype m_at = 0;

@@ -117,53 +117,53 @@ bool appendRowRecord(QByteArrayView payload, int textColumns, ReadingTable &tabl
         std::span<const QStringView>(texts.data(), size_t(textColumns)));
 }
 
-// The dictionary of a journal's texts (version 2): text number n is at n - 1.
-using Dictionary = std::vector<QString>;
-
-QString dictionaryText(QByteArrayView utf8)
-{
-    return QString::fromUtf8(utf8);
-}
+// The dictionary of a journal's texts (version 2): the number that the table
+// being read gave journal text n is at n - 1, so a text is looked up in the
+// table's store once, not once for every row that holds it.
+using Dictionary = std::vector<quint32>;
 
 // Adds a Texts record's texts to the dictionary; false when it is not one.
-bool readTextsRecord(QByteArrayView payload, Dictionary &dictionary)
+bool readTextsRecord(QByteArrayView payload, ReadingTable &table, Dictionary &dictionary)
 {
     PayloadReader in(payload);
     const quint32 first = in.varint();
     if (!in.ok() || first == 0 || first > dictionary.size() + 1)
         return false;
     dictionary.resize(first - 1);
-    while (in.ok() && !in.atEnd())
-        dictionary.push_back(dictionaryText(in.varintBytes()));
+    FieldDecoder decoder;
+    while (in.ok() && !in.atEnd()) {
+        const QByteArrayView utf8 = in.varintBytes();
+        dictionary.push_back(table.storeText(decoder.decode(0, utf8)));
+    }
     return in.ok();
 }
 
 // Appends a TextRow record's row to table; false when the payload is not one.
 bool appendTextRowRecord(QByteArrayView payload, int textColumns, ReadingTable &table,
-    Dictionary &dictionary, qint64 &ms, qint16 &offset)
+    Dictionary &dictionary, FieldDecoder &decoder, qint64 &ms, qint16 &offset)
 {
     PayloadReader in(payload);
     const quint32 added = in.varint();
-    if (!in.ok() || added > payload.size())
-        return false;
-    for (quint32 i = 0; i < added && in.ok(); ++i)
-        dictionary.push_back(dictionaryText(in.varintBytes()));
+    for (quint32 i = 0; i < added && in.ok(); ++i) {
+        const QByteArrayView utf8 = in.varintBytes();
+        if (in.ok())
+            dictionary.push_back(table.storeText(decoder.decode(0, utf8)));
+    }
     ms = in.i64();
     offset = in.i16();
     const quint8 hasNo = in.u8();
     const qint32 no = in.i32();
-    std::array<QStringView, ReadingTable::MaxColumns> texts {};
+    std::array<quint32, ReadingTable::MaxColumns> ids {};
     for (int c = 0; c < textColumns; ++c) {
-        const quint32 id = in.varint();
-        if (id > dictionary.size())
+        const quint32 n = in.varint();
+        if (n > dictionary.size())
             return false;
-        if (id != 0)
-            texts[size_t(c)] = dictionary[id - 1];
+        ids[size_t(c)] = n == 0 ? 0 : dictionary[n - 1];
     }
     if (!in.ok() || !in.atEnd() || hasNo > 1)
         return false;
-    return table.appendRow(hasNo ? std::optional<qint32>(no) : std::nullopt,
-        std::span<const QStringView>(texts.data(), size_t(textColumns)));
+    return table.appendRowOfIds(hasNo ? std::optional<qint32>(no) : std::nullopt,
+        std::span<const quint32>(ids.data(), size_t(textColumns)));
 }
 
 } // namespace
@@ -246,7 +246,7 @@ JournalContents readJournalBytes(QByteArrayView bytes, MeterModel model)
                 ReadingTable &target = replacing ? *replacing : table;
                 understood = header->version >= 2
                     && appendTextRowRecord(record->payload, textColumns, target,
-                        replacing ? replacingDictionary : dictionary, ms, offset);
+                        replacing ? replacingDictionary : dictionary, fields, ms, offset);
                 if (understood) {
                     (replacing ? replacingTimes : times).add(ms, offset);
                     saved = false;
@@ -255,8 +255,8 @@ JournalContents readJournalBytes(QByteArrayView bytes, MeterModel model)
             }
             case Type::Texts:
                 understood = header->version >= 2
-                    && readTextsRecord(
-                        record->payload, replacing ? replacingDictionary : dictionary);
+                    && readTextsRecord(record->payload, replacing ? *replacing : table,
+                        replacing ? replacingDictionary : dictionary);
                 break;
             case Type::Clear:
                 replacing.reset();

@@ -184,6 +184,39 @@ bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QStringVi
     return appendRowOf(no, texts);
 }
 
+quint32 ReadingTable::storeText(QStringView text)
+{
+    if (text.isEmpty())
+        return 0;
+    if (text.size() > MaxTextLength)
+        text = text.first(
+            text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
+    return m_pool.intern(text);
+}
+
+bool ReadingTable::appendRowOfIds(std::optional<qint32> no, std::span<const quint32> ids)
+{
+    if (ids.size() > size_t(m_columns - 1))
+        return false;
+    const quint32 known = quint32(m_pool.size());
+    for (const quint32 id : ids) {
+        if (id > known)
+            return false;
+    }
+    if (m_rows % BlockRows == 0 && size_t(m_rows / BlockRows) == m_blocks.size())
+        m_blocks.push_back(
+            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+    m_noNull.push_back(!no.has_value());
+    beginInsertRows(QModelIndex(), m_rows, m_rows);
+    quint32 *r = record(m_rows);
+    r[0] = quint32(no.value_or(0));
+    for (size_t c = 1; c < size_t(m_columns); ++c)
+        r[c] = c - 1 < ids.size() ? ids[c - 1] : 0;
+    ++m_rows;
+    endInsertRows();
+    return true;
+}
+
 template<typename Texts>
 bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
 {

@@ -114,6 +114,13 @@ public:
         return std::span<const quint32>(record(row) + 1, size_t(m_columns - 1));
     }
     QStringView storedText(quint32 id) const { return m_pool.text(id); }
+    // The number of text in the store, adding it when it is new (cut to
+    // MaxTextLength like any field); 0 for an empty text, a null field.
+    quint32 storeText(QStringView text);
+    // Appends a row whose text fields are numbers storeText gave (0 for a
+    // null field), columns 1, 2, ... in order; false, adding nothing, when
+    // there are too many or a number is not one of the store's.
+    bool appendRowOfIds(std::optional<qint32> no, std::span<const quint32> ids);
 
 private:
     static constexpr int BlockRows = 1 << 14;
