@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,21 +88,7 @@ class Broker
 public:
     Broker()
         : m_port(freePort())
-    {
-        QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
-        if (!config.open(QIODevice::WriteOnly))
-            return;
-        QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n"
-            + "allow_anonymous true\n" + "persistence true\n" + "persistence_location "
-            + QFile::encodeName(m_dir.path()) + "/\n" + "log_dest file "
-            + QFile::encodeName(m_dir.filePath(QStringLiteral("broker.log"))) + "\n"
-            + "log_type all\n";
-        // As root mosquitto would turn into the user "mosquitto", who cannot
-        // write its persistence into our directory.
-        if (::geteuid() == 0)
-            text += "user root\n";
-        config.write(text);
-    }
+    { }
     ~Broker() { stop(); }
 
     int port() const { return m_port; }
@@ -109,11 +96,26 @@ public:
     {
         return QStringLiteral("mqtt://127.0.0.1:%1/%2").arg(m_port).arg(topic);
     }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    // More configuration lines (a further listener, say) after the plain one.
+    void addConfig(const QByteArray &lines) { m_extra += lines; }
 
     bool start()
     {
-        m_process.start(
-            mosquittoBinary(), { QStringLiteral("-c"), m_dir.filePath("mosquitto.conf") });
+        QFile config(path(QStringLiteral("mosquitto.conf")));
+        if (!config.open(QIODevice::WriteOnly))
+            return false;
+        QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n"
+            + "allow_anonymous true\n" + "persistence true\n" + "persistence_location "
+            + QFile::encodeName(m_dir.path()) + "/\n" + "log_dest file "
+            + QFile::encodeName(path(QStringLiteral("broker.log"))) + "\n" + "log_type all\n";
+        // As root mosquitto would turn into the user "mosquitto", who cannot
+        // write its persistence into our directory.
+        if (::geteuid() == 0)
+            text += "user root\n";
+        config.write(text + m_extra);
+        config.close();
+        m_process.start(mosquittoBinary(), { QStringLiteral("-c"), config.fileName() });
         if (!m_process.waitForStarted(5000))
             return false;
         return waitUntil([this] { return accepts(m_port); }, 10000);
@@ -136,6 +138,7 @@ public:
 private:
     QTemporaryDir m_dir;
     int m_port;
+    QByteArray m_extra;
     QProcess m_process;
 };
 
@@ -240,8 +243,10 @@ private:
 class Logger
 {
 public:
-    explicit Logger(const QStringList &arguments)
+    explicit Logger(const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
+        m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral(MKMETERLOG_EXE),
             QStringList { QStringLiteral("--model"), QStringLiteral("km90"),
                 QStringLiteral("--format"), QStringLiteral("jsonl") }
@@ -317,6 +322,8 @@ private Q_SLOTS:
     void willMarksAKilledLoggerOffline();
     void fullQueueDropsTheOldestAndSendsTheRest();
     void brokerAwayAtTheEndCostsABoundedWaitAndNoFileRow();
+    void tlsChecksTheBrokersCertificate_data();
+    void tlsChecksTheBrokersCertificate();
 };
 
 void TestMeterLogMqtt::init()
@@ -590,6 +597,78 @@ void TestMeterLogMqtt::brokerAwayAtTheEndCostsABoundedWaitAndNoFileRow()
     QFile written(file);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll().count("\r\n"), rows + 1);
+}
+
+void TestMeterLogMqtt::tlsChecksTheBrokersCertificate_data()
+{
+    QTest::addColumn<bool>("trustTheCa");
+    QTest::newRow("CA given") << true;
+    QTest::newRow("system CA store only") << false;
+}
+
+void TestMeterLogMqtt::tlsChecksTheBrokersCertificate()
+{
+    QFETCH(bool, trustTheCa);
+    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        QSKIP("openssl is not installed (scripts/ensure-packages.sh installs it)");
+
+    // A CA of our own and a certificate for 127.0.0.1 signed by it, for a TLS
+    // listener beside the plain one the subscriber uses.
+    Broker broker;
+    auto openssl = [&](const QStringList &arguments) {
+        QProcess p;
+        p.setWorkingDirectory(broker.path(QString()));
+        p.start(QStringLiteral("openssl"), arguments);
+        return p.waitForFinished(30000) && p.exitCode() == 0;
+    };
+    {
+        QFile ext(broker.path(QStringLiteral("ext.cnf")));
+        QVERIFY(ext.open(QIODevice::WriteOnly));
+        ext.write("subjectAltName=IP:127.0.0.1\n");
+    }
+    const QStringList ec { "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes" };
+    QVERIFY(openssl(QStringList { "req", "-x509" } + ec
+        + QStringList {
+            "-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=test CA" }));
+    QVERIFY(openssl(QStringList { "req" } + ec
+        + QStringList { "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1" }));
+    QVERIFY(openssl({ "x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+        "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf" }));
+    const int tlsPort = freePort();
+    broker.addConfig("listener " + QByteArray::number(tlsPort) + " 127.0.0.1\n" + "cafile "
+        + QFile::encodeName(broker.path("ca.pem")) + "\n" + "certfile "
+        + QFile::encodeName(broker.path("server.pem")) + "\n" + "keyfile "
+        + QFile::encodeName(broker.path("server.key")) + "\n");
+    QVERIFY2(broker.start(), qPrintable(broker.log()));
+    QVERIFY(waitUntil([&] { return accepts(tlsPort); }));
+
+    const QString topic = QStringLiteral("test/km90");
+    Subscriber subscriber(broker.port(), topic, false);
+    QVERIFY(subscriber.waitSubscribed());
+    QTemporaryDir dir;
+    const QString frames = dir.filePath(QStringLiteral("frames.txt"));
+    {
+        QFile file(frames);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(km90Power);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (trustTheCa)
+        environment.insert(QStringLiteral("METERLOG_MQTT_CAFILE"), broker.path("ca.pem"));
+    Logger meterlog({ QStringLiteral("--frames"), QStringLiteral("--mqtt"),
+                        QStringLiteral("mqtts://127.0.0.1:%1/%2").arg(tlsPort).arg(topic), frames },
+        environment);
+    QCOMPARE(meterlog.end(false), int(ExitOk));
+    const QString err = meterlog.err();
+    if (trustTheCa) {
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QVERIFY(subscriber.waitRows(1));
+        QCOMPARE(subscriber.liveRows(), meterlog.printedRows());
+    } else {
+        QVERIFY2(err.contains(u"certificate verify failed"), qPrintable(err));
+        QVERIFY2(err.contains(u"1 rows were not confirmed"), qPrintable(err));
+        QVERIFY(subscriber.liveRows().isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMeterLogMqtt)
