@@ -99,16 +99,21 @@ public:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     // More configuration lines (a further listener, say) after the plain one.
     void addConfig(const QByteArray &lines) { m_extra += lines; }
+    // Only the users of the password file may connect.
+    void requirePasswords(const QString &passwordFile)
+    {
+        m_access = "allow_anonymous false\npassword_file " + QFile::encodeName(passwordFile) + "\n";
+    }
 
     bool start()
     {
         QFile config(path(QStringLiteral("mosquitto.conf")));
         if (!config.open(QIODevice::WriteOnly))
             return false;
-        QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n"
-            + "allow_anonymous true\n" + "persistence true\n" + "persistence_location "
-            + QFile::encodeName(m_dir.path()) + "/\n" + "log_dest file "
-            + QFile::encodeName(path(QStringLiteral("broker.log"))) + "\n" + "log_type all\n";
+        QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n" + m_access
+            + "persistence true\n" + "persistence_location " + QFile::encodeName(m_dir.path())
+            + "/\n" + "log_dest file " + QFile::encodeName(path(QStringLiteral("broker.log")))
+            + "\n" + "log_type all\n";
         // As root mosquitto would turn into the user "mosquitto", who cannot
         // write its persistence into our directory.
         if (::geteuid() == 0)
@@ -139,6 +144,7 @@ private:
     QTemporaryDir m_dir;
     int m_port;
     QByteArray m_extra;
+    QByteArray m_access = "allow_anonymous true\n";
     QProcess m_process;
 };
 
@@ -155,7 +161,8 @@ struct Message
 class Subscriber
 {
 public:
-    Subscriber(int port, const QString &topic, bool persistent)
+    Subscriber(int port, const QString &topic, bool persistent, const char *user = nullptr,
+        const char *password = nullptr)
         : m_topic(topic)
     {
         mosquitto_lib_init();
@@ -186,6 +193,8 @@ public:
                     message->retain });
             });
         mosquitto_reconnect_delay_set(m_client, 1, 1, false);
+        if (user)
+            mosquitto_username_pw_set(m_client, user, password);
         mosquitto_loop_start(m_client);
         mosquitto_connect_async(m_client, "127.0.0.1", port, 10);
     }
@@ -322,6 +331,8 @@ private Q_SLOTS:
     void willMarksAKilledLoggerOffline();
     void fullQueueDropsTheOldestAndSendsTheRest();
     void brokerAwayAtTheEndCostsABoundedWaitAndNoFileRow();
+    void credentialsReachTheBroker_data();
+    void credentialsReachTheBroker();
     void tlsChecksTheBrokersCertificate_data();
     void tlsChecksTheBrokersCertificate();
 };
@@ -597,6 +608,64 @@ void TestMeterLogMqtt::brokerAwayAtTheEndCostsABoundedWaitAndNoFileRow()
     QFile written(file);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll().count("\r\n"), rows + 1);
+}
+
+void TestMeterLogMqtt::credentialsReachTheBroker_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("right password") << "pa ss:wörd" << true;
+    QTest::newRow("wrong password") << "guess" << false;
+}
+
+void TestMeterLogMqtt::credentialsReachTheBroker()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, accepted);
+    const QString passwd = QStandardPaths::findExecutable(QStringLiteral("mosquitto_passwd"));
+    if (passwd.isEmpty())
+        QSKIP("mosquitto_passwd is not installed (Debian package mosquitto)");
+
+    Broker broker;
+    const QString users = broker.path(QStringLiteral("users"));
+    for (const auto &[user, secret] : { std::pair { "km90-1", "pa ss:wörd" }, { "sub", "sub" } }) {
+        QProcess p;
+        p.start(passwd,
+            QStringList { "-b" } + (QFile::exists(users) ? QStringList {} : QStringList { "-c" })
+                + QStringList { users, user, QString::fromUtf8(secret) });
+        QVERIFY(p.waitForFinished(10000) && p.exitCode() == 0);
+    }
+    broker.requirePasswords(users);
+    QVERIFY2(broker.start(), qPrintable(broker.log()));
+    const QString topic = QStringLiteral("test/km90");
+    Subscriber subscriber(broker.port(), topic, false, "sub", "sub");
+    QVERIFY(subscriber.waitSubscribed());
+
+    QTemporaryDir dir;
+    const QString frames = dir.filePath(QStringLiteral("frames.txt"));
+    {
+        QFile file(frames);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(km90Power);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("METERLOG_MQTT_USERNAME"), QStringLiteral("km90-1"));
+    environment.insert(QStringLiteral("METERLOG_MQTT_PASSWORD"), password);
+    Logger meterlog(
+        { QStringLiteral("--frames"), QStringLiteral("--mqtt"), broker.url(topic), frames },
+        environment);
+    QCOMPARE(meterlog.end(false), int(ExitOk));
+    const QString err = meterlog.err();
+    if (accepted) {
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QVERIFY(subscriber.waitRows(1));
+        QCOMPARE(subscriber.liveRows(), meterlog.printedRows());
+    } else {
+        QVERIFY2(err.contains(u"refused the connection: Connection Refused: not authori"),
+            qPrintable(err));
+        QVERIFY(!err.contains(password));
+        QVERIFY(subscriber.liveRows().isEmpty());
+    }
 }
 
 void TestMeterLogMqtt::tlsChecksTheBrokersCertificate_data()
