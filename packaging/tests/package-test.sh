@@ -49,7 +49,7 @@ echo "built $deb in $((SECONDS - start)) s"
 # found by dpkg-shlibdeps.
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6charts6 libhidapi-hidraw0 libudev1 libc6 qt6-qpa-plugins; do
+for lib in libqt6widgets6 libqt6charts6 libhidapi-hidraw0 libudev1 libmosquitto1 libc6 qt6-qpa-plugins; do
     grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 

@@ -4,6 +4,7 @@
 #include "core/ReadingText.h"
 #include "desktop/ProgramFiles.h"
 #include "meterlog/MeterLogPrinter.h"
+#include "meterlog/MqttPublisher.h"
 #include "models/ModelDescription.h"
 #include "session/MeterSession.h"
 
@@ -20,7 +21,8 @@ QString usageText()
     return QStringLiteral(
         "Usage: meterlog --model km90|km50_60 [--frames] [--decimal SEP] [--no-repeat] "
         "[--limit N|none]\n"
-        "                [--trace] [--format tsv|csv|jsonl] [--output FILE [--append]] [FILE]\n"
+        "                [--trace] [--format tsv|csv|jsonl] [--output FILE [--append]]\n"
+        "                [--mqtt URL] [FILE]\n"
         "\n"
         "Replays cable reports (or frames) from FILE or standard input through the meter link,\n"
         "the frame decoder and the recorder, and prints the recorded rows.\n"
@@ -37,6 +39,9 @@ QString usageText()
         "  --output FILE    also write the rows to FILE, the table's text file the programs\n"
         "                   open (%Y, %m, %d in the name: a new file each day)\n"
         "  --append         add to an existing FILE of the same model, numbering continued\n"
+        "  --mqtt URL       also publish each row as a JSON object to an MQTT broker:\n"
+        "                   mqtt://HOST[:PORT]/TOPIC, or mqtts:// for TLS (user and password\n"
+        "                   from METERLOG_MQTT_USERNAME and METERLOG_MQTT_PASSWORD)\n"
         "  --help           show this text\n"
         "  --version        show the version of the package meterlog comes with\n"
         "\n"
@@ -77,7 +82,10 @@ public:
                 if (m_in.atEnd()) {
                     m_buffer.clear();
                     m_pos = 0;
-                    return length > 0 || m_midLine;
+                    // A last line without its line end is still a line, once.
+                    const bool last = length > 0 || m_midLine;
+                    m_midLine = false;
+                    return last;
                 }
                 m_buffer = m_in.read(64 * 1024);
                 m_pos = 0;
@@ -191,6 +199,11 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     parser.addOptions({ model, frames, decimal, noRepeat, limit, trace, device, demo, count, format,
         output, append, help, version });
     parser.addPositionalArgument(QStringLiteral("FILE"), QString());
+    // Publishing to an MQTT broker.
+    const QCommandLineOption mqtt(QStringLiteral("mqtt"), QString(), QStringLiteral("URL"));
+    const QCommandLineOption mqttQueue(
+        QStringLiteral("mqtt-queue"), QString(), QStringLiteral("N"));
+    parser.addOptions({ mqtt, mqttQueue });
 
     auto usageError = [&](const QString &message) -> std::optional<MeterLogOptions> {
         err << "meterlog: " << message << "\n\n" << usageText();
@@ -252,6 +265,28 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     options.append = parser.isSet(append);
     if (options.append && options.output.isEmpty())
         return usageError(QStringLiteral("--append goes with --output"));
+    if (parser.isSet(mqtt)) {
+        QString error;
+        options.mqtt.url = parser.value(mqtt);
+        if (!parseMqttUrl(options.mqtt.url, error))
+            return usageError(error);
+        options.mqtt.username = qEnvironmentVariable("METERLOG_MQTT_USERNAME");
+        options.mqtt.password = qEnvironmentVariable("METERLOG_MQTT_PASSWORD");
+        options.mqtt.caFile = qEnvironmentVariable("METERLOG_MQTT_CAFILE");
+        if (options.mqtt.username.isEmpty() && !options.mqtt.password.isEmpty())
+            return usageError(
+                QStringLiteral("METERLOG_MQTT_PASSWORD is set but METERLOG_MQTT_USERNAME is not"));
+    }
+    if (parser.isSet(mqttQueue)) {
+        bool ok = false;
+        const qsizetype n = parser.value(mqttQueue).toLongLong(&ok);
+        if (!ok || n < 1)
+            return usageError(QStringLiteral("--mqtt-queue takes a number of rows, not '%1'")
+                                  .arg(parser.value(mqttQueue)));
+        if (!parser.isSet(mqtt))
+            return usageError(QStringLiteral("--mqtt-queue goes with --mqtt"));
+        options.mqtt.queueCapacity = n;
+    }
     if (parser.isSet(device) && parser.isSet(demo))
         return usageError(QStringLiteral("--device and --demo exclude each other"));
     if (parser.isSet(device))

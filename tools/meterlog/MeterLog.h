@@ -43,6 +43,19 @@ struct MeterLogOptions
     // Wall-clock time in ms since 1970 UTC for the rows' time stamps; empty:
     // the system clock. Tests inject one.
     std::function<qint64()> clock;
+
+    // --mqtt: the rows also go to an MQTT broker (see MqttPublisher.h). User
+    // name, password and an extra CA file come from the environment.
+    struct Mqtt
+    {
+        QString url;
+        QString username; // METERLOG_MQTT_USERNAME
+        QString password; // METERLOG_MQTT_PASSWORD
+        QString caFile; // METERLOG_MQTT_CAFILE
+        qsizetype queueCapacity = 0; // --mqtt-queue (not in the usage); 0: the default
+        int finishWaitMs = 3000; // how long the end waits for the broker to confirm rows
+    };
+    Mqtt mqtt;
 };
 
 // Exit statuses.

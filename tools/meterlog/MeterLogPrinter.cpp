@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "meterlog/MeterLogPrinter.h"
 
+#include "meterlog/MqttPublisher.h"
+
 #include "core/ReadingText.h"
 #include "models/common/FrameDecoder.h"
 #include "recording/TableFiles.h"
@@ -24,11 +26,14 @@ MeterLogPrinter::MeterLogPrinter(
 
 MeterLogPrinter::~MeterLogPrinter()
 {
+    finishMqtt();
     m_session.recorder().setClock({});
 }
 
 bool MeterLogPrinter::openOutput()
 {
+    if (!startMqtt())
+        return false;
     if (m_options.output.isEmpty())
         return true;
     m_file = std::make_unique<TableFileOutput>(m_session, m_clock);
@@ -40,6 +45,63 @@ bool MeterLogPrinter::openOutput()
         return false;
     }
     return true;
+}
+
+bool MeterLogPrinter::startMqtt()
+{
+    if (m_options.mqtt.url.isEmpty())
+        return true;
+    QString error;
+    const auto target = parseMqttUrl(m_options.mqtt.url, error);
+    MqttPublisher::Settings settings;
+    if (target) {
+        settings.target = *target;
+        settings.username = m_options.mqtt.username;
+        settings.password = m_options.mqtt.password;
+        settings.caFile = m_options.mqtt.caFile;
+        if (m_options.mqtt.queueCapacity > 0)
+            settings.queueCapacity = m_options.mqtt.queueCapacity;
+        m_mqtt = std::make_unique<MqttPublisher>(settings);
+    }
+    if (!target || !m_mqtt->start(error)) {
+        m_mqtt.reset();
+        m_err << "meterlog: " << error << '\n';
+        m_err.flush();
+        return false;
+    }
+    printMqttNotices();
+    return true;
+}
+
+void MeterLogPrinter::printMqttNotices()
+{
+    if (!m_mqtt)
+        return;
+    const QStringList notices = m_mqtt->takeNotices();
+    for (const QString &line : notices)
+        m_err << line << '\n';
+    if (!notices.isEmpty())
+        m_err.flush();
+}
+
+void MeterLogPrinter::finishMqtt()
+{
+    if (!m_mqtt)
+        return;
+    const auto outcome = m_mqtt->finish(std::chrono::milliseconds(m_options.mqtt.finishWaitMs));
+    printMqttNotices();
+    if (outcome.unsent > 0) {
+        m_err << "meterlog: " << outcome.unsent
+              << " rows were not confirmed by the MQTT broker within "
+              << m_options.mqtt.finishWaitMs / 1000.0 << " s and are given up"
+              << (m_file ? " (the output file has them)" : "") << '\n';
+    }
+    if (outcome.dropped > 0) {
+        m_err << "meterlog: " << outcome.dropped
+              << " rows in all were dropped from the full MQTT queue\n";
+    }
+    m_err.flush();
+    m_mqtt.reset();
 }
 
 void MeterLogPrinter::printHeader()
@@ -76,6 +138,7 @@ void MeterLogPrinter::endFrame()
     }
     if (m_options.flushEachFrame)
         m_out.flush();
+    printMqttNotices();
     if (!m_options.keepRows && m_session.cds1().rowCount() > 0)
         m_session.cds1().clear();
 }
@@ -160,14 +223,21 @@ void MeterLogPrinter::RowRecorded(int row)
         if (!m_file->addRow(row, m_rowMs, error))
             fail(error);
     }
+    // The JSON object of --format jsonl, made once for standard output and the broker.
+    QByteArray json;
+    const bool jsonOut = !m_options.trace && m_options.format == MeterLogOptions::Format::Jsonl;
+    if (jsonOut || m_mqtt) {
+        json = MeterLogFormat::jsonRow(
+            m_session.model(), table, row, m_clock.isoText(m_rowMs), m_options.decimal);
+    }
+    if (m_mqtt)
+        m_mqtt->publish(json);
     if (!m_options.trace && m_options.format == MeterLogOptions::Format::Csv) {
         m_out << MeterLogFormat::csvRow(table, row);
         return;
     }
-    if (!m_options.trace && m_options.format == MeterLogOptions::Format::Jsonl) {
-        m_out << MeterLogFormat::jsonRow(
-            m_session.model(), table, row, m_clock.isoText(m_rowMs), m_options.decimal)
-              << '\n';
+    if (jsonOut) {
+        m_out << json << '\n';
         return;
     }
     QStringList fields;

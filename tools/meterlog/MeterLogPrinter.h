@@ -10,6 +10,7 @@
 #include <memory>
 
 class MeterSession;
+class MqttPublisher;
 
 // Prints what a meter session does: the header line of the table's text file
 // and one line per recorded row, or with --trace, for every frame, the frame,
@@ -22,6 +23,10 @@ class MeterSession;
 // flushed when options.flushEachFrame asks for it, and the rows are dropped
 // from the session's table: a logger keeps no row it has written (the
 // recorder keeps what numbering and the repeat rule need).
+//
+// With --mqtt every row also goes to the broker as the JSON object of
+// --format jsonl; the publisher's notices are printed at the end of each frame,
+// and the destructor waits a little for the broker to confirm the last rows.
 class MeterLogPrinter : public SessionObserver
 {
 public:
@@ -62,12 +67,16 @@ private:
     void printReadingAndLcd();
     void endFrame();
     void fail(const QString &message);
+    bool startMqtt();
+    void printMqttNotices();
+    void finishMqtt();
 
     const MeterLogOptions &m_options;
     MeterSession &m_session;
     WallClock m_clock;
     qint64 m_rowMs = 0; // when the recorder last stamped a row
     std::unique_ptr<TableFileOutput> m_file;
+    std::unique_ptr<MqttPublisher> m_mqtt;
     bool m_failed = false;
     QTextStream &m_out;
     QTextStream &m_err;

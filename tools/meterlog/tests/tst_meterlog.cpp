@@ -4,8 +4,10 @@
 #include "sim/CableReports.h"
 #include "sim/MeterFrames.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -79,6 +81,7 @@ private Q_SLOTS:
     void badLinesAndUsage();
     void programReplaysTheBundledSamples_data();
     void programReplaysTheBundledSamples();
+    void lastLineWithoutLineEndIsReadOnce();
 };
 
 void TestMeterLog::km90WorkedExamples()
@@ -301,6 +304,28 @@ void TestMeterLog::programReplaysTheBundledSamples()
     QCOMPARE(meterlog.readAllStandardError(), QByteArray());
     const QList<QByteArray> lines = meterlog.readAllStandardOutput().split('\n');
     QCOMPARE(lines.size() - 2, rows); // header line and the empty piece after the last newline
+}
+
+void TestMeterLog::lastLineWithoutLineEndIsReadOnce()
+{
+    // Run as a program: reading the last line again and again would never end.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frames.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write((km90Power + u'\n' + km90PowerFactor).toLatin1());
+    file.close();
+
+    QProcess meterlog;
+    meterlog.start(QStringLiteral(MKMETERLOG_EXE),
+        { QStringLiteral("--model"), QStringLiteral("km90"), QStringLiteral("--frames"), path });
+    const bool finished = meterlog.waitForFinished(20000);
+    if (!finished)
+        meterlog.kill(), meterlog.waitForFinished();
+    QVERIFY(finished);
+    QCOMPARE(meterlog.exitCode(), 0);
+    const QList<QByteArray> lines = meterlog.readAllStandardOutput().split('\n');
+    QCOMPARE(lines.size() - 2, 2); // header, two rows, the empty piece after the last newline
 }
 
 QTEST_GUILESS_MAIN(TestMeterLog)
