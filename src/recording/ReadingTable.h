@@ -104,6 +104,9 @@ public:
     void rowTexts(int row, std::span<StoredText> texts) const;
     // Number of distinct texts the table stores (each is kept once for all rows).
     qsizetype textCount() const { return m_pool.size(); }
+    // Bytes the rows and their texts hold on the heap (records, null bits,
+    // the text pool), for memory figures.
+    qint64 storageBytes() const;
 
 private:
     static constexpr int BlockRows = 1 << 14;
