@@ -261,6 +261,17 @@ void ReadingTable::clear()
     endResetModel();
 }
 
+qint64 ReadingTable::storageBytes() const
+{
+    const qint64 recordBytes = qint64(BlockRows) * m_columns * qint64(sizeof(quint32));
+    qint64 lastTexts = 0;
+    for (const LastText &last : m_lastPerColumn)
+        lastTexts += last.text.capacity() * qint64(sizeof(QChar));
+    return qint64(m_blocks.size()) * recordBytes + qint64(m_blocks.capacity() * sizeof(m_blocks[0]))
+        + qint64(m_noNull.capacity() / 8) + m_pool.storageBytes()
+        + qint64(m_lastPerColumn.capacity() * sizeof(LastText)) + lastTexts;
+}
+
 bool ReadingTable::takeRowsFrom(ReadingTable &other)
 {
     if (&other == this || other.m_model != m_model)

@@ -121,6 +121,9 @@ public:
     // null field), columns 1, 2, ... in order; false, adding nothing, when
     // there are too many or a number is not one of the store's.
     bool appendRowOfIds(std::optional<qint32> no, std::span<const quint32> ids);
+    // Bytes the rows and their texts hold on the heap (records, null bits,
+    // the text pool), for memory figures.
+    qint64 storageBytes() const;
 
 private:
     static constexpr int BlockRows = 1 << 14;

@@ -45,7 +45,9 @@ quint32 TextPool::reserveChars(quint32 length)
     // start must still fit its 32 bits.
     if (m_chunks.size() >= (size_t(1) << (32 - kChunkBits)))
         throw std::bad_alloc();
-    m_chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(qMax(length, kChunkSize)));
+    const quint32 units = qMax(length, kChunkSize);
+    m_chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(units));
+    m_chunkUnits += units;
     m_chunkUsed = 0;
     return quint32(m_chunks.size() - 1) << kChunkBits;
 }
@@ -100,6 +102,15 @@ void TextPool::swap(TextPool &other) noexcept
 {
     m_chunks.swap(other.m_chunks);
     std::swap(m_chunkUsed, other.m_chunkUsed);
+    std::swap(m_chunkUnits, other.m_chunkUnits);
     m_entries.swap(other.m_entries);
     m_slots.swap(other.m_slots);
+}
+
+qint64 TextPool::storageBytes() const
+{
+    return m_chunkUnits * qint64(sizeof(char16_t))
+        + qint64(m_chunks.capacity() * sizeof(m_chunks[0]))
+        + qint64(m_entries.capacity() * sizeof(Entry))
+        + qint64(m_slots.capacity() * sizeof(quint64));
 }

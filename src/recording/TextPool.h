@@ -54,6 +54,8 @@ public:
         return (m_entries[size_t(id - 1)].length & kPrintableFlag) != 0;
     }
     qsizetype size() const { return qsizetype(m_entries.size()); }
+    // Bytes the pool holds on the heap: character chunks, entries and index.
+    qint64 storageBytes() const;
 
     void clear();
     void swap(TextPool &other) noexcept;
@@ -78,6 +80,7 @@ private:
 
     std::vector<std::unique_ptr<char16_t[]>> m_chunks;
     quint32 m_chunkUsed = kChunkSize; // units used in the last chunk; full when there is none
+    qint64 m_chunkUnits = 0; // units allocated in all chunks
     std::vector<Entry> m_entries;
     std::vector<quint64> m_slots; // (hash << 32) | id; 0 is a free slot
 };

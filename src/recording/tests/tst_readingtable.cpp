@@ -149,6 +149,18 @@ void TestReadingTable::manyRowsAcrossBlocks()
     }
     // The numbers 0 to 39999 once each, whatever column they came in, and the three units.
     QCOMPARE(table.textCount(), rows + 3);
+
+    // The bytes the table says it stores cover at least its records (whole
+    // blocks of eight 32-bit words a row) and the characters of its texts.
+    const qint64 records = 3 * 16384 * 8 * 4;
+    qint64 characters = 0;
+    for (int i = 0; i < rows; ++i)
+        characters += QString::number(i).size() * 2;
+    QVERIFY2(table.storageBytes() >= records + characters,
+        qPrintable(QString::number(table.storageBytes())));
+    QVERIFY(table.storageBytes() < 2 * (records + characters) + (4 << 20));
+    table.clear();
+    QVERIFY(table.storageBytes() < 64 * 1024); // no records and no texts are left
 }
 
 void TestReadingTable::clearAndTakeRows()
@@ -300,9 +312,16 @@ void TestReadingTable::poolHoldsLongAndShortTextsTogether()
             QFAIL(qPrintable(QStringLiteral("text %1 reads back wrong").arg(i)));
     }
     QCOMPARE(pool.size(), qsizetype(texts.size())); // looking them up added nothing
+    // Its stated size covers every character, the long texts' own chunks included.
+    qint64 characters = 0;
+    for (const QString &text : texts)
+        characters += text.size() * 2;
+    QVERIFY(pool.storageBytes() >= characters);
+    QVERIFY(pool.storageBytes() < characters + (8 << 20));
 
     pool.clear();
     QCOMPARE(pool.size(), 0);
+    QCOMPARE(pool.storageBytes(), qint64(0));
     QCOMPARE(pool.intern(QStringLiteral("t1")), 1u);
     QCOMPARE(pool.string(1), QStringLiteral("t1"));
 }
