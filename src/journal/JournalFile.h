@@ -24,6 +24,13 @@ bool isRemoved(int fd);
 // The handle (0 standard input, 1 standard output, ...) is a terminal; meterlog
 // flushes its output per frame when it is not.
 bool isTerminal(int fd);
+// Takes an exclusive advisory lock on the file or device node at path, so
+// that two meterlog processes never read one cable. Returns a handle that
+// keeps the lock until it is closed, or -1: busy is set when another process
+// holds the lock, and left unset when there is nothing that can be locked
+// (the path is not a file this process can open, or the platform has no such
+// lock). The lock goes when the process ends, however it ends.
+int lockExclusive(const QString &path, bool &busy);
 // The system's text for the last failure of one of these calls.
 QString lastError();
 

@@ -52,6 +52,13 @@ bool isTerminal(int fd)
     return ::_isatty(fd) != 0;
 }
 
+int lockExclusive(const QString &, bool &busy)
+{
+    // A HID path on Windows is no file to lock; the cable is not guarded.
+    busy = false;
+    return -1;
+}
+
 QString lastError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));

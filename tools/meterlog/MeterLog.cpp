@@ -21,6 +21,9 @@ QString usageText()
         "Usage: meterlog --model km90|km50_60 [--frames] [--decimal SEP] [--no-repeat] "
         "[--limit N|none]\n"
         "                [--trace] [--format tsv|csv|jsonl] [--output FILE [--append]] [FILE]\n"
+        "       meterlog --model km90|km50_60 --device [PATH] [--reconnect] [--count N] [...]\n"
+        "       meterlog --model km90|km50_60 --demo [--count N] [...]\n"
+        "       meterlog --list\n"
         "\n"
         "Replays cable reports (or frames) from FILE or standard input through the meter link,\n"
         "the frame decoder and the recorder, and prints the recorded rows.\n"
@@ -37,6 +40,14 @@ QString usageText()
         "  --output FILE    also write the rows to FILE, the table's text file the programs\n"
         "                   open (%Y, %m, %d in the name: a new file each day)\n"
         "  --append         add to an existing FILE of the same model, numbering continued\n"
+        "  --device [PATH]  read a cable live: the one at PATH (see --list), else the\n"
+        "                   \"USB to Serial\" the programs choose\n"
+        "  --reconnect      with --device: when the cable is unplugged, wait for it to come\n"
+        "                   back and go on logging into the same output\n"
+        "  --demo           read the built-in demo meter instead of a cable\n"
+        "  --count N        live: stop after N frames\n"
+        "  --list           list the HID interfaces present (path, vendor:product, serial,\n"
+        "                   product, access) and exit\n"
         "  --help           show this text\n"
         "  --version        show the version of the package meterlog comes with\n"
         "\n"
@@ -44,7 +55,9 @@ QString usageText()
         "or a link-history line (R 00  F3 2A 3B 4C 00 00 00 00 ). Blank lines and lines\n"
         "starting with # are skipped.\n"
         "Exit status: 0 all lines read, 1 a line could not be parsed, 2 usage error,\n"
-        "3 no interface cable could be read, 5 the output file could not be written.\n");
+        "3 no interface cable could be read (none, busy, gone or no access), 4 the cable\n"
+        "was unplugged while logging (without --reconnect), 5 the output file could not be\n"
+        "written.\n");
 }
 
 bool isHexDigit(QChar c)
@@ -180,7 +193,6 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     const QCommandLineOption noRepeat(QStringLiteral("no-repeat"));
     const QCommandLineOption limit(QStringLiteral("limit"), QString(), QStringLiteral("N"));
     const QCommandLineOption trace(QStringLiteral("trace"));
-    const QCommandLineOption device(QStringLiteral("device"));
     const QCommandLineOption demo(QStringLiteral("demo"));
     const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
@@ -188,8 +200,26 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     const QCommandLineOption append(QStringLiteral("append"));
     const QCommandLineOption help(QStringList { QStringLiteral("help"), QStringLiteral("h") });
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({ model, frames, decimal, noRepeat, limit, trace, device, demo, count, format,
-        output, append, help, version });
+    parser.addOptions({ model, frames, decimal, noRepeat, limit, trace, demo, count, format, output,
+        append, help, version });
+
+    // Cables: --device takes an optional PATH, which QCommandLineParser has no
+    // notion of, so a bare --device is given an empty value before parsing.
+    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption list(QStringLiteral("list"));
+    const QCommandLineOption reconnect(QStringLiteral("reconnect"));
+    parser.addOptions({ device, list, reconnect });
+    QStringList words = arguments;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (words[i] == u"--")
+            break;
+        if (words[i] != u"--device" && words[i] != u"-device")
+            continue;
+        if (i + 1 == words.size() || words[i + 1].startsWith(u'-'))
+            words[i] = QStringLiteral("--device=");
+        else
+            ++i;
+    }
     parser.addPositionalArgument(QStringLiteral("FILE"), QString());
 
     auto usageError = [&](const QString &message) -> std::optional<MeterLogOptions> {
@@ -198,7 +228,7 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
         return std::nullopt;
     };
 
-    if (!parser.parse(QStringList { QStringLiteral("meterlog") } + arguments))
+    if (!parser.parse(QStringList { QStringLiteral("meterlog") } + words))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out << usageText();
@@ -212,6 +242,15 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     }
 
     MeterLogOptions options;
+    if (parser.isSet(list)) {
+        // Listing the cables needs no meter model and goes with nothing else.
+        QStringList others = parser.optionNames();
+        others.removeAll(QStringLiteral("list"));
+        if (!others.isEmpty() || !parser.positionalArguments().isEmpty())
+            return usageError(QStringLiteral("--list goes alone"));
+        options.list = true;
+        return options;
+    }
     const QString modelName = parser.value(model);
     if (modelName.isEmpty())
         return usageError(QStringLiteral("--model is required"));
@@ -259,6 +298,10 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     else if (parser.isSet(demo))
         options.source = MeterLogOptions::Source::Demo;
     const bool live = options.source != MeterLogOptions::Source::Replay;
+    options.devicePath = parser.value(device);
+    options.reconnect = parser.isSet(reconnect);
+    if (options.reconnect && options.source != MeterLogOptions::Source::Device)
+        return usageError(QStringLiteral("--reconnect goes with --device"));
     if (parser.isSet(count)) {
         bool ok = false;
         const qint64 n = parser.value(count).toLongLong(&ok);

@@ -40,6 +40,13 @@ struct MeterLogOptions
     // Standard output is flushed after every frame (main sets it when standard
     // output is not a terminal, so a consumer on a pipe sees rows as they come).
     bool flushEachFrame = false;
+    // Several cables: --list prints the HID interfaces present; --device PATH
+    // reads the cable at PATH (without PATH, the one the programs choose);
+    // --reconnect waits for an unplugged cable to come back.
+    bool list = false;
+    QString devicePath;
+    bool reconnect = false;
+
     // Wall-clock time in ms since 1970 UTC for the rows' time stamps; empty:
     // the system clock. Tests inject one.
     std::function<qint64()> clock;

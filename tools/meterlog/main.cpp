@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "hid/HidapiBackend.h"
+#include "hid/SystemHidChangeNotifier.h"
 #include "hid/demo/DemoCableBackend.h"
 #include "journal/JournalFile.h"
 #include "meterlog/MeterLog.h"
@@ -32,6 +33,8 @@ int main(int argc, char **argv)
     auto options = parseMeterLogArguments(app.arguments().mid(1), out, err, status);
     if (!options)
         return status;
+    if (options->list)
+        return listMeterLogCables(std::make_shared<HidapiBackend>(), out, err);
     // A consumer on a pipe sees each frame's rows as they come.
     options->flushEachFrame = !JournalFile::isTerminal(1);
 
@@ -40,11 +43,16 @@ int main(int argc, char **argv)
         std::signal(SIGINT, onInterrupt);
         std::signal(SIGTERM, onInterrupt);
         std::shared_ptr<HidBackend> backend;
-        if (options->source == MeterLogOptions::Source::Device)
+        std::unique_ptr<HidChangeNotifier> notifier;
+        if (options->source == MeterLogOptions::Source::Device) {
             backend = std::make_shared<HidapiBackend>();
-        else
+            // Unplug and return of the cable: udev's notices, or a look every 2 s.
+            notifier = createSystemHidChangeNotifier();
+        } else {
             backend = std::make_shared<DemoCableBackend>(options->model);
-        return runMeterLogLive(*options, backend, out, err, [] { return interrupted.load(); });
+        }
+        return runMeterLogLive(
+            *options, backend, std::move(notifier), out, err, [] { return interrupted.load(); });
     }
 
     QFile file;

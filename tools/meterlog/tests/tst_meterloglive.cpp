@@ -33,7 +33,7 @@ LiveRun runLive(const std::shared_ptr<HidBackend> &backend, std::optional<qint64
     LiveRun r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
-    r.status = runMeterLogLive(options, backend, out, err);
+    r.status = runMeterLogLive(options, backend, {}, out, err);
     out.flush();
     err.flush();
     return r;
