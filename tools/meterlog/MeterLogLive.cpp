@@ -237,7 +237,8 @@ int listMeterLogCables(std::shared_ptr<HidBackend> backend, QTextStream &out, QT
         err.flush();
     }
     out << "PATH\tVENDOR:PRODUCT\tSERIAL\tPRODUCT\tACCESS\n";
-    for (THidDevice *device : controller.DeviceList()) {
+    // A device's strings can be read inside the enumeration handler.
+    controller.setOnEnumerate([&](THidDevice *device, qint32) {
         const QString path = device->DeviceInfo().DevicePath;
         const HIDD_ATTRIBUTES a = device->Attributes();
         QString access = QStringLiteral("no access");
@@ -255,7 +256,10 @@ int listMeterLogCables(std::shared_ptr<HidBackend> backend, QTextStream &out, QT
         out << field(path) << '\t' << hex4(a.VendorID) << ':' << hex4(a.ProductID) << '\t'
             << field(device->SerialText()) << '\t' << field(device->ProductText()) << '\t' << access
             << '\n';
-    }
+        return true;
+    });
+    controller.EnumerateDevices();
+    controller.setOnEnumerate({});
     out.flush();
     return ExitOk;
 }

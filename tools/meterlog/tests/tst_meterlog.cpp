@@ -79,6 +79,8 @@ private Q_SLOTS:
     void badLinesAndUsage();
     void programReplaysTheBundledSamples_data();
     void programReplaysTheBundledSamples();
+    void cableOptions_data();
+    void cableOptions();
 };
 
 void TestMeterLog::km90WorkedExamples()
@@ -272,6 +274,57 @@ void TestMeterLog::badLinesAndUsage()
         QVERIFY(r.out.startsWith(u"Usage: meterlog"));
     if (arguments.contains(u"--version"))
         QCOMPARE(r.out, "meterlog (km-meters " KM_EXPECTED_VERSION ")\n");
+}
+
+void TestMeterLog::cableOptions_data()
+{
+    // Arguments; then the device path and --reconnect parsed, or the usage error.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("reconnect");
+    QTest::addColumn<QString>("error");
+    const QStringList km90 { "--model", "km90" };
+    QTest::newRow("--device alone") << km90 + QStringList { "--device" } << "" << false << "";
+    QTest::newRow("--device before an option")
+        << QStringList { "--device", "--model", "km90", "--reconnect" } << "" << true << "";
+    QTest::newRow("--device PATH")
+        << km90 + QStringList { "--device", "/dev/hidraw3" } << "/dev/hidraw3" << false << "";
+    QTest::newRow("--device=PATH") << km90 + QStringList { "--device=/dev/hidraw3", "--reconnect" }
+                                   << "/dev/hidraw3" << true << "";
+    QTest::newRow("--reconnect without --device")
+        << km90 + QStringList { "--reconnect" } << "" << false << "--reconnect goes with --device";
+    QTest::newRow("--device and a FILE")
+        << km90 + QStringList { "--device", "/dev/hidraw3", "capture.txt" } << "" << false
+        << "cannot be read together";
+    QTest::newRow("--list with more")
+        << QStringList { "--list", "--model", "km90" } << "" << false << "--list goes alone";
+}
+
+void TestMeterLog::cableOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, path);
+    QFETCH(bool, reconnect);
+    QFETCH(QString, error);
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    int status = -1;
+    const auto options = parseMeterLogArguments(arguments, outStream, errStream, status);
+    errStream.flush();
+    if (!error.isEmpty()) {
+        QVERIFY(!options);
+        QCOMPARE(status, 2);
+        QVERIFY2(err.contains(error), qPrintable(err));
+        return;
+    }
+    QVERIFY2(options, qPrintable(err));
+    QCOMPARE(options->source, MeterLogOptions::Source::Device);
+    QCOMPARE(options->devicePath, path);
+    QCOMPARE(options->reconnect, reconnect);
+
+    // --list alone needs no model.
+    const auto list = parseMeterLogArguments({ "--list" }, outStream, errStream, status);
+    QVERIFY(list && list->list);
 }
 
 void TestMeterLog::programReplaysTheBundledSamples_data()
