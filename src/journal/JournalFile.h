@@ -15,6 +15,10 @@ bool cutTo(int fd, qint64 size);
 // Bytes written, or -1.
 qint64 writeSome(int fd, const char *data, qint64 size);
 void closeHandle(int fd);
+// Reads what is there, up to size bytes, waiting only while nothing is (one
+// read of a pipe returns what the writer has written). Bytes read, 0 at the
+// end, -1 on an error.
+qint64 readSome(int fd, char *data, qint64 size);
 // A second handle on the same file, for the flush thread; -1 when none.
 int duplicate(int fd);
 // Flushes the file's data to the disk (fdatasync where there is one).

@@ -34,6 +34,15 @@ qint64 writeSome(int fd, const char *data, qint64 size)
     return n;
 }
 
+qint64 readSome(int fd, char *data, qint64 size)
+{
+    qint64 n;
+    do {
+        n = ::read(fd, data, size_t(size));
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
 void closeHandle(int fd)
 {
     ::close(fd);

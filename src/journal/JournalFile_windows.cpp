@@ -27,6 +27,11 @@ qint64 writeSome(int fd, const char *data, qint64 size)
     return ::_write(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
 }
 
+qint64 readSome(int fd, char *data, qint64 size)
+{
+    return ::_read(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
+}
+
 void closeHandle(int fd)
 {
     ::_close(fd);

@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -71,60 +72,161 @@ bool isHexDigit(QChar c)
 // kept whole.
 constexpr qsizetype MaxInputLine = 1024;
 
-// The lines of the input, however long, each kept to its first MaxInputLine
-// characters; LF, CR LF and a lone CR all end a line.
+// The lines of the input, however long, each kept to its first bytes (enough
+// for MaxInputLine characters); LF, CR LF and a lone CR all end a line. The
+// input is read as raw bytes, as much as is there at a time, so that a pipe's
+// lines are handled as they come; beforeRead runs before each read.
 class InputLines
 {
 public:
-    explicit InputLines(QTextStream &in)
-        : m_in(in)
+    InputLines(const MeterLogInput &read, const std::function<void()> &beforeRead)
+        : m_read(read)
+        , m_beforeRead(beforeRead)
+        , m_buffer(64 * 1024, Qt::Uninitialized)
     { }
 
-    // The next line (cut to MaxInputLine characters) and its whole length.
-    bool next(QString &line, qsizetype &length)
+    // The next line (cut) and its whole length in UTF-16 units.
+    bool next(QByteArrayView &line, qsizetype &length)
     {
-        line.clear();
+        m_line.clear();
         length = 0;
         for (;;) {
-            if (m_pos == m_buffer.size()) {
-                if (m_in.atEnd()) {
-                    m_buffer.clear();
-                    m_pos = 0;
+            if (m_pos == m_end) {
+                if (m_atEnd)
+                    return false;
+                if (m_beforeRead)
+                    m_beforeRead();
+                const qint64 n = m_read(m_buffer.data(), m_buffer.size());
+                if (n <= 0) {
+                    m_failed = n < 0;
+                    m_atEnd = true;
+                    line = m_line;
                     return length > 0 || m_midLine;
                 }
-                m_buffer = m_in.read(64 * 1024);
                 m_pos = 0;
-                if (m_skipLf && !m_buffer.isEmpty() && m_buffer[0] == u'\n')
+                m_end = n;
+                if (m_first) {
+                    m_first = false;
+                    // A UTF-8 byte order mark opens no line.
+                    if (m_end >= 3 && QByteArrayView(m_buffer.constData(), 3) == "\xEF\xBB\xBF")
+                        m_pos = 3;
+                }
+                if (m_skipLf && m_pos < m_end && m_buffer[m_pos] == '\n')
                     ++m_pos;
                 m_skipLf = false;
                 continue;
             }
-            const QChar c = m_buffer[m_pos++];
-            if (c == u'\n' || c == u'\r') {
-                if (c == u'\r') {
-                    if (m_pos < m_buffer.size()) {
-                        if (m_buffer[m_pos] == u'\n')
-                            ++m_pos;
-                    } else {
-                        m_skipLf = true; // its LF may open the next piece
-                    }
-                }
-                m_midLine = false;
-                return true;
+            const char *data = m_buffer.constData();
+            qsizetype i = m_pos;
+            while (i < m_end && data[i] != '\n' && data[i] != '\r')
+                ++i;
+            take(data + m_pos, i - m_pos, length);
+            if (i == m_end) {
+                m_pos = m_end;
+                continue;
             }
-            m_midLine = true;
-            if (length++ < MaxInputLine)
-                line += c;
+            if (data[i] == '\r') {
+                if (i + 1 < m_end) {
+                    if (data[i + 1] == '\n')
+                        ++i;
+                } else {
+                    m_skipLf = true; // its LF may open the next piece
+                }
+            }
+            m_pos = i + 1;
+            m_midLine = false;
+            line = m_line;
+            return true;
+        }
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    // Keeps what fits of a piece of the line and counts its UTF-16 units: one
+    // for every byte that starts a character, two for one beyond the BMP.
+    void take(const char *bytes, qsizetype size, qsizetype &length)
+    {
+        if (size == 0)
+            return;
+        m_midLine = true;
+        const qsizetype room = MaxInputLine * 4 - m_line.size();
+        if (room > 0)
+            m_line.append(bytes, qMin(room, size));
+        for (qsizetype i = 0; i < size; ++i) {
+            const auto b = quint8(bytes[i]);
+            length += (b & 0xC0) != 0x80;
+            length += b >= 0xF0;
         }
     }
 
-private:
-    QTextStream &m_in;
-    QString m_buffer;
+    const MeterLogInput &m_read;
+    const std::function<void()> &m_beforeRead;
+    QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_end = 0;
+    QByteArray m_line;
+    bool m_first = true;
     bool m_skipLf = false;
     bool m_midLine = false;
+    bool m_atEnd = false;
+    bool m_failed = false;
 };
+
+bool isAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+QByteArrayView trimmedAscii(QByteArrayView text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && isAsciiSpace(text[b]))
+        ++b;
+    while (e > b && isAsciiSpace(text[e - 1]))
+        --e;
+    return text.sliced(b, e - b);
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// parseReportLine for a line of ASCII (already trimmed), without making a
+// string of it: the same tokens are taken and refused.
+bool parseAsciiReportLine(QByteArrayView line, QByteArray &report)
+{
+    if (!line.isEmpty() && (line[0] == 'R' || line[0] == 'r'))
+        line = line.sliced(1);
+    report.clear();
+    qsizetype i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ') {
+            ++i;
+            continue;
+        }
+        qsizetype e = i;
+        while (e < line.size() && line[e] != ' ')
+            ++e;
+        const QByteArrayView token = trimmedAscii(line.sliced(i, e - i));
+        i = e;
+        if (token.isEmpty())
+            continue;
+        // Two hex digits exactly: no sign, no blank, no "0x".
+        const int high = token.size() == 2 ? hexValue(token[0]) : -1;
+        const int low = token.size() == 2 ? hexValue(token[1]) : -1;
+        if (high < 0 || low < 0)
+            return false;
+        report.append(char(high << 4 | low));
+    }
+    return !report.isEmpty();
+}
 
 // A bad line as it is echoed: control characters escaped, cut to a readable
 // length, with its whole length when it was cut.
@@ -336,6 +438,20 @@ void applyRecordOptions(const MeterLogOptions &options, Recorder &recorder)
 int runMeterLogReplay(
     const MeterLogOptions &options, QTextStream &in, QTextStream &out, QTextStream &err)
 {
+    const QByteArray input = in.readAll().toUtf8();
+    qsizetype taken = 0;
+    const MeterLogInput read = [&](char *data, qint64 size) -> qint64 {
+        const qint64 n = qMin<qint64>(size, input.size() - taken);
+        std::memcpy(data, input.constData() + taken, size_t(n));
+        taken += n;
+        return n;
+    };
+    return runMeterLogReplay(options, read, out, err);
+}
+
+int runMeterLogReplay(
+    const MeterLogOptions &options, const MeterLogInput &read, QTextStream &out, QTextStream &err)
+{
     MeterSession session(options.model, options.decimal);
     applyRecordOptions(options, session.recorder());
     MeterLogPrinter printer(options, session, out, err);
@@ -343,36 +459,71 @@ int runMeterLogReplay(
     if (!printer.openOutput())
         return ExitOutput;
     printer.printHeader();
+    // The rows of the frames in hand are written out together, and always
+    // before more input is read, so they never wait for input in memory.
+    printer.setBatching(true);
 
     int status = ExitOk;
     int lineNumber = 0;
-    QString line;
+    QByteArrayView bytes;
     qsizetype length = 0;
     QByteArray report;
     quint64 reports = 0, frames = 0;
-    InputLines lines(in);
-    while (lines.next(line, length)) {
+    const std::function<void()> beforeRead = [&] { printer.writePending(); };
+    InputLines lines(read, beforeRead);
+    const auto isAscii = [](QByteArrayView text) {
+        for (char c : text) {
+            if (quint8(c) >= 0x80)
+                return false;
+        }
+        return true;
+    };
+    while (lines.next(bytes, length)) {
         ++lineNumber;
         printer.setLineNumber(lineNumber);
         if (length > MaxInputLine) {
             err << "line " << lineNumber << ": longer than any line meterlog reads: "
-                << echoed(QStringView(line).trimmed(), length) << '\n';
+                << echoed(QStringView(QString::fromUtf8(bytes)).trimmed(), length) << '\n';
             status = ExitBadLine;
             continue;
         }
-        const QStringView text = QStringView(line).trimmed();
-        if (text.isEmpty() || text.startsWith(u'#'))
-            continue;
-        if (options.frames) {
-            if (!isFrameText(text)) {
+        if (isAscii(bytes)) {
+            const QByteArrayView text = trimmedAscii(bytes);
+            if (text.isEmpty() || text[0] == '#')
+                continue;
+            if (options.frames) {
+                const QString frame = QString::fromLatin1(text);
+                if (!isFrameText(frame)) {
+                    err << "line " << lineNumber
+                        << ": not a frame of hex digits: " << echoed(frame, frame.size()) << '\n';
+                    status = ExitBadLine;
+                    continue;
+                }
+                ++frames;
+                session.ShowData50(frame.toUpper());
+            } else {
+                if (!parseAsciiReportLine(text, report)) {
+                    const QString shown = QString::fromLatin1(text);
+                    err << "line " << lineNumber
+                        << ": not a cable report: " << echoed(shown, shown.size()) << '\n';
+                    status = ExitBadLine;
+                    continue;
+                }
+                ++reports;
+                session.Read50(quint8(report[0]), QByteArrayView(report).sliced(1));
+            }
+        } else {
+            // Beyond ASCII: the line as text, blanks as Unicode knows them.
+            const QString line = QString::fromUtf8(bytes);
+            const QStringView text = QStringView(line).trimmed();
+            if (text.isEmpty() || text.startsWith(u'#'))
+                continue;
+            if (options.frames) {
                 err << "line " << lineNumber
                     << ": not a frame of hex digits: " << echoed(text, text.size()) << '\n';
                 status = ExitBadLine;
                 continue;
             }
-            ++frames;
-            session.ShowData50(text.toString().toUpper());
-        } else {
             if (!parseReportLine(text, report)) {
                 err << "line " << lineNumber
                     << ": not a cable report: " << echoed(text, text.size()) << '\n';
@@ -386,6 +537,14 @@ int runMeterLogReplay(
             status = ExitOutput;
             break;
         }
+    }
+    printer.writePending();
+    if (printer.failed())
+        status = ExitOutput;
+    if (lines.failed()) {
+        err << "meterlog: the input could not be read to its end\n";
+        if (status == ExitOk)
+            status = ExitBadLine;
     }
 
     // What became of the frames, when any was refused or dropped.

@@ -72,7 +72,14 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
 // interval, the record limit.
 void applyRecordOptions(const MeterLogOptions &options, Recorder &recorder);
 
+// Reads up to size bytes of input into data, as many as are there now (a
+// pipe gives what it has, without waiting for more); 0 at the end, -1 on an error.
+using MeterLogInput = std::function<qint64(char *data, qint64 size)>;
+
 // Replays the input and writes the rows or the trace to out; messages about
 // unreadable lines go to err. Returns the exit status.
+int runMeterLogReplay(
+    const MeterLogOptions &options, const MeterLogInput &in, QTextStream &out, QTextStream &err);
+// The same over the whole text of a stream (read at once: for short inputs).
 int runMeterLogReplay(
     const MeterLogOptions &options, QTextStream &in, QTextStream &out, QTextStream &err);

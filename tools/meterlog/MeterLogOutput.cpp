@@ -8,11 +8,13 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
+#include <charconv>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // WallClock
@@ -102,38 +104,147 @@ QString csvRow(const ReadingTable &table, int row)
     return csvLine(fields);
 }
 
-QByteArray jsonRow(const ModelDescription &model, const ReadingTable &table, int row,
-    const QString &recorded, const QString &decimal)
+namespace {
+
+using JsonWriter
+    = rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF16<char16_t>, rapidjson::UTF8<>>;
+
+// The writer takes UTF-16 as it comes; a lone surrogate (which no meter sends)
+// becomes U+FFFD first, so that the output stays valid UTF-8.
+void writeText(JsonWriter &writer, QStringView text, QString &scratch)
 {
-    QJsonObject object;
-    QJsonObject numbers;
-    object.insert(QStringLiteral("model"), model.name);
-    object.insert(QStringLiteral("recorded"), recorded);
-    for (int c = 0; c < table.columnCount(); ++c) {
-        const QString name = table.columnName(c);
+    if (!text.isValidUtf16()) {
+        scratch = text.toString();
+        for (qsizetype i = 0; i < scratch.size(); ++i) {
+            const QChar c = scratch[i];
+            if (c.isHighSurrogate() && i + 1 < scratch.size() && scratch[i + 1].isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                scratch[i] = QChar::ReplacementCharacter;
+        }
+        text = scratch;
+    }
+    writer.String(text.utf16(), rapidjson::SizeType(text.size()));
+}
+
+// A value field as a number: the same texts QString::toDouble reads (an
+// optional sign, digits with one decimal point, an exponent), with decimal as
+// the separator; nothing when it is not a finite number.
+std::optional<double> numberOf(QStringView text, const QString &decimal)
+{
+    if (!decimal.isEmpty() && decimal != u".") {
+        QString number = text.toString();
+        number.replace(decimal, QStringLiteral("."));
+        bool ok = false;
+        const double value = number.toDouble(&ok);
+        return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+    }
+    char buffer[64];
+    qsizetype n = text.size();
+    if (n == 0 || n >= qsizetype(sizeof buffer))
+        return std::nullopt;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        if (u >= 0x80)
+            return std::nullopt;
+        buffer[i] = char(u);
+    }
+    const char *begin = buffer;
+    if (*begin == '+') {
+        ++begin; // from_chars takes no plus sign
+        if (begin == buffer + n || *begin == '+' || *begin == '-')
+            return std::nullopt;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(begin, buffer + n, value);
+    if (error != std::errc() || end != buffer + n || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+struct JsonRowWriter::State
+{
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer { buffer };
+    QString scratch;
+    // The table whose columns are described below.
+    const ReadingTable *table = nullptr;
+    QStringList names;
+    std::vector<bool> isValue; // the column's name ends in "Value"
+    std::vector<std::optional<double>> numbers;
+};
+
+JsonRowWriter::JsonRowWriter()
+    : d(std::make_unique<State>())
+{ }
+
+JsonRowWriter::~JsonRowWriter() = default;
+
+void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &table, int row,
+    QStringView recorded, const QString &decimal, QByteArray &out)
+{
+    if (d->table != &table || d->names.size() != table.columnCount()) {
+        d->table = &table;
+        d->names = table.columnNames();
+        d->isValue.clear();
+        for (const QString &name : std::as_const(d->names))
+            d->isValue.push_back(name.endsWith(u"Value", Qt::CaseInsensitive));
+    }
+    JsonWriter &w = d->writer;
+    d->buffer.Clear();
+    w.Reset(d->buffer);
+    d->numbers.assign(size_t(d->names.size()), std::nullopt);
+
+    w.StartObject();
+    w.Key(u"model", 5);
+    writeText(w, model.name, d->scratch);
+    w.Key(u"recorded", 8);
+    writeText(w, recorded, d->scratch);
+    bool anyNumber = false;
+    for (int c = 0; c < int(d->names.size()); ++c) {
+        writeText(w, d->names[c], d->scratch); // a key: the writer is in an object
         if (c == ReadingTable::NoColumn) {
-            const auto no = table.no(row);
-            object.insert(name, no ? QJsonValue(*no) : QJsonValue(QJsonValue::Null));
+            if (const auto no = table.no(row))
+                w.Int64(*no);
+            else
+                w.Null();
             continue;
         }
         const QStringView text = TableFiles::trimmedField(table.textView(row, c));
         if (text.isEmpty()) {
-            object.insert(name, QJsonValue(QJsonValue::Null));
+            w.Null();
             continue;
         }
-        object.insert(name, text.toString());
-        if (name.endsWith(u"Value", Qt::CaseInsensitive)) {
-            QString number = text.toString();
-            if (!decimal.isEmpty() && decimal != u".")
-                number.replace(decimal, QStringLiteral("."));
-            bool ok = false;
-            const double value = number.toDouble(&ok);
-            if (ok && std::isfinite(value))
-                numbers.insert(name, value);
+        writeText(w, text, d->scratch);
+        if (d->isValue[size_t(c)]) {
+            d->numbers[size_t(c)] = numberOf(text, decimal);
+            anyNumber = anyNumber || d->numbers[size_t(c)].has_value();
         }
     }
-    object.insert(QStringLiteral("numbers"), numbers);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    w.Key(u"numbers", 7);
+    w.StartObject();
+    if (anyNumber) {
+        for (int c = 0; c < int(d->names.size()); ++c) {
+            if (!d->numbers[size_t(c)])
+                continue;
+            writeText(w, d->names[c], d->scratch);
+            w.Double(*d->numbers[size_t(c)]);
+        }
+    }
+    w.EndObject();
+    w.EndObject();
+    out.append(d->buffer.GetString(), qsizetype(d->buffer.GetSize()));
+}
+
+QByteArray jsonRow(const ModelDescription &model, const ReadingTable &table, int row,
+    const QString &recorded, const QString &decimal)
+{
+    JsonRowWriter writer;
+    QByteArray out;
+    writer.append(model, table, row, recorded, decimal, out);
+    return out;
 }
 
 } // namespace MeterLogFormat

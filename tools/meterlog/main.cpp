@@ -55,19 +55,19 @@ int main(int argc, char **argv)
             *options, backend, std::move(notifier), out, err, [] { return interrupted.load(); });
     }
 
+    // The input is read as raw bytes, straight from its handle: a read of a
+    // pipe gives the lines there are, so rows come out as the lines come in.
     QFile file;
-    if (options->file.isEmpty()) {
-        if (!file.open(stdin, QIODevice::ReadOnly | QIODevice::Text)) {
-            err << "meterlog: cannot read standard input\n";
-            return ExitUsage;
-        }
-    } else {
+    int fd = 0; // standard input
+    if (!options->file.isEmpty()) {
         file.setFileName(options->file);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             err << "meterlog: cannot open " << options->file << ": " << file.errorString() << '\n';
             return ExitUsage;
         }
+        fd = file.handle();
     }
-    QTextStream in(&file);
-    return runMeterLogReplay(*options, in, out, err);
+    const MeterLogInput read
+        = [fd](char *data, qint64 size) { return JournalFile::readSome(fd, data, size); };
+    return runMeterLogReplay(*options, read, out, err);
 }

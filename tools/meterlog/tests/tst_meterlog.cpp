@@ -79,6 +79,7 @@ private Q_SLOTS:
     void badLinesAndUsage();
     void programReplaysTheBundledSamples_data();
     void programReplaysTheBundledSamples();
+    void programPrintsRowsAsLinesArrive();
     void cableOptions_data();
     void cableOptions();
 };
@@ -236,6 +237,11 @@ void TestMeterLog::badLinesAndUsage_data()
         << QStringList { "--model", "km90" } << QString(5000, u'Z') + u'\n' << 1
         << "line 1: longer than any line meterlog reads: " + QString(80, u'Z')
             + "... (5000 characters)";
+    QTest::newRow("blank beyond ASCII trimmed")
+        << QStringList { "--model", "km90" } << QString::fromUtf8("\u00a000 F0\u3000\n") << 0 << "";
+    QTest::newRow("text beyond ASCII echoed")
+        << QStringList { "--model", "km90" } << QString::fromUtf8("00 F0 \u00e9\n") << 1
+        << QString::fromUtf8("line 1: not a cable report: 00 F0 \u00e9");
     QTest::newRow("lone CR ends a line")
         << QStringList { "--model", "km90" } << "00 F0\rhello\r00 F0\r" << 1
         << "line 2: not a cable report: hello";
@@ -274,6 +280,27 @@ void TestMeterLog::badLinesAndUsage()
         QVERIFY(r.out.startsWith(u"Usage: meterlog"));
     if (arguments.contains(u"--version"))
         QCOMPARE(r.out, "meterlog (km-meters " KM_EXPECTED_VERSION ")\n");
+}
+
+void TestMeterLog::programPrintsRowsAsLinesArrive()
+{
+    // A capture fed through a pipe a frame at a time: each row comes out
+    // before the next frame goes in, and the pipe stays open meanwhile.
+    QProcess meterlog;
+    meterlog.start(QStringLiteral(MKMETERLOG_EXE),
+        { QStringLiteral("--model"), QStringLiteral("km90"), QStringLiteral("--frames"),
+            QStringLiteral("--decimal"), QStringLiteral(".") });
+    QVERIFY(meterlog.waitForStarted());
+    QByteArray printed;
+    for (int n = 1; n <= 2; ++n) {
+        meterlog.write(km90Power.toLatin1() + '\n');
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (printed += meterlog.readAllStandardOutput()).count('\n') == n + 1, 10000);
+        QVERIFY(printed.endsWith("\t123.4\tKW\t230.1\tv\t5.360\tA\n"));
+    }
+    meterlog.closeWriteChannel();
+    QVERIFY(meterlog.waitForFinished(10000));
+    QCOMPARE(meterlog.exitCode(), 0);
 }
 
 void TestMeterLog::cableOptions_data()
