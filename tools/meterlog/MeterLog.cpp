@@ -88,7 +88,7 @@ public:
     // The next line (cut) and its whole length in UTF-16 units.
     bool next(QByteArrayView &line, qsizetype &length)
     {
-        m_line.clear();
+        m_line.resize(0); // keeps its room
         length = 0;
         for (;;) {
             if (m_pos == m_end) {
@@ -120,11 +120,14 @@ public:
             qsizetype i = m_pos;
             while (i < m_end && data[i] != '\n' && data[i] != '\r')
                 ++i;
-            take(data + m_pos, i - m_pos, length);
+            const bool whole = !m_midLine && i < m_end; // the line lies in this piece
+            take(data + m_pos, i - m_pos, length, whole);
             if (i == m_end) {
                 m_pos = m_end;
                 continue;
             }
+            line = whole ? QByteArrayView(data + m_pos, qMin(i - m_pos, MaxInputLine * 4))
+                         : QByteArrayView(m_line);
             if (data[i] == '\r') {
                 if (i + 1 < m_end) {
                     if (data[i + 1] == '\n')
@@ -135,7 +138,6 @@ public:
             }
             m_pos = i + 1;
             m_midLine = false;
-            line = m_line;
             return true;
         }
     }
@@ -144,13 +146,13 @@ public:
 private:
     // Keeps what fits of a piece of the line and counts its UTF-16 units: one
     // for every byte that starts a character, two for one beyond the BMP.
-    void take(const char *bytes, qsizetype size, qsizetype &length)
+    void take(const char *bytes, qsizetype size, qsizetype &length, bool whole)
     {
         if (size == 0)
             return;
         m_midLine = true;
         const qsizetype room = MaxInputLine * 4 - m_line.size();
-        if (room > 0)
+        if (!whole && room > 0)
             m_line.append(bytes, qMin(room, size));
         for (qsizetype i = 0; i < size; ++i) {
             const auto b = quint8(bytes[i]);
@@ -200,11 +202,14 @@ int hexValue(char c)
 
 // parseReportLine for a line of ASCII (already trimmed), without making a
 // string of it: the same tokens are taken and refused.
-bool parseAsciiReportLine(QByteArrayView line, QByteArray &report)
+// A line of MaxInputLine characters holds fewer bytes than this.
+constexpr qsizetype MaxReport = MaxInputLine / 2;
+
+bool parseAsciiReportLine(QByteArrayView line, char (&report)[MaxReport], qsizetype &size)
 {
     if (!line.isEmpty() && (line[0] == 'R' || line[0] == 'r'))
         line = line.sliced(1);
-    report.clear();
+    size = 0;
     qsizetype i = 0;
     while (i < line.size()) {
         if (line[i] == ' ') {
@@ -221,11 +226,11 @@ bool parseAsciiReportLine(QByteArrayView line, QByteArray &report)
         // Two hex digits exactly: no sign, no blank, no "0x".
         const int high = token.size() == 2 ? hexValue(token[0]) : -1;
         const int low = token.size() == 2 ? hexValue(token[1]) : -1;
-        if (high < 0 || low < 0)
+        if (high < 0 || low < 0 || size == MaxReport)
             return false;
-        report.append(char(high << 4 | low));
+        report[size++] = char(high << 4 | low);
     }
-    return !report.isEmpty();
+    return size > 0;
 }
 
 // A bad line as it is echoed: control characters escaped, cut to a readable
@@ -468,6 +473,8 @@ int runMeterLogReplay(
     QByteArrayView bytes;
     qsizetype length = 0;
     QByteArray report;
+    char asciiReport[MaxReport];
+    qsizetype asciiSize = 0;
     quint64 reports = 0, frames = 0;
     const std::function<void()> beforeRead = [&] { printer.writePending(); };
     InputLines lines(read, beforeRead);
@@ -502,7 +509,7 @@ int runMeterLogReplay(
                 ++frames;
                 session.ShowData50(frame.toUpper());
             } else {
-                if (!parseAsciiReportLine(text, report)) {
+                if (!parseAsciiReportLine(text, asciiReport, asciiSize)) {
                     const QString shown = QString::fromLatin1(text);
                     err << "line " << lineNumber
                         << ": not a cable report: " << echoed(shown, shown.size()) << '\n';
@@ -510,7 +517,8 @@ int runMeterLogReplay(
                     continue;
                 }
                 ++reports;
-                session.Read50(quint8(report[0]), QByteArrayView(report).sliced(1));
+                session.Read50(
+                    quint8(asciiReport[0]), QByteArrayView(asciiReport + 1, asciiSize - 1));
             }
         } else {
             // Beyond ASCII: the line as text, blanks as Unicode knows them.

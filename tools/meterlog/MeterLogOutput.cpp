@@ -37,13 +37,15 @@ void WallClock::enterSecond(qint64 ms)
     const QDateTime local = QDateTime::fromSecsSinceEpoch(second);
     m_date = local.date();
     m_time = local.time();
-    m_isoSecond = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     const int offset = local.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    m_offset = QStringLiteral("%1%2:%3")
-                   .arg(QChar(offset < 0 ? u'-' : u'+'))
-                   .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-                   .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    const QString secondText = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    m_msAt = secondText.size() + 1;
+    m_iso = secondText + QStringLiteral(".000")
+        + QStringLiteral("%1%2:%3")
+              .arg(QChar(offset < 0 ? u'-' : u'+'))
+              .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QDate WallClock::date(qint64 ms)
@@ -58,11 +60,15 @@ QTime WallClock::timeOfDay(qint64 ms)
     return m_time.addMSecs(int(ms - m_second * 1000));
 }
 
-QString WallClock::isoText(qint64 ms)
+QStringView WallClock::isoView(qint64 ms)
 {
     enterSecond(ms);
     const int milli = int(ms - m_second * 1000);
-    return m_isoSecond + u'.' + QString::number(milli).rightJustified(3, u'0') + m_offset;
+    QChar *digits = m_iso.data() + m_msAt;
+    digits[0] = QChar(u'0' + milli / 100);
+    digits[1] = QChar(u'0' + milli / 10 % 10);
+    digits[2] = QChar(u'0' + milli % 10);
+    return m_iso;
 }
 
 // ---------------------------------------------------------------------------
@@ -106,25 +112,37 @@ QString csvRow(const ReadingTable &table, int row)
 
 namespace {
 
-using JsonWriter
-    = rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF16<char16_t>, rapidjson::UTF8<>>;
+using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
-// The writer takes UTF-16 as it comes; a lone surrogate (which no meter sends)
-// becomes U+FFFD first, so that the output stays valid UTF-8.
-void writeText(JsonWriter &writer, QStringView text, QString &scratch)
+// Hands a text to the writer as UTF-8. Texts of ASCII (all a meter sends) are
+// narrowed as they are; others are encoded by Qt, a lone surrogate becoming
+// U+FFFD first, so that the output stays valid UTF-8.
+void writeText(JsonWriter &writer, QStringView text, QByteArray &scratch)
 {
-    if (!text.isValidUtf16()) {
-        scratch = text.toString();
-        for (qsizetype i = 0; i < scratch.size(); ++i) {
-            const QChar c = scratch[i];
-            if (c.isHighSurrogate() && i + 1 < scratch.size() && scratch[i + 1].isLowSurrogate())
-                ++i;
-            else if (c.isSurrogate())
-                scratch[i] = QChar::ReplacementCharacter;
+    char ascii[128];
+    const qsizetype n = text.size();
+    if (n <= qsizetype(sizeof ascii)) {
+        const char16_t *units = text.utf16();
+        char16_t any = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            any |= units[i];
+            ascii[i] = char(units[i]);
         }
-        text = scratch;
+        if (any < 0x80) {
+            writer.String(ascii, rapidjson::SizeType(n));
+            return;
+        }
     }
-    writer.String(text.utf16(), rapidjson::SizeType(text.size()));
+    QString checked = text.toString();
+    for (qsizetype i = 0; i < checked.size(); ++i) {
+        const QChar c = checked[i];
+        if (c.isHighSurrogate() && i + 1 < checked.size() && checked[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            checked[i] = QChar::ReplacementCharacter;
+    }
+    scratch = checked.toUtf8();
+    writer.String(scratch.constData(), rapidjson::SizeType(scratch.size()));
 }
 
 // A value field as a number: the same texts QString::toDouble reads (an
@@ -168,7 +186,7 @@ struct JsonRowWriter::State
 {
     rapidjson::StringBuffer buffer;
     JsonWriter writer { buffer };
-    QString scratch;
+    QByteArray scratch;
     // The table whose columns are described below.
     const ReadingTable *table = nullptr;
     QStringList names;
@@ -198,9 +216,9 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
     d->numbers.assign(size_t(d->names.size()), std::nullopt);
 
     w.StartObject();
-    w.Key(u"model", 5);
+    w.Key("model", 5);
     writeText(w, model.name, d->scratch);
-    w.Key(u"recorded", 8);
+    w.Key("recorded", 8);
     writeText(w, recorded, d->scratch);
     bool anyNumber = false;
     for (int c = 0; c < int(d->names.size()); ++c) {
@@ -223,7 +241,7 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
             anyNumber = anyNumber || d->numbers[size_t(c)].has_value();
         }
     }
-    w.Key(u"numbers", 7);
+    w.Key("numbers", 7);
     w.StartObject();
     if (anyNumber) {
         for (int c = 0; c < int(d->names.size()); ++c) {

@@ -33,7 +33,9 @@ public:
     QDate date(qint64 ms);
     QTime timeOfDay(qint64 ms);
     // "2024-05-01T10:15:02.123+02:00"
-    QString isoText(qint64 ms);
+    QString isoText(qint64 ms) { return isoView(ms).toString(); }
+    // The same text, valid until the next call.
+    QStringView isoView(qint64 ms);
 
 private:
     void enterSecond(qint64 ms);
@@ -42,8 +44,8 @@ private:
     qint64 m_second = std::numeric_limits<qint64>::min();
     QDate m_date;
     QTime m_time; // at the start of the second
-    QString m_isoSecond; // "2024-05-01T10:15:02"
-    QString m_offset; // "+02:00"
+    QString m_iso; // "2024-05-01T10:15:02.000+02:00": the second's text, ms put in
+    qsizetype m_msAt = 0; // where the milliseconds stand in m_iso
 };
 
 // The rows as standard output carries them besides today's tab-separated text.

@@ -197,7 +197,7 @@ void MeterLogPrinter::RowRecorded(int row)
         return;
     }
     if (!m_options.trace && m_options.format == MeterLogOptions::Format::Jsonl) {
-        m_json.append(m_session.model(), table, row, m_clock.isoText(m_rowMs), m_options.decimal,
+        m_json.append(m_session.model(), table, row, m_clock.isoView(m_rowMs), m_options.decimal,
             m_pendingOut);
         m_pendingOut += '\n';
         return;

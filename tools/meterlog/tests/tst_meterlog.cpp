@@ -80,6 +80,7 @@ private Q_SLOTS:
     void programReplaysTheBundledSamples_data();
     void programReplaysTheBundledSamples();
     void programPrintsRowsAsLinesArrive();
+    void linesAcrossInputPieces();
     void cableOptions_data();
     void cableOptions();
 };
@@ -301,6 +302,32 @@ void TestMeterLog::programPrintsRowsAsLinesArrive()
     meterlog.closeWriteChannel();
     QVERIFY(meterlog.waitForFinished(10000));
     QCOMPARE(meterlog.exitCode(), 0);
+}
+
+void TestMeterLog::linesAcrossInputPieces()
+{
+    // Input is read 64 KiB at a time: lines run across the pieces, and one CR
+    // LF is cut between two. A comment of 15 characters puts the CR of report
+    // line 2340 (28 bytes a line) at the last byte of the first piece.
+    QString input = u'#' + QString(14, u'x') + QStringLiteral("\r\n");
+    const int frames = 3000;
+    QStringList lines;
+    for (int i = 0; i < frames; ++i) {
+        for (const QByteArray &r : CableReports::frameReports(frameBytesFromDigits(km90Power), 1))
+            lines << QString::fromLatin1(r.toHex(' ').toUpper());
+    }
+    QCOMPARE(lines[2339].size(), 26);
+    for (const QString &line : std::as_const(lines))
+        input += line + QStringLiteral("\r\n");
+    input += QStringLiteral("zz\r\n");
+    QCOMPARE(input.mid(65535, 2), QStringLiteral("\r\n"));
+
+    const Run r = run({ "--model", "km90", "--decimal", "." }, input);
+    QCOMPARE(r.status, 1);
+    QCOMPARE(r.err, QStringLiteral("line %1: not a cable report: zz\n").arg(lines.size() + 2));
+    const QStringList rows = r.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), frames + 1);
+    QVERIFY(rows.last().startsWith(QString::number(frames) + u'\t'));
 }
 
 void TestMeterLog::cableOptions_data()
