@@ -89,6 +89,7 @@ public:
     bool next(QByteArrayView &line, qsizetype &length)
     {
         m_line.resize(0); // keeps its room
+        m_ascii = true;
         length = 0;
         for (;;) {
             if (m_pos == m_end) {
@@ -142,6 +143,8 @@ public:
         }
     }
     bool failed() const { return m_failed; }
+    // The last line holds only ASCII.
+    bool ascii() const { return m_ascii; }
 
 private:
     // Keeps what fits of a piece of the line and counts its UTF-16 units: one
@@ -154,6 +157,14 @@ private:
         const qsizetype room = MaxInputLine * 4 - m_line.size();
         if (!whole && room > 0)
             m_line.append(bytes, qMin(room, size));
+        quint8 any = 0;
+        for (qsizetype i = 0; i < size; ++i)
+            any |= quint8(bytes[i]);
+        if (any < 0x80) {
+            length += size;
+            return;
+        }
+        m_ascii = false;
         for (qsizetype i = 0; i < size; ++i) {
             const auto b = quint8(bytes[i]);
             length += (b & 0xC0) != 0x80;
@@ -168,6 +179,7 @@ private:
     qsizetype m_end = 0;
     QByteArray m_line;
     bool m_first = true;
+    bool m_ascii = true;
     bool m_skipLf = false;
     bool m_midLine = false;
     bool m_atEnd = false;
@@ -478,13 +490,6 @@ int runMeterLogReplay(
     quint64 reports = 0, frames = 0;
     const std::function<void()> beforeRead = [&] { printer.writePending(); };
     InputLines lines(read, beforeRead);
-    const auto isAscii = [](QByteArrayView text) {
-        for (char c : text) {
-            if (quint8(c) >= 0x80)
-                return false;
-        }
-        return true;
-    };
     while (lines.next(bytes, length)) {
         ++lineNumber;
         printer.setLineNumber(lineNumber);
@@ -494,7 +499,7 @@ int runMeterLogReplay(
             status = ExitBadLine;
             continue;
         }
-        if (isAscii(bytes)) {
+        if (lines.ascii()) {
             const QByteArrayView text = trimmedAscii(bytes);
             if (text.isEmpty() || text[0] == '#')
                 continue;

@@ -8,6 +8,9 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#if defined(__SSE2__)
+#define RAPIDJSON_SSE2 // strings are scanned 16 bytes at a time
+#endif
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
