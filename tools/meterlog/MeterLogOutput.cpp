@@ -193,6 +193,7 @@ struct JsonRowWriter::State
     // The table whose columns are described below.
     const ReadingTable *table = nullptr;
     QStringList names;
+    std::vector<QByteArray> keys; // the names in UTF-8
     std::vector<bool> isValue; // the column's name ends in "Value"
     std::vector<std::optional<double>> numbers;
 };
@@ -210,8 +211,11 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
         d->table = &table;
         d->names = table.columnNames();
         d->isValue.clear();
-        for (const QString &name : std::as_const(d->names))
+        d->keys.clear();
+        for (const QString &name : std::as_const(d->names)) {
             d->isValue.push_back(name.endsWith(u"Value", Qt::CaseInsensitive));
+            d->keys.push_back(name.toUtf8());
+        }
     }
     JsonWriter &w = d->writer;
     d->buffer.Clear();
@@ -225,7 +229,8 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
     writeText(w, recorded, d->scratch);
     bool anyNumber = false;
     for (int c = 0; c < int(d->names.size()); ++c) {
-        writeText(w, d->names[c], d->scratch); // a key: the writer is in an object
+        const QByteArray &key = d->keys[size_t(c)];
+        w.Key(key.constData(), rapidjson::SizeType(key.size()));
         if (c == ReadingTable::NoColumn) {
             if (const auto no = table.no(row))
                 w.Int64(*no);
@@ -250,7 +255,8 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
         for (int c = 0; c < int(d->names.size()); ++c) {
             if (!d->numbers[size_t(c)])
                 continue;
-            writeText(w, d->names[c], d->scratch);
+            const QByteArray &key = d->keys[size_t(c)];
+            w.Key(key.constData(), rapidjson::SizeType(key.size()));
             w.Double(*d->numbers[size_t(c)]);
         }
     }
