@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -201,15 +202,21 @@ QByteArrayView trimmedAscii(QByteArrayView text)
     return text.sliced(b, e - b);
 }
 
+// The value of a hex digit, -1 for any other byte.
+constexpr std::array<qint8, 256> HexValues = [] {
+    std::array<qint8, 256> values {};
+    for (int c = 0; c < 256; ++c) {
+        values[size_t(c)] = qint8(c >= '0' && c <= '9' ? c - '0'
+                : c >= 'A' && c <= 'F'                 ? c - 'A' + 10
+                : c >= 'a' && c <= 'f'                 ? c - 'a' + 10
+                                                       : -1);
+    }
+    return values;
+}();
+
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return HexValues[quint8(c)];
 }
 
 // parseReportLine for a line of ASCII (already trimmed), without making a
@@ -231,7 +238,9 @@ bool parseAsciiReportLine(QByteArrayView line, char (&report)[MaxReport], qsizet
         qsizetype e = i;
         while (e < line.size() && line[e] != ' ')
             ++e;
-        const QByteArrayView token = trimmedAscii(line.sliced(i, e - i));
+        QByteArrayView token = line.sliced(i, e - i);
+        if (token.size() != 2)
+            token = trimmedAscii(token); // blanks other than spaces around it
         i = e;
         if (token.isEmpty())
             continue;
