@@ -253,7 +253,9 @@ void ReadingTable::clear()
 {
     beginResetModel();
     m_rows = 0;
-    m_blocks.clear();
+    // The first block of rows stays for the next rows (see TextPool::clear).
+    if (m_blocks.size() > 1)
+        m_blocks.resize(1);
     m_noNull.clear();
     m_pool.clear();
     for (auto &last : m_lastPerColumn)

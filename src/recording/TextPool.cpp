@@ -95,7 +95,28 @@ quint32 TextPool::intern(QStringView text)
 
 void TextPool::clear()
 {
-    TextPool().swap(*this);
+    // A pool that never grew past its first chunk and index keeps them for the
+    // next texts: a table emptied every few rows (a logger's) would otherwise
+    // allocate and zero them again each time. Only the slots in use are freed.
+    constexpr size_t FirstIndexSlots = 1024;
+    if (m_chunks.size() != 1 || m_slots.size() != FirstIndexSlots) {
+        TextPool().swap(*this);
+        return;
+    }
+    // Every text's slot is found before any is freed: a freed slot would cut
+    // short the search for a text stored past it.
+    const size_t mask = m_slots.size() - 1;
+    for (size_t e = 0; e < m_entries.size(); ++e) {
+        const auto id = quint32(e + 1);
+        size_t i = hashOf(text(id)) & mask;
+        while (quint32(m_slots[i]) != id)
+            i = (i + 1) & mask;
+        m_entries[e].start = quint32(i);
+    }
+    for (const Entry &entry : m_entries)
+        m_slots[entry.start] = 0;
+    m_entries.clear();
+    m_chunkUsed = 0;
 }
 
 void TextPool::swap(TextPool &other) noexcept

@@ -26,6 +26,8 @@ private Q_SLOTS:
     void refusedAppendAddsNoRow_data();
     void refusedAppendAddsNoRow();
     void poolHoldsLongAndShortTextsTogether();
+    void clearedPoolAndTableStartAfresh_data();
+    void clearedPoolAndTableStartAfresh();
     void poolMarksPrintableAscii_data();
     void poolMarksPrintableAscii();
     void rowTextsMatchTheFields();
@@ -324,6 +326,53 @@ void TestReadingTable::poolHoldsLongAndShortTextsTogether()
     QCOMPARE(pool.storageBytes(), qint64(0));
     QCOMPARE(pool.intern(QStringLiteral("t1")), 1u);
     QCOMPARE(pool.string(1), QStringLiteral("t1"));
+}
+
+void TestReadingTable::clearedPoolAndTableStartAfresh_data()
+{
+    // Sizes below and above what keeps the first chunk and index at a clear.
+    QTest::addColumn<int>("texts");
+    QTest::newRow("a frame's few texts") << 6;
+    QTest::newRow("nearly the first index") << 500;
+    QTest::newRow("past the first index") << 3000;
+}
+
+void TestReadingTable::clearedPoolAndTableStartAfresh()
+{
+    QFETCH(int, texts);
+    TextPool pool;
+    for (int round = 0; round < 3; ++round) {
+        // Each round other texts in another order: nothing of a round before
+        // may be found again.
+        QStringList held;
+        for (int i = 0; i < texts; ++i)
+            held << QStringLiteral("r%1-%2").arg(round).arg((i * 7919) % texts);
+        for (int i = 0; i < texts; ++i)
+            QCOMPARE(pool.intern(held[i]), quint32(i + 1));
+        QCOMPARE(pool.size(), qsizetype(texts));
+        for (int i = 0; i < texts; ++i) {
+            QCOMPARE(pool.intern(held[i]), quint32(i + 1)); // found, not added again
+            QCOMPARE(pool.text(quint32(i + 1)), held[i]);
+        }
+        QCOMPARE(pool.size(), qsizetype(texts));
+        pool.clear();
+        QCOMPARE(pool.size(), qsizetype(0));
+    }
+
+    // The table over it: rows after a clear are the new rows only.
+    ReadingTable table(MeterModel::Km50_60);
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < texts; ++i) {
+            const QString fields[] = { QString::number(i + 1), QStringLiteral("10:00:00"),
+                QStringLiteral("%1.%2").arg(round).arg(i), QStringLiteral("V") };
+            QVERIFY(table.appendFields(std::span<const QString>(fields)));
+        }
+        QCOMPARE(table.rowCount(), texts);
+        QCOMPARE(table.fieldText(texts - 1, 2), QStringLiteral("%1.%2").arg(round).arg(texts - 1));
+        QCOMPARE(table.no(0), std::optional<qint32>(1));
+        table.clear();
+        QCOMPARE(table.rowCount(), 0);
+    }
 }
 
 void TestReadingTable::poolMarksPrintableAscii_data()
