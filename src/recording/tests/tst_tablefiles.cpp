@@ -113,6 +113,8 @@ private Q_SLOTS:
     void textRoundTrip();
     void fileOpenedTwiceAppendsTwice();
     void unreadableFileLeavesTableAlone();
+    void xmlBytes_data();
+    void xmlBytes();
     void xmlRoundTripReplacesRows_data();
     void xmlRoundTripReplacesRows();
     void badXmlLeavesTableAlone_data();
@@ -395,6 +397,62 @@ void TestTableFiles::unreadableFileLeavesTableAlone()
     }
     QVERIFY(!ReadTableFile(dir.path(), table).ok); // a folder
     QCOMPARE(dump(table), QStringLiteral("1|a|b|c"));
+}
+
+void TestTableFiles::xmlBytes_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray start = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<DATAPACKET Version=\"2.0\">\n"
+                             "    <METADATA>\n"
+                             "        <FIELDS>\n"
+                             "            <FIELD attrname=\"No\" fieldtype=\"i4\"/>\n";
+    const auto field = [](const char *name) {
+        return QByteArray("            <FIELD attrname=\"") + name
+            + "\" fieldtype=\"string\" WIDTH=\"20\"/>\n";
+    };
+    const QByteArray km50Fields = field("time") + field("Value") + field("Unit");
+    QByteArray km90Fields;
+    for (const char *name : { "Time", "Value", "Unit", "V_Value", "V_Unit", "I_Value", "I_Unit" })
+        km90Fields += field(name);
+    const QByteArray metadataEnd = "        </FIELDS>\n"
+                                   "        <PARAMS/>\n"
+                                   "    </METADATA>\n";
+    const QByteArray end = "</DATAPACKET>\n";
+
+    QTest::newRow("km50 empty table")
+        << false << QString() << start + km50Fields + metadataEnd + "    <ROWDATA/>\n" + end;
+    QTest::newRow("km90 rows: null fields left out, markup escaped, UTF-8")
+        << true
+        << QStringLiteral("1|10:15:02|123.4|KW|230.1|v|5.360|A\n"
+                          "~|<&>\"'|a\tb\rc|%1|~|~|\U0001D11E|~\n"
+                          "-2147483648|~|~|~|~|~|~|~")
+               .arg(Celsius)
+        << start + km90Fields + metadataEnd
+            + "    <ROWDATA>\n"
+              "        <ROW No=\"1\" Time=\"10:15:02\" Value=\"123.4\" Unit=\"KW\" "
+              "V_Value=\"230.1\" V_Unit=\"v\" I_Value=\"5.360\" I_Unit=\"A\"/>\n"
+              "        <ROW Time=\"&lt;&amp;&gt;&quot;'\" Value=\"a&#9;b&#13;c\" "
+              "Unit=\"\xE2\x84\x83\" I_Value=\"\xF0\x9D\x84\x9E\"/>\n"
+              "        <ROW No=\"-2147483648\"/>\n"
+              "    </ROWDATA>\n"
+            + end;
+}
+
+void TestTableFiles::xmlBytes()
+{
+    QFETCH(bool, km90);
+    QFETCH(QString, rows);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xml"));
+    ReadingTable table(modelOf(km90));
+    fill(table, rows);
+    const Result written = writeTableXmlFile(table, path);
+    QVERIFY2(written.ok, qPrintable(written.error));
+    QCOMPARE(readAll(path), bytes);
 }
 
 void TestTableFiles::xmlRoundTripReplacesRows_data()
