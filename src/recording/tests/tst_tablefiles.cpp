@@ -119,6 +119,8 @@ private Q_SLOTS:
     void xmlRoundTripReplacesRows();
     void badXmlLeavesTableAlone_data();
     void badXmlLeavesTableAlone();
+    void xmlReadsDeclaredEncodings_data();
+    void xmlReadsDeclaredEncodings();
     void xmlRefusesTextItCannotCarry();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
@@ -550,8 +552,8 @@ void TestTableFiles::badXmlLeavesTableAlone_data()
     QTest::newRow("cut off")
         << packet(fields + "<ROWDATA><ROW No=\"1\"/><ROW No=\"2\"/>").chopped(20);
     QTest::newRow("not well-formed after the packet") << packet(fields + "<ROWDATA/>") + "<junk";
-    // Bounded cost: Qt's reader checks attributes for duplicates in quadratic
-    // time and keeps every open element; nothing in a table file comes near
+    // Bounded cost: an XML parser may check attributes for duplicates in
+    // quadratic time and keeps every open element; nothing in a table file comes near
     // 32 attributes on one element or 8 levels of nesting, even in the parts
     // the reader skips.
     QByteArray manyAttributes = "<PARAMS";
@@ -566,6 +568,19 @@ void TestTableFiles::badXmlLeavesTableAlone_data()
         deep = "<X>" + deep + "</X>";
     QTest::newRow("elements nested deeper than in any table file") << packet(
         QByteArray(fields).replace("<PARAMS/>", "<PARAMS>" + deep + "</PARAMS>") + "<ROWDATA/>");
+    // A table file has no document type; one that declares entities could
+    // otherwise make the reader load a file or expand text without bound.
+    QTest::newRow("document type with an external entity")
+        << "<?xml version=\"1.0\"?><!DOCTYPE DATAPACKET [<!ENTITY x SYSTEM "
+           "\"file:///etc/hostname\">]><DATAPACKET Version=\"2.0\">"
+            + fields + "<ROWDATA><ROW No=\"1\" time=\"&x;\"/></ROWDATA></DATAPACKET>";
+    QTest::newRow("document type with nested entities")
+        << "<?xml version=\"1.0\"?><!DOCTYPE DATAPACKET [<!ENTITY a \"aaaaaaaaaa\">"
+           "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+           "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]><DATAPACKET Version=\"2.0\">"
+            + fields + "<ROWDATA><ROW No=\"1\" time=\"&c;\"/></ROWDATA></DATAPACKET>";
+    QTest::newRow("entity that is not declared")
+        << packet(fields + "<ROWDATA><ROW No=\"1\" time=\"&x;\"/></ROWDATA>");
 }
 
 void TestTableFiles::badXmlLeavesTableAlone()
@@ -584,6 +599,46 @@ void TestTableFiles::badXmlLeavesTableAlone()
     QVERIFY(!result.ok);
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(dump(table), QStringLiteral("1|a|b|c\n2|d|e|f"));
+}
+
+void TestTableFiles::xmlReadsDeclaredEncodings_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("rows");
+    const QByteArray body = "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                            "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                            "<FIELD attrname=\"time\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                            "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                            "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                            "</FIELDS><PARAMS/></METADATA><ROWDATA>";
+    QTest::newRow("no declaration, UTF-8, references") << body
+            + "<ROW No=\"7\" time=\"a&amp;b&#38;c&#x2103;\" Unit=\"\xE2\x84\x83\"/>"
+              "</ROWDATA></DATAPACKET>" << QStringLiteral("7|a&b&c%1|~|%1").arg(Celsius);
+    QTest::newRow("GBK") << "<?xml version=\"1.0\" encoding=\"GBK\" standalone=\"yes\"?>" + body
+            + "<ROW No=\"1\" time=\"08:00:00\" Value=\"\xA1\xC6\" Unit=\"\xA1\xE6\"/>"
+              "</ROWDATA></DATAPACKET>"
+                         << QStringLiteral("1|08:00:00|%1|%2").arg(Sum, Celsius);
+    QTest::newRow("ISO-8859-1") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body
+            + "<ROW No=\"2\" Unit=\"\xB5V\"/></ROWDATA></DATAPACKET>"
+                                << QStringLiteral("2|~|~|\u00B5V");
+    QString utf16 = QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + body
+        + "<ROW No=\"3\" Unit=\"\xE2\x84\x83\"/></ROWDATA></DATAPACKET>");
+    utf16.prepend(QChar(QChar::ByteOrderMark));
+    QTest::newRow("UTF-16 with byte-order mark")
+        << QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2)
+        << QStringLiteral("3|~|~|%1").arg(Celsius);
+}
+
+void TestTableFiles::xmlReadsDeclaredEncodings()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, rows);
+    ReadingTable table(MeterModel::Km50_60);
+    QBuffer buffer(&xml);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const Result result = readTableXml(buffer, table);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(dump(table), rows);
 }
 
 void TestTableFiles::xmlRefusesTextItCannotCarry()
