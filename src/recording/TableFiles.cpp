@@ -449,9 +449,9 @@ bool writeXml(xmlTextWriterPtr xml, const ReadingTable &table)
     std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
     for (int r = 0; ok && r < rows; ++r) {
         ok = xmlTextWriterStartElement(xml, xmlText(kRow)) >= 0;
-        if (ok && table.no(r)) {
+        if (const std::optional<qint32> no = table.no(r); ok && no) {
             char number[12];
-            *std::to_chars(number, number + 11, *table.no(r)).ptr = 0;
+            *std::to_chars(number, number + 11, *no).ptr = 0;
             ok = xmlTextWriterWriteAttribute(xml, xmlText(names[0].constData()), xmlText(number))
                 >= 0;
         }
@@ -474,9 +474,13 @@ bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
 {
     const int columns = table.columnCount();
     const int rows = table.rowCount();
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
     for (int r = 0; r < rows; ++r) {
+        table.rowTexts(r, texts);
         for (int c = 1; c < columns; ++c) {
-            if (!xmlCanCarry(table.textView(r, c))) {
+            // Printable ASCII is always fine; only other texts are looked at.
+            const ReadingTable::StoredText &text = texts[size_t(c - 1)];
+            if (!text.printableAscii && !xmlCanCarry(text.text)) {
                 error = QStringLiteral("Row %1, column %2 holds a character that XML cannot carry")
                             .arg(r + 1)
                             .arg(table.columnName(c));
@@ -509,9 +513,9 @@ bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
 // Stands between an XML table file and the XML parser and refuses, before
 // the parser sees it, a tag with more attributes or more bytes than any tag
 // of a table file: the parser checks attributes for duplicates in time that
-// grows with the square of their number, and keeps a whole tag in memory. It follows quotes, comments,
-// processing instructions and CDATA sections only as far as needed to find
-// where a tag ends.
+// grows with the square of their number, and keeps a whole tag in memory. It follows quotes,
+// comments, processing instructions and CDATA sections only as far as needed to find where a tag
+// ends.
 class BoundedXmlDevice : public QIODevice
 {
 public:
@@ -1164,9 +1168,18 @@ struct TextTableReader::Private
     // is longer than any line of a table file.
     void keepCarry(QByteArrayView start);
     bool tooLong(qsizetype bytes);
+    // Appends the line read last, if any; false when it fails. A line's row
+    // is appended only once the next line is read (or the file ends): its
+    // texts are announced to the table first, and their look-ups overlap
+    // with appending the row before.
+    bool appendPending();
 
     ReadingTable &table;
-    LineDecoder decoder;
+    // Two lines' fields: the one being read and the one waiting to be appended.
+    std::array<LineDecoder, 2> decoders;
+    int reading = 0;
+    bool pending = false;
+    qsizetype pendingLine = 0;
     QByteArray carry; // the start of a line that the next piece completes
     qint64 bytesSeen = 0;
     qsizetype line = 0;
@@ -1189,10 +1202,31 @@ qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFil
     return p - begin;
 }
 
+bool TextTableReader::Private::appendPending()
+{
+    if (!pending)
+        return true;
+    pending = false;
+    const auto fields = decoders[size_t(reading ^ 1)].fields();
+    if (!table.appendFields(fields)) {
+        result.failedLine = pendingLine;
+        result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
+                           .arg(pendingLine)
+                           .arg(fields[0].toString(), table.columnName(ReadingTable::NoColumn));
+        failed = true;
+        return false;
+    }
+    ++result.rows;
+    return true;
+}
+
 bool TextTableReader::Private::tooLong(qsizetype bytes)
 {
     if (bytes <= MaxLineBytes)
         return false;
+    // The lines before fail first.
+    if (!appendPending())
+        return true;
     result.failedLine = line + 1;
     result.error = QStringLiteral("Line %1 is longer than any line of a table file (%2 bytes)")
                        .arg(line + 1)
@@ -1219,6 +1253,7 @@ bool TextTableReader::Private::readLine(const char *p, const char *end)
         return true;
     const int columns = table.columnCount();
     bool tooMany = false;
+    LineDecoder &decoder = decoders[size_t(reading)];
     decoder.startLine();
     forEachToken(p, end, [&](const TokenSpan<char> &token) {
         if (decoder.count() == columns)
@@ -1228,21 +1263,19 @@ bool TextTableReader::Private::readLine(const char *p, const char *end)
     });
     if (decoder.count() == 0)
         return true;
+    if (!tooMany)
+        table.prefetchFields(decoder.fields());
+    if (!appendPending())
+        return false;
     if (tooMany) {
         result.failedLine = line;
         result.error
             = QStringLiteral("Line %1 has more fields than the table has columns").arg(line);
         return false;
     }
-    const auto fields = decoder.fields();
-    if (!table.appendFields(fields)) {
-        result.failedLine = line;
-        result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
-                           .arg(line)
-                           .arg(fields[0].toString(), table.columnName(ReadingTable::NoColumn));
-        return false;
-    }
-    ++result.rows;
+    pending = true;
+    pendingLine = line;
+    reading ^= 1;
     return true;
 }
 
@@ -1304,6 +1337,8 @@ Result TextTableReader::finish()
         d->readLines(d->carry, true);
         d->carry.clear();
     }
+    if (!d->failed)
+        d->appendPending();
     if (d->bytesSeen == 0) {
         d->failed = true;
         d->result.error = QStringLiteral("The file is empty");
