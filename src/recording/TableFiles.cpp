@@ -797,7 +797,8 @@ private:
             m_roles.push_back(Role::Row);
             return;
         case Role::Row:
-            fail(QStringLiteral("Row %1 holds an element").arg(m_loaded.rowCount()));
+            if (appendPending())
+                fail(QStringLiteral("Row %1 holds an element").arg(m_rowsRead));
             return;
         case Role::Skipped:
             m_roles.push_back(Role::Skipped);
@@ -822,7 +823,7 @@ private:
             for (const QString &fieldName : std::as_const(m_names))
                 m_nameBytes.push_back(fieldName.toUtf8());
         } else if (role == Role::RowData) {
-            m_haveRows = true;
+            m_haveRows = appendPending();
         }
     }
 
@@ -871,57 +872,96 @@ private:
         return -1;
     }
 
+    // A row read from the file: its texts back to back, one span per column
+    // (none for a field the row leaves out).
+    struct RowText
+    {
+        std::vector<char16_t> text;
+        std::array<std::pair<qsizetype, qsizetype>, ReadingTable::MaxColumns> spans {};
+        std::array<bool, ReadingTable::MaxColumns> present {};
+        qsizetype number = 0;
+
+        std::array<QStringView, ReadingTable::MaxColumns> fields(size_t columns) const
+        {
+            std::array<QStringView, ReadingTable::MaxColumns> views;
+            for (size_t c = 0; c < columns; ++c) {
+                if (present[c])
+                    views[c] = QStringView(text.data() + spans[c].first, spans[c].second);
+            }
+            return views;
+        }
+    };
+
+    // A row is appended only once the next one is read (or the rows end): its
+    // texts are announced to the table first, and their look-ups overlap with
+    // appending the row before.
+    bool appendPending()
+    {
+        if (!m_pending)
+            return true;
+        m_pending = false;
+        const RowText &row = m_rows[size_t(m_reading ^ 1)];
+        const auto columns = m_nameBytes.size();
+        const auto fields = row.fields(columns);
+        if (!m_loaded.appendFields(std::span<const QStringView>(fields.data(), columns))) {
+            fail(QStringLiteral("Row %1 has a No that is not a number").arg(row.number));
+            return false;
+        }
+        return true;
+    }
+
     void row(const xmlChar *name, int attributeCount, const xmlChar **attributes)
     {
         if (!nameIs(name, kRow)) {
-            fail(QStringLiteral("Unexpected <%1> among the rows").arg(nameText(name)));
+            if (appendPending())
+                fail(QStringLiteral("Unexpected <%1> among the rows").arg(nameText(name)));
             return;
         }
-        const qsizetype row = m_loaded.rowCount() + 1;
-        const auto columns = m_nameBytes.size();
-        std::array<std::pair<qsizetype, qsizetype>, ReadingTable::MaxColumns> spans {};
-        std::array<bool, ReadingTable::MaxColumns> present {};
-        m_text.clear();
+        RowText &row = m_rows[size_t(m_reading)];
+        row.number = ++m_rowsRead;
+        row.text.clear();
+        row.present.fill(false);
         for (int i = 0; i < attributeCount; ++i) {
             const xmlChar **a = attributes + 5 * i;
             const int c = columnOf(a[0]);
             if (c < 0) {
-                fail(QStringLiteral("Row %1 has a field \"%2\" that is not a column")
-                         .arg(row)
-                         .arg(nameText(a[0])));
+                if (appendPending())
+                    fail(QStringLiteral("Row %1 has a field \"%2\" that is not a column")
+                             .arg(row.number)
+                             .arg(nameText(a[0])));
                 return;
             }
-            const qsizetype at = qsizetype(m_text.size());
-            appendUtf8(QByteArrayView(reinterpret_cast<const char *>(a[3]), a[4] - a[3]));
-            spans[size_t(c)] = { at, qsizetype(m_text.size()) - at };
-            present[size_t(c)] = true;
+            const qsizetype at = qsizetype(row.text.size());
+            appendUtf8(row.text, QByteArrayView(reinterpret_cast<const char *>(a[3]), a[4] - a[3]));
+            row.spans[size_t(c)] = { at, qsizetype(row.text.size()) - at };
+            row.present[size_t(c)] = true;
         }
-        std::array<QStringView, ReadingTable::MaxColumns> fields;
-        for (size_t c = 0; c < columns; ++c) {
-            if (present[c])
-                fields[c] = QStringView(m_text.data() + spans[c].first, spans[c].second);
-        }
-        if (!m_loaded.appendFields(std::span<const QStringView>(fields.data(), columns)))
-            fail(QStringLiteral("Row %1 has a No that is not a number").arg(row));
+        const auto columns = m_nameBytes.size();
+        const auto fields = row.fields(columns);
+        m_loaded.prefetchFields(std::span<const QStringView>(fields.data(), columns));
+        if (!appendPending())
+            return;
+        m_pending = true;
+        m_reading ^= 1;
     }
 
-    // Appends UTF-8 as UTF-16 to the row's text; ASCII, nearly all of a
-    // table, is widened byte for byte.
-    void appendUtf8(QByteArrayView bytes)
+    // Appends UTF-8 as UTF-16 to text; ASCII, nearly all of a table, is
+    // widened byte for byte.
+    static void appendUtf8(std::vector<char16_t> &text, QByteArrayView bytes)
     {
         const qsizetype n = bytes.size();
-        const size_t at = m_text.size();
+        const size_t at = text.size();
         qsizetype i = 0;
         while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
             ++i;
         if (i == n) {
-            m_text.resize(at + size_t(n));
+            text.resize(at + size_t(n));
             for (qsizetype k = 0; k < n; ++k)
-                m_text[at + size_t(k)] = char16_t(bytes[k]);
+                text[at + size_t(k)] = char16_t(bytes[k]);
             return;
         }
         const QString decoded = QString::fromUtf8(bytes);
-        m_text.insert(m_text.end(), decoded.utf16(), decoded.utf16() + decoded.size());
+        text.insert(text.end(), decoded.utf16(), decoded.utf16() + decoded.size());
     }
 
     const ReadingTable &m_table;
@@ -931,7 +971,11 @@ private:
     QStringList m_names;
     std::vector<QByteArray> m_nameBytes;
     std::array<const xmlChar *, ReadingTable::MaxColumns> m_nameAt {};
-    std::vector<char16_t> m_text;
+    // The row being read and the one waiting to be appended.
+    std::array<RowText, 2> m_rows;
+    int m_reading = 0;
+    bool m_pending = false;
+    qsizetype m_rowsRead = 0;
     bool m_haveFields = false;
     bool m_haveRows = false;
     QString m_error;
