@@ -119,6 +119,8 @@ private Q_SLOTS:
     void xmlRoundTripReplacesRows();
     void badXmlLeavesTableAlone_data();
     void badXmlLeavesTableAlone();
+    void xmlNamesTheFirstBadRow_data();
+    void xmlNamesTheFirstBadRow();
     void xmlReadsDeclaredEncodings_data();
     void xmlReadsDeclaredEncodings();
     void xmlRefusesTextItCannotCarry();
@@ -282,6 +284,14 @@ void TestTableFiles::readText_data()
         << "1|08:00:00|12|3|KW|NULL|NULL|~" << 0;
     QTest::newRow("No that is not a number fails") << false << header + "1\ta\r\nx1\tb\r\n"
                                                    << "7|a|b|c\n1|a|~|~" << 3;
+    // A refused row is the one reported even when a later line fails too.
+    QTest::newRow("bad No before a line with too many tokens")
+        << false << header + "1\ta\r\nx\tb\r\n1 2 3 4 5\r\n"
+        << "7|a|b|c\n1|a|~|~" << 3;
+    QTest::newRow("bad No before a line too long")
+        << false << header + "x\ta\r\n" + QByteArray(MaxLineBytes + 1, 'y') << "7|a|b|c" << 2;
+    QTest::newRow("bad No on a last line without line end") << false << header + "1\ta\r\nx"
+                                                            << "7|a|b|c\n1|a|~|~" << 3;
     QTest::newRow("No beyond 32 bits fails") << false << header + "2147483648\ta\r\n"
                                              << "7|a|b|c" << 2;
     QTest::newRow("NULL as No fails") << false << header + "NULL\ta\r\n"
@@ -599,6 +609,43 @@ void TestTableFiles::badXmlLeavesTableAlone()
     QVERIFY(!result.ok);
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(dump(table), QStringLiteral("1|a|b|c\n2|d|e|f"));
+}
+
+void TestTableFiles::xmlNamesTheFirstBadRow_data()
+{
+    QTest::addColumn<QByteArray>("rows");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("bad No, then a field that is not a column")
+        << QByteArray("<ROW No=\"1\"/><ROW No=\"x\"/><ROW Volts=\"1\"/>")
+        << "Row 2 has a No that is not a number";
+    QTest::newRow("bad No, then an element among the rows")
+        << QByteArray("<ROW No=\"x\"/><COL/>") << "Row 1 has a No that is not a number";
+    QTest::newRow("bad No on the last row")
+        << QByteArray("<ROW No=\"1\"/><ROW No=\"1x\"/>") << "Row 2 has a No that is not a number";
+    QTest::newRow("field that is not a column after sound rows")
+        << QByteArray("<ROW No=\"1\"/><ROW No=\"2\"/><ROW Volts=\"1\"/>")
+        << "Row 3 has a field \"Volts\" that is not a column";
+}
+
+void TestTableFiles::xmlNamesTheFirstBadRow()
+{
+    QFETCH(QByteArray, rows);
+    QFETCH(QString, error);
+    QByteArray xml = "<DATAPACKET><METADATA><FIELDS>"
+                     "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                     "<FIELD attrname=\"time\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                     "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                     "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                     "</FIELDS></METADATA><ROWDATA>"
+        + rows + "</ROWDATA></DATAPACKET>";
+    ReadingTable table(MeterModel::Km50_60);
+    fill(table, QStringLiteral("1|a|b|c"));
+    QBuffer buffer(&xml);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const Result result = readTableXml(buffer, table);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error, error);
+    QCOMPARE(dump(table), QStringLiteral("1|a|b|c"));
 }
 
 void TestTableFiles::xmlReadsDeclaredEncodings_data()
