@@ -84,39 +84,23 @@ quint32 *ReadingTable::record(int row) const
     return m_blocks[size_t(row / BlockRows)].get() + size_t(row % BlockRows) * size_t(m_columns);
 }
 
-quint32 ReadingTable::intern(const QString &text, int column)
+QStringView ReadingTable::storedPart(QStringView text)
 {
-    if (text.isEmpty())
-        return 0;
-    if (text.size() > MaxTextLength) {
-        // Cut without splitting a surrogate pair, which would leave half a character.
-        const qsizetype keep
-            = text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength;
-        return intern(text.left(keep), column);
-    }
-    auto &last = m_lastPerColumn[size_t(column)];
-    if (last.id != 0
-        && ((last.text.constData() == text.constData() && last.text.size() == text.size())
-            || m_pool.holds(last.id, text)))
-        return last.id;
-    const quint32 id = m_pool.intern(text);
-    last = { text, id };
-    return id;
+    // Cut without splitting a surrogate pair, which would leave half a character.
+    if (text.size() > MaxTextLength)
+        return text.first(
+            text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
+    return text;
 }
 
-quint32 ReadingTable::intern(QStringView text, int column)
+quint32 ReadingTable::lastId(const QString *text, QStringView stored, int column) const
 {
-    if (text.isEmpty())
+    const LastText &last = m_lastPerColumn[size_t(column)];
+    if (last.id == 0)
         return 0;
-    if (text.size() > MaxTextLength)
-        text = text.first(
-            text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
-    auto &last = m_lastPerColumn[size_t(column)];
-    if (last.id != 0 && m_pool.holds(last.id, text))
+    if (text && last.text.constData() == text->constData() && last.text.size() == text->size())
         return last.id;
-    const quint32 id = m_pool.intern(text);
-    last = { QString(), id };
-    return id;
+    return m_pool.holds(last.id, stored) ? last.id : 0;
 }
 
 std::optional<qint32> ReadingTable::parseNo(QStringView text)
@@ -167,6 +151,16 @@ bool ReadingTable::appendFields(std::span<const QString> fields)
 bool ReadingTable::appendFields(std::span<const QStringView> fields)
 {
     return appendFieldsOf(fields);
+}
+
+void ReadingTable::prefetchFields(std::span<const QStringView> fields) const
+{
+    const size_t n = qMin(fields.size(), size_t(m_columns));
+    for (size_t c = 1; c < n; ++c) {
+        const QStringView stored = storedPart(fields[c]);
+        if (!stored.isEmpty())
+            m_pool.prefetch(TextPool::hashOf(stored));
+    }
 }
 
 bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString> texts)
@@ -234,9 +228,36 @@ bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
     if (m_rows % BlockRows == 0 && size_t(m_rows / BlockRows) == m_blocks.size())
         m_blocks.push_back(
             std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+    // A text that is not its column's last one is looked up in the pool. The
+    // look-ups of a row are announced together first: each waits for memory,
+    // and announced together the waits overlap.
     std::array<quint32, MaxColumns> ids {};
-    for (size_t c = 1; c < size_t(m_columns); ++c)
-        ids[c] = c - 1 < texts.size() ? intern(textAt(c - 1), int(c)) : 0;
+    std::array<quint32, MaxColumns> hashes {};
+    std::array<QStringView, MaxColumns> lookUp {};
+    std::array<const QString *, MaxColumns> strings {};
+    for (size_t c = 1; c < size_t(m_columns) && c - 1 < texts.size(); ++c) {
+        const auto &text = textAt(c - 1);
+        const QStringView stored = storedPart(text);
+        if (stored.isEmpty())
+            continue;
+        if constexpr (std::is_same_v<std::decay_t<decltype(text)>, QString>) {
+            if (stored.size() == text.size())
+                strings[c] = &text;
+        }
+        ids[c] = lastId(strings[c], stored, int(c));
+        if (ids[c] == 0) {
+            lookUp[c] = stored;
+            hashes[c] = TextPool::hashOf(stored);
+            m_pool.prefetch(hashes[c]);
+        }
+    }
+    for (size_t c = 1; c < size_t(m_columns); ++c) {
+        if (lookUp[c].isEmpty())
+            continue;
+        ids[c] = m_pool.intern(lookUp[c], hashes[c]);
+        // The caller's own string is kept to spot it coming again.
+        m_lastPerColumn[c] = { strings[c] ? *strings[c] : QString(), ids[c] };
+    }
     m_noNull.push_back(!no.has_value());
 
     beginInsertRows(QModelIndex(), m_rows, m_rows);

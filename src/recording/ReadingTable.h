@@ -70,6 +70,11 @@ public:
     // The same with the fields as views into buffers of the caller (a file
     // reader): a text is copied only when the table does not hold it yet.
     bool appendFields(std::span<const QStringView> fields);
+    // Announces the fields of a row that appendFields will get soon: the
+    // look-ups of new texts wait for memory, and a reader that announces a
+    // row while it appends the one before lets the two overlap. Changes
+    // nothing.
+    void prefetchFields(std::span<const QStringView> fields) const;
 
     // An optionally signed decimal integer that fits 32 bits, nothing else
     // (no blanks, no other characters); nullopt otherwise.
@@ -129,8 +134,11 @@ private:
     static constexpr int BlockRows = 1 << 14;
 
     quint32 *record(int row) const;
-    quint32 intern(const QString &text, int column);
-    quint32 intern(QStringView text, int column);
+    // The part of a text the table stores: at most MaxTextLength characters.
+    static QStringView storedPart(QStringView text);
+    // The id of the column's last text when stored (the part kept of text, the
+    // caller's string or null) is that text again; 0 otherwise.
+    quint32 lastId(const QString *text, QStringView stored, int column) const;
     template<typename Field>
     bool appendFieldsOf(std::span<const Field> fields);
     template<typename Texts>

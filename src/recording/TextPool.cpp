@@ -52,11 +52,10 @@ quint32 TextPool::reserveChars(quint32 length)
     return quint32(m_chunks.size() - 1) << kChunkBits;
 }
 
-quint32 TextPool::intern(QStringView text)
+quint32 TextPool::intern(QStringView text, quint32 hash)
 {
     if (text.size() > qsizetype(kLengthMask))
         throw std::bad_alloc();
-    const quint32 hash = hashOf(text);
     const auto length = quint32(text.size());
     const size_t bytes = size_t(length) * sizeof(char16_t);
     // Room for one more text first, so that a failed allocation leaves the
