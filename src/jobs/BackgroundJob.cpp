@@ -53,6 +53,7 @@ bool BackgroundJob::wait(int timeoutMs, QEventLoop::ProcessEventsFlags flags)
             m_thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
         QTimer timeout;
         timeout.setSingleShot(true);
+        timeout.setTimerType(Qt::PreciseTimer); // a coarse timer may end 5 % early
         QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
         if (timeoutMs >= 0)
             timeout.start(timeoutMs);

@@ -8,6 +8,8 @@ void JobProgress::setDone(qint64 done)
     if (total > 0)
         done = qMin(done, total);
     m_done.store(done, std::memory_order_relaxed);
+    if (total > 0 && double(done) >= m_cancelAt.load(std::memory_order_relaxed) * double(total))
+        cancel();
 }
 
 double JobProgress::fraction() const

@@ -18,7 +18,10 @@ class JobProgress
 {
 public:
     // The amount of work in the job's own unit (pages, bytes). 0 while unknown.
-    void setTotal(qint64 total) { m_total.store(qMax<qint64>(total, 0), std::memory_order_relaxed); }
+    void setTotal(qint64 total)
+    {
+        m_total.store(qMax<qint64>(total, 0), std::memory_order_relaxed);
+    }
     qint64 total() const { return m_total.load(std::memory_order_relaxed); }
 
     // The part done so far; kept between 0 and the total once that is known.
@@ -31,9 +34,16 @@ public:
     // Asks the job to stop; it may take a moment to notice.
     void cancel() { m_canceled.store(true, std::memory_order_release); }
     bool isCanceled() const { return m_canceled.load(std::memory_order_acquire); }
+    // Cancels the job as soon as the part done reaches this fraction of the
+    // total: a stop at a known point, as a user's click half-way would be.
+    void cancelAtFraction(double fraction)
+    {
+        m_cancelAt.store(fraction, std::memory_order_relaxed);
+    }
 
 private:
     std::atomic<qint64> m_total { 0 };
     std::atomic<qint64> m_done { 0 };
     std::atomic<bool> m_canceled { false };
+    std::atomic<double> m_cancelAt { 2.0 }; // beyond any fraction: never
 };

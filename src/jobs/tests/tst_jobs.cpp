@@ -42,6 +42,14 @@ void TestJobs::progressStaysWithinItsTotal()
     QVERIFY(!p.isCanceled());
     p.cancel();
     QVERIFY(p.isCanceled());
+
+    JobProgress half;
+    half.cancelAtFraction(0.5);
+    half.setTotal(10);
+    half.advance(4);
+    QVERIFY(!half.isCanceled());
+    half.advance(1);
+    QVERIFY(half.isCanceled());
 }
 
 void TestJobs::deviceCountsReadsAndStopsOnCancel()
