@@ -229,8 +229,10 @@ std::unique_ptr<ReadingTable> ReadingTable::copyRows(int count) const
     const size_t width = size_t(m_columns);
     for (int first = 0; first < count; first += BlockRows) {
         const int rows = std::min(BlockRows, count - first);
-        copy->m_blocks.push_back(std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * width));
-        std::memcpy(copy->m_blocks.back().get(), record(first), size_t(rows) * width * sizeof(quint32));
+        copy->m_blocks.push_back(
+            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * width));
+        std::memcpy(
+            copy->m_blocks.back().get(), record(first), size_t(rows) * width * sizeof(quint32));
     }
     copy->m_noNull.assign(m_noNull.begin(), m_noNull.begin() + count);
     copy->m_rows = count;

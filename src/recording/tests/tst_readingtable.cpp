@@ -188,8 +188,8 @@ void TestReadingTable::copyOfFirstRowsStandsAlone()
     const int rows = 16384 + 10;
     for (int i = 0; i < rows; ++i) {
         const std::optional<qint32> no = i % 1000 == 7 ? std::nullopt : std::optional<qint32>(i);
-        table.appendRow(no,
-            QStringList { QString::number(i % 50), QString(), "KW", QString::number(i), "V" });
+        table.appendRow(
+            no, QStringList { QString::number(i % 50), QString(), "KW", QString::number(i), "V" });
     }
     const int taken = rows - 3;
     const auto copy = table.copyRows(taken);
