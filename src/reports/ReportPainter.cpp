@@ -5,15 +5,18 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPalette>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QRawFont>
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 namespace {
@@ -71,10 +74,16 @@ struct ReportPagePainter::Style
     QFont font;
     const QPaintDevice *device = nullptr;
     std::optional<QFontMetricsF> metrics;
+    // The font's glyph and advance of each printable ASCII character on the
+    // device (glyph 0: the font has none), for texts drawn as glyph runs.
+    QRawFont raw;
+    std::array<quint32, 128> glyphs {};
+    std::array<qreal, 128> advances {};
 };
 
-ReportPagePainter::ReportPagePainter()
-    : m_colours { reportColour(ReportColour::Black), reportColour(ReportColour::Blue),
+ReportPagePainter::ReportPagePainter(bool glyphRuns)
+    : m_glyphRuns(glyphRuns)
+    , m_colours { reportColour(ReportColour::Black), reportColour(ReportColour::Blue),
         reportColour(ReportColour::ToolTipText) }
 { }
 
@@ -101,8 +110,53 @@ ReportPagePainter::Style &ReportPagePainter::styleFor(
     if (style->device != device) {
         style->device = device;
         style->metrics.emplace(style->font, device);
+        style->glyphs.fill(0);
+        if (m_glyphRuns) {
+            style->raw = QRawFont::fromFont(QFont(style->font, device));
+            QString ascii;
+            for (char16_t c = 32; c < 127; ++c)
+                ascii.append(QChar(c));
+            const QList<quint32> indexes = style->raw.glyphIndexesForString(ascii);
+            const QList<QPointF> advances = style->raw.advancesForGlyphIndexes(indexes);
+            if (style->raw.isValid() && indexes.size() == ascii.size()) {
+                for (qsizetype i = 0; i < indexes.size(); ++i) {
+                    style->glyphs[size_t(32 + i)] = indexes[i];
+                    style->advances[size_t(32 + i)] = advances[i].x();
+                }
+            }
+        }
     }
     return *style;
+}
+
+bool ReportPagePainter::drawAsGlyphRun(QPainter &painter, const Style &style, const PlacedText &t,
+    double x, double dpmmX, double baseline)
+{
+    // Report texts are numbers, times, units and headings: printable ASCII
+    // that needs no shaping (kerning is off), so each character is its glyph
+    // and the glyphs follow one another by their advances. Anything else is
+    // left to drawText.
+    const qsizetype n = t.text.size();
+    m_glyphIndexes.resize(n);
+    m_positions.resize(n);
+    double advance = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = t.text[i].unicode();
+        if (c < 32 || c > 126 || style.glyphs[c] == 0)
+            return false;
+        m_glyphIndexes[i] = style.glyphs[c];
+        m_positions[i] = QPointF(advance, 0);
+        advance += style.advances[c];
+    }
+    if (t.centreWidthMm > 0)
+        x += (t.centreWidthMm * dpmmX - advance) / 2;
+    QGlyphRun run;
+    run.setRawFont(style.raw);
+    run.setGlyphIndexes(m_glyphIndexes);
+    run.setPositions(m_positions);
+    run.setUnderline(style.underline);
+    painter.drawGlyphRun(QPointF(x, baseline), run);
+    return true;
 }
 
 void ReportPagePainter::paint(QPainter &painter, const ReportDocument &report, int page)
@@ -127,9 +181,12 @@ void ReportPagePainter::paint(QPainter &painter, const ReportDocument &report, i
             currentColour = colour;
         }
         double x = t.xMm * dpmmX;
+        const double baseline = t.yMm * dpmmY + style.metrics->ascent();
+        if (m_glyphRuns && drawAsGlyphRun(painter, style, t, x, dpmmX, baseline))
+            continue;
         if (t.centreWidthMm > 0)
             x += (t.centreWidthMm * dpmmX - style.metrics->horizontalAdvance(t.text)) / 2;
-        painter.drawText(QPointF(x, t.yMm * dpmmY + style.metrics->ascent()), t.text);
+        painter.drawText(QPointF(x, baseline), t.text);
     }
     painter.restore();
 }
@@ -144,7 +201,7 @@ ReportFiles::Result writeReportPdf(const ReportDocument &report, const QString &
 {
     std::optional<ReportPagePainter> own;
     if (!pagePainter)
-        pagePainter = &own.emplace();
+        pagePainter = &own.emplace(true);
     return ReportFiles::writeAtomically(path, [&](QIODevice &device, QString &error) {
         QPdfWriter writer(&device);
         writer.setPageLayout(pageLayoutOf(report.layout().page()));
@@ -201,7 +258,7 @@ bool printOnto(QPrinter &printer, const ReportDocument &report, PageSpan pages, 
 {
     std::optional<ReportPagePainter> own;
     if (!pagePainter)
-        pagePainter = &own.emplace();
+        pagePainter = &own.emplace(true);
     auto fail = [error](const QString &why) {
         if (error)
             *error = why;

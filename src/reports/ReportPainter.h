@@ -5,6 +5,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QList>
+#include <QPointF>
 #include <QString>
 
 #include <functional>
@@ -35,10 +37,15 @@ void paintReportPage(QPainter &painter, const ReportDocument &report, int page);
 // the colours are looked up once, not once per text. The colours are taken
 // from the desktop when it is made, so a painter made on the window's thread
 // may then paint on a job's thread (into a PDF writer or a printer).
+//
+// With glyphRuns, texts of printable ASCII are drawn as runs of the font's
+// glyphs placed by their advances instead of being laid out by drawText each
+// time (the same glyphs at the same places, since kerning is off); meant for
+// PDF and printers, where a long report's pages are painted by the thousand.
 class ReportPagePainter
 {
 public:
-    ReportPagePainter();
+    explicit ReportPagePainter(bool glyphRuns = false);
     ~ReportPagePainter();
     ReportPagePainter(const ReportPagePainter &) = delete;
     ReportPagePainter &operator=(const ReportPagePainter &) = delete;
@@ -48,9 +55,14 @@ public:
 private:
     struct Style;
     Style &styleFor(const PlacedText &text, const QPaintDevice *device);
+    bool drawAsGlyphRun(QPainter &painter, const Style &style, const PlacedText &text, double x,
+        double dpmmX, double baseline);
 
+    bool m_glyphRuns;
     std::vector<std::unique_ptr<Style>> m_styles;
     QColor m_colours[3];
+    QList<quint32> m_glyphIndexes;
+    QList<QPointF> m_positions;
 };
 
 // Called after each page of a long job with the number of pages done; returns

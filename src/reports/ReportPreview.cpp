@@ -41,7 +41,7 @@ bool runPageJob(UserDialogs &dialogs, QWidget *parent, const QString &label,
 {
     const std::shared_ptr<const ReportDocument> copy = report.copyForJob();
     // Made here: it takes the desktop's colours on the window's thread.
-    auto pagePainter = std::make_shared<ReportPagePainter>();
+    auto pagePainter = std::make_shared<ReportPagePainter>(true);
     bool complete = false;
     const bool canceled = dialogs.runJob(parent, label, [&](JobProgress &progress) {
         progress.setTotal(pages);
