@@ -51,8 +51,8 @@ public:
 
     // A modal question with its own buttons, the first one the default. Returns
     // the index of the button pressed, or -1 when the box was closed without one.
-    virtual int choose(
-        QWidget *parent, const QString &caption, const QString &text, const QStringList &buttons)
+    virtual int choose(QWidget *parent, const QString &caption, const QString &text,
+        const QStringList &buttons)
         = 0;
 
     // The chosen file and filter of a save dialog.
