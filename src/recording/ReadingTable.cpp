@@ -3,7 +3,9 @@
 
 #include "models/ModelDescription.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 
@@ -268,6 +270,27 @@ bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
     ++m_rows;
     endInsertRows();
     return true;
+}
+
+std::unique_ptr<ReadingTable> ReadingTable::copyRows(int count) const
+{
+    count = std::clamp(count, 0, m_rows);
+    auto copy = std::make_unique<ReadingTable>(m_model);
+    // Interning every text in id order gives each the same id in the copy: the
+    // texts of a pool are distinct, and ids are handed out in arrival order.
+    for (qsizetype id = 1; id <= m_pool.size(); ++id)
+        copy->m_pool.intern(m_pool.text(quint32(id)));
+    const size_t width = size_t(m_columns);
+    for (int first = 0; first < count; first += BlockRows) {
+        const int rows = std::min(BlockRows, count - first);
+        copy->m_blocks.push_back(
+            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * width));
+        std::memcpy(
+            copy->m_blocks.back().get(), record(first), size_t(rows) * width * sizeof(quint32));
+    }
+    copy->m_noNull.assign(m_noNull.begin(), m_noNull.begin() + count);
+    copy->m_rows = count;
+    return copy;
 }
 
 void ReadingTable::clear()

@@ -86,6 +86,12 @@ public:
     // Returns false, changing nothing, when the columns differ.
     bool takeRowsFrom(ReadingTable &other);
 
+    // A table of its own with the first count rows of this one (all rows for a
+    // count beyond them), without a parent: what a job on another thread reads
+    // while this table goes on taking rows. The rows are copied as stored, so
+    // it costs about a memory copy of the table.
+    std::unique_ptr<ReadingTable> copyRows(int count) const;
+
     // No of a row; nullopt when null.
     std::optional<qint32> no(int row) const;
     // A field as text: No in decimal, a text as stored, a null field empty.

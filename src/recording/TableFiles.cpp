@@ -2,6 +2,8 @@
 #include "recording/TableFiles.h"
 
 #include "files/AtomicFile.h"
+#include "jobs/JobProgress.h"
+#include "jobs/ProgressDevice.h"
 #include "models/ModelDescription.h"
 
 #include <QFile>
@@ -16,6 +18,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <span>
 #include <type_traits>
@@ -1111,28 +1114,86 @@ QByteArray tableTextBytes(const ReadingTable &table)
     return out.take();
 }
 
-Result writeTableTextFile(const ReadingTable &table, const QString &path)
+namespace {
+
+// About how many bytes a file of the table takes, from rows spread over the
+// table: the total a writer's progress is counted against.
+qint64 estimatedFileBytes(const ReadingTable &table, Format format)
+{
+    const int rows = table.rowCount();
+    const QStringList names = table.columnNames();
+    qint64 header = tableHeaderLine(table).size() + 2;
+    if (format == Format::Xml)
+        header = 200 + 60 * names.size();
+    if (rows == 0)
+        return header;
+    constexpr int kSamples = 64;
+    const int step = std::max(1, rows / kSamples);
+    qint64 sampleBytes = 0;
+    int sampled = 0;
+    TextRowEncoder encoder(table);
+    for (int r = 0; r < rows; r += step, ++sampled) {
+        encoder.clear();
+        encoder.appendRow(r);
+        sampleBytes += encoder.bytes().size();
+        if (format == Format::Xml) {
+            sampleBytes += 12; // the element, its end and the indentation
+            for (int c = 0; c < names.size(); ++c) {
+                if (!table.isNull(r, c))
+                    sampleBytes += names[c].size() + 4;
+            }
+        }
+    }
+    return header + sampleBytes * rows / sampled;
+}
+
+// Runs produce on the device, or on a ProgressDevice over it when there is a job.
+bool produceWithJob(
+    QIODevice &device, JobProgress *job, const std::function<bool(QIODevice &)> &produce)
+{
+    if (!job)
+        return produce(device);
+    ProgressDevice counted(device, *job);
+    return produce(counted) && !job->isCanceled();
+}
+
+} // namespace
+
+Result writeTableTextFile(const ReadingTable &table, const QString &path, JobProgress *job)
 {
     Result result;
     result.format = Format::Text;
+    if (job)
+        job->setTotal(estimatedFileBytes(table, Format::Text));
     result.ok = writeReplacing(
         path,
-        [&table](QIODevice &device, QString &error) {
-            return produceTableText(table,
-                [&device, &error](QByteArrayView piece) { return writeAll(device, piece, error); });
+        [&table, job](QIODevice &device, QString &error) {
+            return produceWithJob(device, job, [&](QIODevice &out) {
+                return produceTableText(table,
+                    [&out, &error](QByteArrayView piece) { return writeAll(out, piece, error); });
+            });
         },
         result.error);
+    if (result.ok && job)
+        job->setDone(job->total());
     return result;
 }
 
-Result writeTableXmlFile(const ReadingTable &table, const QString &path)
+Result writeTableXmlFile(const ReadingTable &table, const QString &path, JobProgress *job)
 {
     Result result;
     result.format = Format::Xml;
+    if (job)
+        job->setTotal(estimatedFileBytes(table, Format::Xml));
     result.ok = writeReplacing(
         path,
-        [&table](QIODevice &device, QString &error) { return produceXml(table, device, error); },
+        [&table, job](QIODevice &device, QString &error) {
+            return produceWithJob(
+                device, job, [&](QIODevice &out) { return produceXml(table, out, error); });
+        },
         result.error);
+    if (result.ok && job)
+        job->setDone(job->total());
     return result;
 }
 
@@ -1398,7 +1459,7 @@ Result appendTableText(QByteArrayView bytes, ReadingTable &table)
     return reader.finish();
 }
 
-Result readTableTextFile(const QString &path, ReadingTable &table)
+Result readTableTextFile(const QString &path, ReadingTable &table, JobProgress *job)
 {
     if (std::optional<Result> refused = refuseSpecialFile(path, Format::Text))
         return *refused;
@@ -1408,16 +1469,22 @@ Result readTableTextFile(const QString &path, ReadingTable &table)
         result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
         return result;
     }
+    std::optional<ProgressDevice> counted;
+    if (job) {
+        job->setTotal(file.size());
+        counted.emplace(file, *job);
+    }
+    QIODevice &input = counted ? static_cast<QIODevice &>(*counted) : file;
     // Pieces of a mebibyte: the file never sits in memory whole.
     constexpr qint64 kPiece = qint64(1) << 20;
     QByteArray buffer(kPiece, Qt::Uninitialized);
     TextTableReader reader(table);
     for (;;) {
-        const qint64 n = file.read(buffer.data(), kPiece);
+        const qint64 n = input.read(buffer.data(), kPiece);
         if (n < 0) {
             Result result = reader.finish();
             result.ok = false;
-            result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
+            result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, input.errorString());
             return result;
         }
         if (n == 0 || !reader.feed(QByteArrayView(buffer.constData(), n)))
@@ -1493,7 +1560,7 @@ Result readTableXml(QIODevice &device, ReadingTable &table)
     return result;
 }
 
-Result readTableXmlFile(const QString &path, ReadingTable &table)
+Result readTableXmlFile(const QString &path, ReadingTable &table, JobProgress *job)
 {
     if (std::optional<Result> refused = refuseSpecialFile(path, Format::Xml))
         return *refused;
@@ -1504,21 +1571,25 @@ Result readTableXmlFile(const QString &path, ReadingTable &table)
         result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
         return result;
     }
-    return readTableXml(file, table);
+    if (!job)
+        return readTableXml(file, table);
+    job->setTotal(file.size());
+    ProgressDevice counted(file, *job);
+    return readTableXml(counted, table);
 }
 
-Result WriteTableText(const ReadingTable &table, const QString &path)
+Result WriteTableText(const ReadingTable &table, const QString &path, JobProgress *job)
 {
     if (saveFormat(table.meterModel(), path) == Format::Xml)
-        return writeTableXmlFile(table, path);
-    return writeTableTextFile(table, path);
+        return writeTableXmlFile(table, path, job);
+    return writeTableTextFile(table, path, job);
 }
 
-Result ReadTableFile(const QString &path, ReadingTable &table)
+Result ReadTableFile(const QString &path, ReadingTable &table, JobProgress *job)
 {
     if (openFormat(path) == Format::Xml)
-        return readTableXmlFile(path, table);
-    return readTableTextFile(path, table);
+        return readTableXmlFile(path, table, job);
+    return readTableTextFile(path, table, job);
 }
 
 } // namespace TableFiles

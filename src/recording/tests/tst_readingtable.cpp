@@ -22,6 +22,7 @@ private Q_SLOTS:
     void modelDataAndSignals();
     void manyRowsAcrossBlocks();
     void clearAndTakeRows();
+    void copyOfFirstRowsStandsAlone();
     void appendFieldsByPosition();
     void refusedAppendAddsNoRow_data();
     void refusedAppendAddsNoRow();
@@ -191,6 +192,39 @@ void TestReadingTable::clearAndTakeRows()
     QCOMPARE(table.textCount(), 0);
     table.appendRow(1, QStringList { "d", "4", "V" });
     QCOMPARE(table.fieldText(0, 3), QStringLiteral("V"));
+}
+
+void TestReadingTable::copyOfFirstRowsStandsAlone()
+{
+    // Rows across a block boundary, a null No, null texts, and texts that
+    // repeat, so that a copy that mixed up text ids or null marks shows.
+    ReadingTable table(MeterModel::Km90);
+    const int rows = 16384 + 10;
+    for (int i = 0; i < rows; ++i) {
+        const std::optional<qint32> no = i % 1000 == 7 ? std::nullopt : std::optional<qint32>(i);
+        table.appendRow(
+            no, QStringList { QString::number(i % 50), QString(), "KW", QString::number(i), "V" });
+    }
+    const int taken = rows - 3;
+    const auto copy = table.copyRows(taken);
+    QCOMPARE(copy->meterModel(), MeterModel::Km90);
+    QCOMPARE(copy->rowCount(), taken);
+    table.clear(); // the copy keeps its rows
+    table.appendRow(1, QStringList { "other" });
+    for (int i = 0; i < taken; ++i) {
+        const bool nullNo = i % 1000 == 7;
+        if (copy->isNull(i, 0) != nullNo || (!nullNo && copy->no(i) != i)
+            || copy->fieldText(i, 1) != QString::number(i % 50) || !copy->isNull(i, 2)
+            || copy->fieldText(i, 3) != QStringLiteral("KW")
+            || copy->fieldText(i, 4) != QString::number(i) || !copy->isNull(i, 6))
+            QFAIL(qPrintable(QStringLiteral("row %1 copied wrong").arg(i)));
+    }
+    // The copy takes rows of its own and finds the texts it already holds.
+    const qsizetype texts = copy->textCount();
+    QVERIFY(copy->appendRow(5, QStringList { "3", {}, "KW" }));
+    QCOMPARE(copy->textCount(), texts);
+    QCOMPARE(copy->fieldText(taken, 1), QStringLiteral("3"));
+    QCOMPARE(table.copyRows(100)->rowCount(), 1); // no more rows than there are
 }
 
 void TestReadingTable::appendFieldsByPosition()
