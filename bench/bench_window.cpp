@@ -102,7 +102,7 @@ BENCHMARK(BM_StartupFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(20);
 void BM_WindowMemory(benchmark::State &state)
 {
     constexpr int Rows = 1'000'000;
-    const QString program = programBeside(QStringLiteral("../src/app/km_window_memory"));
+    const QString program = programBeside(QStringLiteral("km_window_memory"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     double idleKb = 0;

@@ -24,7 +24,7 @@ rm -f "$prefix.log"
 
 # Every installed file is one of these; nothing else lands in the prefix.
 expected=(bin/KM90 bin/KM50_60 bin/meterlog "share/$package/km50.hlp"
-          lib/udev/rules.d/70-km-meter-cable.rules
+          lib/udev/rules.d/70-km-meter-cable.rules lib/systemd/system/meterlog@.service
           share/man/man1/KM90.1.gz share/man/man1/KM50_60.1.gz share/man/man1/meterlog.1.gz
           "share/doc/$package/copyright" "share/doc/$package/changelog.gz")
 for id in "${ids[@]}"; do
