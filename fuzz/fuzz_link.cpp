@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qint64 idle = 0;
     std::size_t pos = 1;
     while (pos < size) {
-        const std::size_t n = std::min<std::size_t>(data[pos++] % 18, size - pos);
+        const std::size_t wanted = data[pos++] % 18;
+        const std::size_t n = std::min(wanted, size - pos);
         const quint8 reportId = n > 0 ? data[pos] : 0;
         const QByteArrayView bytes(reinterpret_cast<const char *>(data) + pos + (n > 0 ? 1 : 0),
             n > 0 ? qsizetype(n - 1) : 0);

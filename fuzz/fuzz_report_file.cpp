@@ -28,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(pages >= 1);
     for (int page : { 1, pages }) {
         const std::vector<PlacedText> texts = report->pageTexts(page);
+        // A loaded report's page places a bounded number of texts.
+        FUZZ_CHECK(texts.size() <= 10000);
         for (const PlacedText &t : texts) {
-            if (t.band == ReportBandKind::Detail) {
+            if (t.band == ReportBandKind::Detail && t.column >= 0) {
                 FUZZ_CHECK(t.row >= report->layout().firstRow(page));
                 FUZZ_CHECK(
                     t.row < report->layout().firstRow(page) + report->layout().rowsOnPage(page));
