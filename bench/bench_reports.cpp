@@ -16,6 +16,9 @@
 //                               above waits for the processor on a busy machine)
 //   report_hostile_file_mb      the resident memory that run adds at its peak
 //   report_hostile_file_size_mb the size of that file
+//   report_hostile_page_text_kb the text export of one of its pages (the whole
+//                               text export writes one such page per page)
+//   report_hostile_pages        its page count
 #include "BenchFigures.h"
 #include "dialogs/RecordingUserDialogs.h"
 #include "recording/ReadingTable.h"
@@ -249,6 +252,8 @@ void BM_ReportHostileFile(benchmark::State &state)
     double seconds = 0;
     double cpuSeconds = 0;
     double peakMb = 0;
+    qsizetype pageTextBytes = 0;
+    int pages = 0;
     for (auto _ : state) {
         // The peak resident size starts again from here (Linux: clear_refs 5).
         QFile clear(QStringLiteral("/proc/self/clear_refs"));
@@ -270,11 +275,12 @@ void BM_ReportHostileFile(benchmark::State &state)
         image.setDotsPerMeterY(400);
         for (int page : { 1, report->pageCount() }) {
             benchmark::DoNotOptimize(report->pageTexts(page).size());
-            benchmark::DoNotOptimize(ReportFiles::textPage(*report, page).size());
+            pageTextBytes = ReportFiles::textPage(*report, page).size();
             image.fill(Qt::white);
             QPainter painter(&image);
             paintReportPage(painter, *report, page);
         }
+        pages = report->pageCount();
         if (!ReportFiles::exportCsv(*report, sink).ok || !ReportFiles::exportHtml(*report, sink).ok)
             state.SkipWithError("export failed");
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
@@ -286,6 +292,8 @@ void BM_ReportHostileFile(benchmark::State &state)
         state, "report_hostile_file_cpu_seconds", cpuSeconds / double(state.iterations()), "s");
     reportFigure(state, "report_hostile_file_mb", peakMb, "MB");
     reportFigure(state, "report_hostile_file_size_mb", QFileInfo(file).size() / 1048576.0, "MB");
+    reportFigure(state, "report_hostile_page_text_kb", pageTextBytes / 1024.0, "kB");
+    reportFigure(state, "report_hostile_pages", pages, "pages");
 }
 BENCHMARK(BM_ReportHostileFile)->Iterations(3)->Unit(benchmark::kMillisecond);
 
