@@ -3,8 +3,8 @@
 //
 // Input: a first line of options, split at blanks and parsed as meterlog's
 // arguments; the rest is the capture meterlog replays with them. Options that
-// reach a file or a device (--output, --device, --demo, a FILE) are parsed but
-// not run, so that nothing outside the process is touched.
+// reach a file, a device or the network (--output, --device, --demo, --mqtt, a
+// FILE) are parsed but not run, so that nothing outside the process is touched.
 #include "FuzzCheck.h"
 
 #include "meterlog/MeterLog.h"
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(status == ExitOk || status == ExitUsage);
         return 0;
     }
-    if (!options->output.isEmpty() || !options->file.isEmpty()
+    if (!options->output.isEmpty() || !options->file.isEmpty() || !options->mqtt.url.isEmpty()
         || options->source != MeterLogOptions::Source::Replay)
         return 0;
     options->clock = [] { return qint64(1700000000000); };
