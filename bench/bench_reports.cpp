@@ -8,6 +8,17 @@
 //                               (2,703 pages), from the click until the file is written
 //   report_pdf_longest_stall_ms the longest gap between two turns of the event loop
 //                               of the window's thread while that PDF is written
+//   report_hostile_file_seconds the worst report file of 10 MB made to hurt that
+//                               loads: loading it, laying out, painting and
+//                               exporting as text its first and last pages, and its
+//                               CSV and HTML exports
+//   report_hostile_file_cpu_seconds the same run's processor time (the wall time
+//                               above waits for the processor on a busy machine)
+//   report_hostile_file_mb      the resident memory that run adds at its peak
+//   report_hostile_file_size_mb the size of that file
+//   report_hostile_page_text_kb the text export of one of its pages (the whole
+//                               text export writes one such page per page)
+//   report_hostile_pages        its page count
 #include "BenchFigures.h"
 #include "dialogs/RecordingUserDialogs.h"
 #include "recording/ReadingTable.h"
@@ -16,12 +27,18 @@
 #include "reports/ReportPreview.h"
 #include "reports/ReportPrinters.h"
 
+#include "reports/ReportFiles.h"
+
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <chrono>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -152,5 +169,132 @@ void BM_ReportPdf100k(benchmark::State &state)
     reportFigure(state, "report_pdf_longest_stall_ms", stallMs, "ms");
 }
 BENCHMARK(BM_ReportPdf100k)->Iterations(2)->Unit(benchmark::kMillisecond);
+// Rows of a KM90 report with every text field empty: the most rows a file of
+// a given size can hold.
+class BareRows : public ReportRows
+{
+public:
+    explicit BareRows(int rows)
+        : m_rows(rows)
+    { }
+    int rowCount() const override { return m_rows; }
+    QString fieldText(int row, int column) const override
+    {
+        return column == 0 ? QString::number(row + 1) : QString();
+    }
+
+private:
+    int m_rows;
+};
+
+// The costliest report a loaded file can be: the largest paper, every band
+// full, the design's whole text allowance in long labels, page numbers (which
+// move the texts after them) everywhere else, at distinct heights at the
+// right edge (the longest text-export lines), as many rows per page as a page
+// may place, and as many rows as 10 MB hold.
+ReportDocument hostileReport()
+{
+    const PageGeometry page { 2000, 2000, 0 };
+    auto fill = [](ReportBand &band, int labels) {
+        for (int i = int(band.elements.size()); i < 64; ++i) {
+            ReportElement e = reportLabel("", 1990 - i, i * 0.01, 8);
+            if (labels-- > 0)
+                e.text = QString(256, QLatin1Char('W'));
+            else
+                e.kind = ReportElement::Kind::PageNumber;
+            band.elements.append(e);
+        }
+    };
+    ReportDesign d;
+    d.model = MeterModel::Km90;
+    d.pageHeader.heightMm = d.columnHeader.heightMm = d.pageFooter.heightMm = 1;
+    fill(d.pageHeader, 6);
+    fill(d.columnHeader, 5);
+    fill(d.pageFooter, 5);
+    for (int c = 0; c < 8; ++c) {
+        ReportElement f = reportLabel("", 10 + 20 * c, 0, 10);
+        f.kind = ReportElement::Kind::Field;
+        f.column = c;
+        d.detail.elements.append(f);
+    }
+    fill(d.detail, 0);
+    // 152 rows of 64 texts a page, with the 192 of the other bands: 9,920.
+    d.detail.heightMm = (page.printableHeightMm() - 3) / 152.5;
+    // A row of No and seven empty texts takes about 43 bytes of the file.
+    return ReportDocument(d, std::make_shared<BareRows>(240'000), {}, page);
+}
+
+qint64 residentKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+void BM_ReportHostileFile(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("hostile.kmr"));
+    if (!ReportFiles::saveReport(hostileReport(), file).ok) {
+        state.SkipWithError("report not written");
+        return;
+    }
+    if (QFileInfo(file).size() > 10 * 1024 * 1024) {
+        state.SkipWithError("the hostile file is over 10 MB");
+        return;
+    }
+    const QString sink = QStringLiteral("/dev/null");
+    double seconds = 0;
+    double cpuSeconds = 0;
+    double peakMb = 0;
+    qsizetype pageTextBytes = 0;
+    int pages = 0;
+    for (auto _ : state) {
+        // The peak resident size starts again from here (Linux: clear_refs 5).
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5");
+        clear.close();
+        const qint64 before = residentKb("VmRSS:");
+        const auto start = Clock::now();
+        const std::clock_t cpuStart = std::clock();
+        QString error;
+        const auto report = ReportFiles::loadReport(file, &error);
+        if (!report) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        // A view of the whole page, as the preview shows it fitted.
+        QImage image(800, 800, QImage::Format_ARGB32_Premultiplied);
+        image.setDotsPerMeterX(400);
+        image.setDotsPerMeterY(400);
+        for (int page : { 1, report->pageCount() }) {
+            benchmark::DoNotOptimize(report->pageTexts(page).size());
+            pageTextBytes = ReportFiles::textPage(*report, page).size();
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            paintReportPage(painter, *report, page);
+        }
+        pages = report->pageCount();
+        if (!ReportFiles::exportCsv(*report, sink).ok || !ReportFiles::exportHtml(*report, sink).ok)
+            state.SkipWithError("export failed");
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        cpuSeconds += double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        peakMb = std::max(peakMb, (residentKb("VmHWM:") - before) / 1024.0);
+    }
+    reportFigure(state, "report_hostile_file_seconds", seconds / double(state.iterations()), "s");
+    reportFigure(
+        state, "report_hostile_file_cpu_seconds", cpuSeconds / double(state.iterations()), "s");
+    reportFigure(state, "report_hostile_file_mb", peakMb, "MB");
+    reportFigure(state, "report_hostile_file_size_mb", QFileInfo(file).size() / 1048576.0, "MB");
+    reportFigure(state, "report_hostile_page_text_kb", pageTextBytes / 1024.0, "kB");
+    reportFigure(state, "report_hostile_pages", pages, "pages");
+}
+BENCHMARK(BM_ReportHostileFile)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -9,6 +9,16 @@ if(KM_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(KM_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KM_FUZZ needs clang (libFuzzer); use the fuzz preset")
+  endif()
+  # Every library is instrumented for coverage; only the fuzz targets link
+  # libFuzzer's main (-fsanitize=fuzzer in fuzz/CMakeLists.txt).
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+    -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 add_compile_definitions(QT_NO_KEYWORDS)
 
 # km_add_test(<name> SOURCES <files...> LIBS <targets...>)

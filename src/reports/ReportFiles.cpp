@@ -58,13 +58,33 @@ bool sane(double mm, double low, double high)
     return std::isfinite(mm) && mm >= low && mm <= high;
 }
 
-constexpr quint32 MaxElements = 1000;
+// What a report of these programs can hold, with room to spare. A file beyond
+// these is damaged (or made to hurt): refused on loading, so that laying out,
+// painting and exporting any page stays cheap whatever the file holds.
+//   - the paper: at most 2 m either way (A0 is 1.19 m);
+constexpr double MaxPaperMm = 2000;
+//   - a band: at most 64 elements (the programs' have up to 8);
+constexpr quint32 MaxElements = 64;
+//   - a text (element text or name, print date, page count): at most 256
+//     characters (the programs' longest is the title);
+constexpr qsizetype MaxTextLength = 256;
+//   - a point size: 1 to 200 (the programs print 7 to 14 pt);
+constexpr double MaxPointSize = 200;
+//   - the characters all elements of a design print besides the table's
+//     fields, the print date and page count counted where they print: 4096;
+constexpr qsizetype MaxDesignText = 4096;
+//   - the texts one page places: 10,000 (an A4 page places about 300).
+constexpr qint64 MaxPageTexts = 10000;
 
-bool readBand(QDataStream &in, ReportBand &band, int columns)
+// An element sits on the paper: its left edge between the paper's edges and
+// its top within the printable height below its band's top. A detail field
+// names a table column, each column once.
+bool readBand(QDataStream &in, ReportBand &band, int columns, const PageGeometry &page)
 {
     quint32 count = 0;
     in >> band.heightMm >> count;
-    if (in.status() != QDataStream::Ok || !sane(band.heightMm, 0, 10000) || count > MaxElements)
+    if (in.status() != QDataStream::Ok || !sane(band.heightMm, 0, page.printableHeightMm())
+        || count > MaxElements)
         return false;
     for (quint32 i = 0; i < count; ++i) {
         ReportElement e;
@@ -74,8 +94,10 @@ bool readBand(QDataStream &in, ReportBand &band, int columns)
         in >> kind >> e.name >> e.text >> column >> e.leftMm >> e.downMm >> e.pointSize >> e.bold
             >> e.underline >> e.centred >> colour;
         if (in.status() != QDataStream::Ok || kind > quint8(ReportElement::Kind::PageCount)
-            || colour > quint8(ReportColour::ToolTipText) || !sane(e.leftMm, -10000, 10000)
-            || !sane(e.downMm, -10000, 10000) || !sane(e.pointSize, 1, 1000))
+            || colour > quint8(ReportColour::ToolTipText)
+            || !sane(e.leftMm, -page.marginMm, page.widthMm - page.marginMm)
+            || !sane(e.downMm, 0, page.printableHeightMm()) || !sane(e.pointSize, 1, MaxPointSize)
+            || e.name.size() > MaxTextLength || e.text.size() > MaxTextLength)
             return false;
         e.kind = ReportElement::Kind(kind);
         e.colour = ReportColour(colour);
@@ -85,6 +107,48 @@ bool readBand(QDataStream &in, ReportBand &band, int columns)
         band.elements.append(std::move(e));
     }
     return true;
+}
+
+// The limits that concern the design as a whole (see above).
+bool designFits(
+    const ReportDesign &design, int columns, const ReportStamp &stamp, const PageGeometry &page)
+{
+    qsizetype text = 0;
+    qint64 fixedTexts = 0;
+    for (const ReportBand *band :
+        { &design.pageHeader, &design.columnHeader, &design.detail, &design.pageFooter }) {
+        for (const ReportElement &e : band->elements) {
+            switch (e.kind) {
+            case ReportElement::Kind::Label:
+                text += e.text.size();
+                break;
+            case ReportElement::Kind::PrintDate:
+                text += stamp.printDate.size();
+                break;
+            case ReportElement::Kind::PageCount:
+                text += stamp.allPage.size();
+                break;
+            case ReportElement::Kind::Field:
+            case ReportElement::Kind::PageNumber:
+                break;
+            }
+        }
+        if (band != &design.detail)
+            fixedTexts += band->elements.size();
+    }
+    if (text > MaxDesignText)
+        return false;
+    QList<bool> used(columns, false);
+    for (const ReportElement &e : design.detail.elements) {
+        if (e.kind != ReportElement::Kind::Field)
+            continue;
+        if (used[e.column])
+            return false;
+        used[e.column] = true;
+    }
+    const qint64 detailTexts
+        = qint64(detailRowsPerPage(design, page)) * design.detail.elements.size();
+    return fixedTexts + detailTexts <= MaxPageTexts;
 }
 
 QString notAReport(const QString &what)
@@ -290,9 +354,10 @@ std::shared_ptr<ReportDocument> loadReport(QIODevice &device, QString *error)
     ReportDesign design;
     in >> model >> page.widthMm >> page.heightMm >> page.marginMm >> stamp.printDate
         >> stamp.allPage;
-    if (in.status() != QDataStream::Ok || model > 1 || !sane(page.widthMm, 10, 10000)
-        || !sane(page.heightMm, 10, 10000) || !sane(page.marginMm, 0, 0.45 * page.widthMm)
-        || page.marginMm > 0.45 * page.heightMm)
+    if (in.status() != QDataStream::Ok || model > 1 || !sane(page.widthMm, 10, MaxPaperMm)
+        || !sane(page.heightMm, 10, MaxPaperMm) || !sane(page.marginMm, 0, 0.45 * page.widthMm)
+        || page.marginMm > 0.45 * page.heightMm || stamp.printDate.size() > MaxTextLength
+        || stamp.allPage.size() > MaxTextLength)
         return fail(notAReport(QStringLiteral("page")));
     design.model = MeterModel(model); // 0 or 1, checked above
 
@@ -300,9 +365,11 @@ std::shared_ptr<ReportDocument> loadReport(QIODevice &device, QString *error)
     const int columns = rows->table.columnCount();
     for (ReportBand *band :
         { &design.pageHeader, &design.columnHeader, &design.detail, &design.pageFooter }) {
-        if (!readBand(in, *band, columns))
+        if (!readBand(in, *band, columns, page))
             return fail(notAReport(QStringLiteral("design")));
     }
+    if (!designFits(design, columns, stamp, page))
+        return fail(notAReport(QStringLiteral("design")));
     quint32 fileColumns = 0;
     quint32 rowCount = 0;
     in >> fileColumns >> rowCount;

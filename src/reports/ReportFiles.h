@@ -28,7 +28,9 @@ class QIODevice;
 //   quint32 column count, quint32 row count, then row by row one QString per
 //   column (No in decimal, a null field as an empty text).
 // It holds the design as well as the rows, so a saved report shows the same
-// pages whatever later versions of the programs print.
+// pages whatever later versions of the programs print. Loading refuses a
+// design no report of these programs has (limits in ReportFiles.cpp), so any
+// page of a loaded report is cheap to lay out, paint and export.
 //
 // Text export (.txt): the report page by page as it prints, every text on a
 // character grid of 2 mm per character (the title centred), one line per text

@@ -7,9 +7,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 Q_DECLARE_METATYPE(ReportFiles::Format)
+
+// Changes a sound report's design, stamp or paper before it is saved.
+using ReportChange = std::function<void(ReportDesign &, ReportStamp &, PageGeometry &)>;
+Q_DECLARE_METATYPE(ReportChange)
 
 namespace {
 
@@ -47,6 +52,23 @@ std::unique_ptr<ReadingTable> km50Table(int rows)
     return table;
 }
 
+// Rows of a KM90 report: No and a short text in every other column.
+class Km90Rows : public ReportRows
+{
+public:
+    explicit Km90Rows(int rows)
+        : m_rows(rows)
+    { }
+    int rowCount() const override { return m_rows; }
+    QString fieldText(int row, int column) const override
+    {
+        return column == 0 ? QString::number(row + 1) : QStringLiteral("t%1").arg(column);
+    }
+
+private:
+    int m_rows;
+};
+
 } // namespace
 
 class TestReportFiles : public QObject
@@ -62,6 +84,8 @@ private Q_SLOTS:
     void savedReportLoadsBackWithTheSamePages();
     void damagedReportFilesAreRefused_data();
     void damagedReportFilesAreRefused();
+    void designsNoProgramMakesAreRefused_data();
+    void designsNoProgramMakesAreRefused();
     void failedWritesLeaveTheOldFile();
 
 private:
@@ -233,6 +257,98 @@ void TestReportFiles::damagedReportFilesAreRefused()
 
     QVERIFY(!ReportFiles::loadReport(path("missing.kmr"), &error));
     QVERIFY(error.contains(QStringLiteral("missing.kmr")));
+}
+
+void TestReportFiles::designsNoProgramMakesAreRefused_data()
+{
+    QTest::addColumn<ReportChange>("change");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("loads");
+
+    using Kind = ReportElement::Kind;
+    const QString longText(257, u'x');
+    // The program's own design first, and designs at the limits, which load.
+    QTest::newRow("program's design")
+        << ReportChange([](auto &, auto &, auto &) {}) << 2000 << true;
+    QTest::newRow("A0 paper, 64 elements, 256 characters") << ReportChange(
+        [](ReportDesign &d, ReportStamp &s, PageGeometry &p) {
+            p = { 841, 1189, 10 };
+            s.printDate = QString(256, u'd');
+            while (d.pageHeader.elements.size() < 64)
+                d.pageHeader.elements.append(reportLabel("", 0, 1, 8));
+            d.pageHeader.elements[1].text = QString(256, u'x');
+        }) << 100 << true;
+    QTest::newRow("detail band of zero height: one row a page")
+        << ReportChange([](ReportDesign &d, auto &, auto &) { d.detail.heightMm = 0; }) << 2000
+        << true;
+
+    QTest::newRow("a hundred elements in a band") << ReportChange(
+        [](ReportDesign &d, auto &, auto &) {
+            for (int i = 0; i < 100; ++i)
+                d.columnHeader.elements.append(reportLabel("x", 1, 1, 8));
+        }) << 2 << false;
+    QTest::newRow("thin detail band: every row on one page")
+        << ReportChange([](ReportDesign &d, auto &, auto &) { d.detail.heightMm = 0.001; }) << 2000
+        << false;
+    QTest::newRow("label longer than any title") << ReportChange(
+        [longText](ReportDesign &d, auto &, auto &) { d.columnHeader.elements[0].text = longText; })
+                                                 << 2 << false;
+    QTest::newRow("print date longer than any date")
+        << ReportChange([longText](auto &, ReportStamp &s, auto &) { s.printDate = longText; }) << 2
+        << false;
+    QTest::newRow("print date printed 64 times") << ReportChange(
+        [](ReportDesign &d, ReportStamp &s, auto &) {
+            s.printDate = QString(200, u'd');
+            ReportElement date = reportLabel("", 1, 1, 7);
+            date.kind = Kind::PrintDate;
+            d.pageFooter.elements = QList<ReportElement>(64, date);
+        }) << 2 << false;
+    QTest::newRow("text far right of the paper") << ReportChange(
+        [](ReportDesign &d, auto &, auto &) { d.pageFooter.elements[0].leftMm = 9000; })
+                                                 << 2 << false;
+    QTest::newRow("text far below the paper")
+        << ReportChange([](ReportDesign &d, auto &, auto &) { d.detail.elements[0].downMm = 5000; })
+        << 2 << false;
+    QTest::newRow("band taller than the paper")
+        << ReportChange([](ReportDesign &d, auto &, auto &) { d.pageFooter.heightMm = 9000; }) << 2
+        << false;
+    QTest::newRow("paper ten metres wide")
+        << ReportChange([](auto &, auto &, PageGeometry &p) { p.widthMm = 10000; }) << 2 << false;
+    QTest::newRow("point size of a poster") << ReportChange([](ReportDesign &d, auto &, auto &) {
+        d.pageHeader.elements[0].pointSize = 900;
+    }) << 2 << false;
+    QTest::newRow("one column printed twice in a row") << ReportChange(
+        [](ReportDesign &d, auto &, auto &) { d.detail.elements.append(d.detail.elements[3]); })
+                                                       << 2 << false;
+}
+
+void TestReportFiles::designsNoProgramMakesAreRefused()
+{
+    QFETCH(ReportChange, change);
+    QFETCH(int, rows);
+    QFETCH(bool, loads);
+
+    const auto table = km90Table();
+    const auto program = layOutTableReport(*table, QStringLiteral("3/4/25"), std::nullopt);
+    ReportDesign design = program->design();
+    ReportStamp stamp = program->stamp();
+    PageGeometry page = program->layout().page();
+    change(design, stamp, page);
+    const ReportDocument report(design, std::make_shared<Km90Rows>(rows), stamp, page);
+    const QString file = path("changed.kmr");
+    QVERIFY(ReportFiles::saveReport(report, file).ok);
+
+    QString error;
+    const auto loaded = ReportFiles::loadReport(file, &error);
+    if (!loads) {
+        QVERIFY(!loaded);
+        QVERIFY2(error.startsWith(QStringLiteral("This is not a complete report file (")),
+            qPrintable(error));
+        return;
+    }
+    QVERIFY2(loaded, qPrintable(error));
+    QCOMPARE(loaded->design(), design);
+    QCOMPARE(loaded->pageTexts(loaded->pageCount()), report.pageTexts(report.pageCount()));
 }
 
 void TestReportFiles::failedWritesLeaveTheOldFile()
