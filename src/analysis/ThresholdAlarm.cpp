@@ -71,10 +71,12 @@ void ThresholdAlarm::setSettings(const AlarmSettings &settings)
 std::optional<ThresholdAlarm::Crossing> ThresholdAlarm::check(
     QStringView value, QStringView unit, QStringView separator)
 {
+    m_unitMatches = false;
     if (!m_settings.enabled || (!m_settings.lower && !m_settings.upper))
         return std::nullopt;
     if (unit.trimmed().compare(QStringView(m_settings.unit).trimmed(), Qt::CaseInsensitive) != 0)
         return std::nullopt;
+    m_unitMatches = true;
 
     const double h = std::max(0.0, m_settings.hysteresis);
     AlarmState next = m_state;

@@ -56,13 +56,21 @@ public:
     // Follows one reading; a crossing when this reading starts an alarm.
     std::optional<Crossing> check(QStringView value, QStringView unit, QStringView separator);
     AlarmState state() const { return m_state; }
-    bool outside() const { return m_state != AlarmState::Inside; }
+    // The last reading was in the limits' unit and is outside (or has not yet
+    // come back by the hysteresis): what the red frame shows. A reading in
+    // another unit is not outside, though the state is kept for its return.
+    bool outside() const { return m_unitMatches && m_state != AlarmState::Inside; }
     // Back to Inside (after the settings change or the link restarts).
-    void reset() { m_state = AlarmState::Inside; }
+    void reset()
+    {
+        m_state = AlarmState::Inside;
+        m_unitMatches = false;
+    }
 
 private:
     AlarmSettings m_settings;
     AlarmState m_state = AlarmState::Inside;
+    bool m_unitMatches = false;
 };
 
 // What the alarm does when it fires, through seams so that tests see the

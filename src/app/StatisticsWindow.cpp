@@ -35,7 +35,7 @@ StatisticsWindow::StatisticsWindow(const ReadingTable &table, const QString &dec
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(m_lines);
-    resize(640, 180);
+    resize(680, 230);
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(RefreshMs);

@@ -3,7 +3,6 @@
 
 #include "chart/ChartZoom.h"
 #include "chart/Chtshow.h"
-#include "core/ReadingText.h"
 
 #include <QChart>
 #include <QGraphicsLineItem>
@@ -52,9 +51,10 @@ QString ChartMouse::pointText(double x) const
     constexpr int series = 1; // the red line: every reading
     if (n < 0 || n >= m_chart.pointCount(series))
         return QString();
+    // The chart keeps its values in single precision: 7 digits are all it holds.
     return QStringLiteral("No. %1: %2")
         .arg(n)
-        .arg(ReadingText::formatNumber(m_chart.valueAt(series, n)));
+        .arg(QString::number(m_chart.valueAt(series, n), 'g', 7));
 }
 
 bool ChartMouse::eventFilter(QObject *watched, QEvent *event)

@@ -35,6 +35,7 @@ public:
     TChartControl &chartControl() { return *m_control; }
     // Zoom and pan of the page on view (the mouse on the chart).
     ChartZoom &chartZoom() { return *m_zoom; }
+    ChartMouse &chartMouse() { return *m_mouse; }
     const ChartPanelLayout &layout() const { return m_layout; }
 
     // Writes `page` in decimal into the page box Bt10.

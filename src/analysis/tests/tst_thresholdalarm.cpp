@@ -64,6 +64,10 @@ void TestThresholdAlarm::crossings_data()
         << QStringList { "11 KW", "1 KW", "5 KW" } << "AB-" << false;
     QTest::newRow("another unit: no alarm, state kept")
         << QStringList { "50 V", "11 A", "11 KW", "1 V", "12 KW" } << "--A--" << true;
+    QTest::newRow("another unit now: not outside, no new alarm on return")
+        << QStringList { "11 KW", "5 V" } << "A-" << false;
+    QTest::newRow("another unit in between, still above on return")
+        << QStringList { "11 KW", "5 V", "12 KW" } << "A--" << true;
     QTest::newRow("unit without letter case") << QStringList { "11 kw" } << "A" << true;
     QTest::newRow("OL is above the upper limit")
         << QStringList { "5 KW", "OL KW", "OL KW", "5 KW" } << "-A--" << false;

@@ -4,6 +4,7 @@
 #include "app/StatisticsWindow.h"
 #include "app/ToolsMenu.h"
 #include "app/Unit1.h"
+#include "chart/ChartMouse.h"
 #include "chart/ChartPanel.h"
 #include "chart/ChartZoom.h"
 #include "chart/Chtshow.h"
@@ -222,6 +223,14 @@ void TestToolsMenu::chartMouseZoomsAndDoubleClickResets()
     QVERIFY(!zoom.zoomed());
     QCOMPARE(chart.bottomAxisMinimum(), home.bottomMin);
     QCOMPARE(chart.bottomAxisMaximum(), home.bottomMax);
+
+    // The cross-hair names the nearest stored point, and nothing off the points.
+    ChartMouse &mouse = w.chartPanel().chartMouse();
+    QCOMPARE(mouse.pointText(2.4), QStringLiteral("No. 2: 250"));
+    QCOMPARE(mouse.pointText(3.6), QStringLiteral("No. 4: 150"));
+    QCOMPARE(mouse.pointText(-0.6), QString());
+    QCOMPARE(mouse.pointText(4.6), QString());
+    QCOMPARE(mouse.pointText(qQNaN()), QString());
 }
 
 QTEST_MAIN(TestToolsMenu)
