@@ -3,39 +3,65 @@
 
 #include "recording/ReadingTable.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
 
-void appendText(QByteArray &out, const ReadingTable::StoredText &field)
+// A row is put together in a buffer of its own and appended at once: at most
+// 7 text fields of 20 characters of up to 3 bytes in UTF-8, No and the tabs.
+constexpr int RowBufferSize
+    = 11 + 1 + (ReadingTable::MaxColumns - 1) * (ReadingTable::MaxTextLength * 3 + 1) + 1;
+
+char *putNumber(char *p, qint32 value)
 {
+    char digits[12];
+    int n = 0;
+    qint64 v = value;
+    if (v < 0) {
+        *p++ = '-';
+        v = -v;
+    }
+    do {
+        digits[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n > 0)
+        *p++ = digits[--n];
+    return p;
+}
+
+char *putText(char *p, const ReadingTable::StoredText &field)
+{
+    // The table keeps no longer text; the cut only guards the buffer.
+    const QStringView text
+        = field.text.first(std::min<qsizetype>(field.text.size(), ReadingTable::MaxTextLength));
     if (field.printableAscii) {
         // The common case: copied byte for byte, nothing to replace.
-        const qsizetype at = out.size();
-        out.resize(at + field.text.size());
-        char *p = out.data() + at;
-        for (const QChar c : field.text)
+        for (const QChar c : text)
             *p++ = char(c.unicode());
-        return;
+        return p;
     }
-    QByteArray utf8 = field.text.toUtf8();
-    for (char &c : utf8)
-        if (c == '\t' || c == '\r' || c == '\n')
-            c = ' ';
-    out += utf8;
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8)
+        *p++ = (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    return p;
 }
 
 void appendRow(
     QByteArray &out, const ReadingTable &table, int row, std::span<ReadingTable::StoredText> texts)
 {
+    char buffer[RowBufferSize];
+    char *p = buffer;
     if (const std::optional<qint32> no = table.no(row))
-        out += QByteArray::number(*no);
+        p = putNumber(p, *no);
     table.rowTexts(row, texts);
     for (const ReadingTable::StoredText &field : texts) {
-        out += '\t';
-        appendText(out, field);
+        *p++ = '\t';
+        p = putText(p, field);
     }
-    out += '\n';
+    *p++ = '\n';
+    out.append(buffer, p - buffer);
 }
 
 } // namespace

@@ -43,6 +43,13 @@ ChartZoom::ChartZoom(ChartSurface &inner, double leftMinimum, double leftMaximum
     m_view = m_home;
 }
 
+void ChartZoom::clearSeries(int series)
+{
+    if (m_zoomed)
+        resetZoom();
+    m_inner.clearSeries(series);
+}
+
 void ChartZoom::setBottomAxisRange(double minimum, double maximum)
 {
     // A new page: the zoom of the last one does not apply to it.

@@ -9,7 +9,7 @@
 // "home" view); the user then zooms and pans inside it. The visible range on
 // both axes always stays within the page's own view: zooming out stops at the
 // page, panning stops at its edges. A page move (a set range, or a scroll that
-// moved) drops the zoom and shows the new page as the controller set it;
+// moved) or a clear drops the zoom and shows the new page as the controller set it;
 // resetZoom() shows the page's own axes again exactly as they were set.
 //
 // The controller sees the page's own axes only (bottomAxisMinimum/Maximum
@@ -29,7 +29,8 @@ public:
     // ChartSurface, for the controller.
     int seriesCount() const override { return m_inner.seriesCount(); }
     void addValue(int series, double y) override { m_inner.addValue(series, y); }
-    void clearSeries(int series) override { m_inner.clearSeries(series); }
+    // A cleared chart shows its page whole.
+    void clearSeries(int series) override;
     qint64 pointCount(int series) const override { return m_inner.pointCount(series); }
     bool isSeriesVisible(int series) const override { return m_inner.isSeriesVisible(series); }
     void setSeriesVisible(int series, bool visible) override

@@ -115,6 +115,19 @@ void TestChartZoom::resetRestoresThePageExactly()
     zoom.resetZoom();
     QVERIFY(!zoom.zoomed());
     QCOMPARE(shown(chart), shown(plain)); // exactly, not approximately
+
+    // Clearing the chart on its first page (no page move) shows that page whole.
+    RecordingChartSurface small;
+    ChartZoom smallZoom(small, -11000, 11000);
+    TChartControl smallControl(smallZoom, 100);
+    smallControl.SetValueMaximum(50);
+    for (int i = 0; i < 30; ++i)
+        smallControl.AddValue(i);
+    smallZoom.zoom(0.5, 20, 10);
+    QVERIFY(smallZoom.zoomed());
+    smallControl.ClearChart();
+    QVERIFY(!smallZoom.zoomed());
+    QCOMPARE(shown(small), (ChartZoom::Axes { 1, 100, -11000, 50 }));
 }
 
 void TestChartZoom::pagingWorksAsWithoutZoom_data()
