@@ -6,9 +6,12 @@
 //                           reports' hand-over to the end of the repaint of the
 //                           parts of the window the frame changed, with grid
 //                           and chart attached and 100,000 rows already recorded
+//   frame_to_screen_statistics_open_us  the same with the statistics window
+//                           (Tools -> Statistics) open and following the table
 #include "BenchFigures.h"
 #include "app/GaugeWidget.h"
 #include "app/KmApplication.h"
+#include "app/ToolsMenu.h"
 #include "app/Unit1.h"
 #include "chart/ChartPanel.h"
 #include "chart/Chtshow.h"
@@ -121,6 +124,9 @@ void BM_FrameToScreen(benchmark::State &state)
     }
     for (int i = 0; i < 100'000; ++i)
         feed(w, frameReports(i));
+    const bool statisticsOpen = state.range(1) != 0;
+    if (statisticsOpen)
+        w.tools().showStatistics();
     QApplication::processEvents();
     if (w.cds1().rowCount() != rows) {
         state.SkipWithError("the window did not record every row");
@@ -159,12 +165,15 @@ void BM_FrameToScreen(benchmark::State &state)
             return;
         }
     }
-    reportFigure(state, rows == 100'000 ? "frame_to_screen_us" : "frame_to_screen_1M_rows_us",
-        n ? totalUs / double(n) : 0, "us");
+    const char *figure = statisticsOpen ? "frame_to_screen_statistics_open_us"
+        : rows == 100'000               ? "frame_to_screen_us"
+                                        : "frame_to_screen_1M_rows_us";
+    reportFigure(state, figure, n ? totalUs / double(n) : 0, "us");
 }
 BENCHMARK(BM_FrameToScreen)
-    ->Arg(100'000)
-    ->Arg(1'000'000)
+    ->Args({ 100'000, 0 })
+    ->Args({ 1'000'000, 0 })
+    ->Args({ 100'000, 1 })
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(500);
 

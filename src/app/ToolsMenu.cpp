@@ -19,7 +19,8 @@
 #include <QSettings>
 #include <QTableView>
 
-#include <set>
+#include <algorithm>
+#include <vector>
 
 // A red frame laid over the LCD while the alarm is on; it takes no mouse and
 // follows the LCD's size.
@@ -137,12 +138,15 @@ void ToolsMenu::editAlarms()
 
 void ToolsMenu::copyRows()
 {
+    // The selection's ranges rather than its cells: a whole table selected
+    // is one range, not a cell per field.
     std::vector<int> rows;
     if (QItemSelectionModel *selection = m_parts.grid->selectionModel()) {
-        std::set<int> chosen;
-        for (const QModelIndex &index : selection->selectedIndexes())
-            chosen.insert(index.row());
-        rows.assign(chosen.begin(), chosen.end());
+        for (const QItemSelectionRange &range : selection->selection())
+            for (int row = range.top(); row <= range.bottom(); ++row)
+                rows.push_back(row);
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     }
     const QByteArray text = tableClipboardText(*m_parts.table, rows);
     QApplication::clipboard()->setText(QString::fromUtf8(text));

@@ -165,6 +165,17 @@ void TestToolsMenu::ctrlCCopiesSelectedOrAllRows()
     lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     QVERIFY(lines[1].startsWith(QStringLiteral("2\t")));
+
+    // Two separate ranges, chosen last row first: copied in the table's order.
+    grid.selectionModel()->select(w.cds1().index(2, 1),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    grid.selectionModel()->select(
+        w.cds1().index(0, 2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[1].startsWith(QStringLiteral("1\t")));
+    QVERIFY(lines[2].startsWith(QStringLiteral("3\t")));
 }
 
 void TestToolsMenu::alarmFiresOncePerCrossing()
