@@ -24,6 +24,8 @@ set(KM_APP_ID_KM50_60 "org.kmmeters.km50_60")
 set(KM_INSTALL_PKGDATADIR "${CMAKE_INSTALL_DATADIR}/${KM_PACKAGE_NAME}")
 set(KM_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING
     "Folder below the prefix for the cable's udev rule")
+set(KM_SYSTEMD_UNIT_DIR "lib/systemd/system" CACHE STRING
+    "Folder below the prefix for the meterlog@.service unit")
 cmake_path(RELATIVE_PATH KM_INSTALL_PKGDATADIR BASE_DIRECTORY "${CMAKE_INSTALL_BINDIR}"
            OUTPUT_VARIABLE KM_PKGDATADIR_FROM_BINDIR)
 

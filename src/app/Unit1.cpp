@@ -23,6 +23,7 @@
 #include "reports/MajPrint.h"
 #include "reports/ReportPrinters.h"
 #include "widgets/ClickableImage.h"
+#include "widgets/GrowingTableView.h"
 #include "widgets/PaintedIcon.h"
 #include "widgets/TypedCharacters.h"
 
@@ -70,7 +71,8 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() < m_alignments.size())
+        // Views also measure places without a cell (an invalid index, column -1).
+        if (index.column() >= 0 && index.column() < m_alignments.size())
             option->displayAlignment = m_alignments.at(index.column()) | Qt::AlignVCenter;
     }
 
@@ -342,7 +344,9 @@ void TFrmTest::buildPanel7()
 
 void TFrmTest::buildGrid()
 {
-    m_grid = new QTableView(m_client);
+    // A recording grows by a row per frame; this view's cost per new row does
+    // not grow with the table.
+    m_grid = new GrowingTableView(m_client);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setGeometry(m_layout.grid);
     m_grid->setModel(&cds1());

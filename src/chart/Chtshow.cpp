@@ -187,6 +187,14 @@ qint64 Chtshow::pointCount(int series) const
     return m_values[std::size_t(series)].size();
 }
 
+qint64 Chtshow::storedValueBytes() const
+{
+    qint64 bytes = 0;
+    for (const ValueColumn &values : m_values)
+        bytes += values.storageBytes();
+    return bytes;
+}
+
 bool Chtshow::isSeriesVisible(int series) const
 {
     return m_visible[std::size_t(series)];

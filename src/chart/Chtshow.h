@@ -55,6 +55,9 @@ public:
     double leftAxisMaximum() const { return m_leftMax; }
     // The stored value of point x of a series.
     double valueAt(int series, qint64 x) const { return m_values[std::size_t(series)].at(x); }
+    // Bytes the stored values of every series hold (not what Qt Charts keeps
+    // for the page on view, which is bounded by MaxPointsShown).
+    qint64 storedValueBytes() const;
 
     // Hands every pending change to Qt Charts now.
     void refreshNow();

@@ -32,3 +32,9 @@ void ValueColumn::clear()
     m_blocks.shrink_to_fit();
     m_size = 0;
 }
+
+qint64 ValueColumn::storageBytes() const
+{
+    return qint64(m_blocks.size()) * BlockSize * qint64(sizeof(float))
+        + qint64(m_blocks.capacity() * sizeof(m_blocks[0]));
+}

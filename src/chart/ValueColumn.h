@@ -19,6 +19,8 @@ public:
     void append(double y);
     void clear();
     qint64 size() const { return m_size; }
+    // Bytes the column holds on the heap: its blocks and the list of them.
+    qint64 storageBytes() const;
     double at(qint64 x) const
     {
         return m_blocks[std::size_t(x >> BlockBits)][std::size_t(x & (BlockSize - 1))];

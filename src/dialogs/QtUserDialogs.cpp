@@ -6,7 +6,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -101,4 +103,45 @@ UserDialogs::FileChoice QtUserDialogs::chooseSaveFile(QWidget *parent, const Fil
 QString QtUserDialogs::openFileName(QWidget *parent, const FileRequest &request)
 {
     return runFileDialog(parent, request, QFileDialog::AcceptOpen).fileName;
+}
+
+bool QtUserDialogs::runJob(QWidget *parent, const QString &label, const BackgroundJob::Work &work)
+{
+    // Work that ends within half a second shows nothing; meanwhile clicks and
+    // keys wait for the dialog (or for the end of the work) instead of acting
+    // on a window whose data is being written.
+    constexpr int kQuietMs = 500;
+    constexpr int kSteps = 1000;
+    BackgroundJob job(work);
+    job.start();
+    if (job.wait(kQuietMs, QEventLoop::ExcludeUserInputEvents))
+        return job.progress().isCanceled();
+
+    QProgressDialog dialog(label, QProgressDialog::tr("Cancel"), 0, kSteps, parent);
+    dialog.setWindowTitle(label);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    JobProgress &progress = job.progress();
+    QObject::connect(
+        &dialog, &QProgressDialog::canceled, &dialog, [&progress] { progress.cancel(); });
+    const auto show = [&] {
+        if (progress.isCanceled())
+            return;
+        if (progress.total() <= 0) {
+            dialog.setRange(0, 0); // the total is not known: a busy bar
+        } else {
+            dialog.setRange(0, kSteps);
+            dialog.setValue(int(progress.fraction() * kSteps));
+        }
+    };
+    QTimer refresh;
+    refresh.setInterval(50);
+    QObject::connect(&refresh, &QTimer::timeout, &dialog, show);
+    show();
+    dialog.show();
+    refresh.start();
+    job.wait();
+    return progress.isCanceled();
 }

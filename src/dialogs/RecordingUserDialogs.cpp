@@ -57,6 +57,39 @@ QString RecordingUserDialogs::openFileName(QWidget *parent, const FileRequest &r
     return nextReply().fileName;
 }
 
+bool RecordingUserDialogs::runJob(
+    QWidget *parent, const QString &label, const BackgroundJob::Work &work)
+{
+    Call call;
+    call.kind = Kind::Job;
+    call.parent = parent;
+    call.hadParent = parent != nullptr;
+    call.text = label;
+    BackgroundJob job(work);
+    if (!m_jobCancels.isEmpty()) {
+        const double at = m_jobCancels.takeFirst();
+        if (at <= 0)
+            job.progress().cancel();
+        else
+            job.progress().cancelAtFraction(at);
+    }
+    const auto record = [&] {
+        call.jobDone = job.progress().done();
+        call.jobTotal = job.progress().total();
+        call.jobCanceled = job.progress().isCanceled();
+        m_calls.append(call);
+    };
+    job.start();
+    try {
+        job.wait();
+    } catch (...) {
+        record();
+        throw;
+    }
+    record();
+    return call.jobCanceled;
+}
+
 QList<RecordingUserDialogs::Call> RecordingUserDialogs::messages() const
 {
     QList<Call> result;
@@ -72,6 +105,7 @@ void RecordingUserDialogs::clear()
     m_calls.clear();
     m_replies.clear();
     m_choices.clear();
+    m_jobCancels.clear();
 }
 
 UserDialogs::FileChoice RecordingUserDialogs::nextReply()

@@ -13,7 +13,7 @@
 class RecordingUserDialogs : public UserDialogs
 {
 public:
-    enum class Kind { Message, Save, Open, Choice };
+    enum class Kind { Message, Save, Open, Choice, Job };
 
     struct Call
     {
@@ -25,6 +25,11 @@ public:
         QString text;
         FileRequest file; // save and open only
         QStringList buttons; // choices only
+        // Jobs only (text holds the label): the progress when the work ended
+        // and whether it was asked to stop.
+        qint64 jobDone = 0;
+        qint64 jobTotal = 0;
+        bool jobCanceled = false;
     };
 
     void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override;
@@ -32,6 +37,8 @@ public:
         const QStringList &buttons) override;
     FileChoice chooseSaveFile(QWidget *parent, const FileRequest &request) override;
     QString openFileName(QWidget *parent, const FileRequest &request) override;
+    // Runs the work on its own thread as the real dialogs do, without a dialog.
+    bool runJob(QWidget *parent, const QString &label, const BackgroundJob::Work &work) override;
 
     // Replies for the next file dialogs, in order; a save dialog also reports
     // the filter chosen (an index into the request's filter pairs, -1 none).
@@ -42,6 +49,9 @@ public:
     // Buttons pressed in the next questions, in order (-1: closed; an empty
     // queue closes the box).
     void queueChoice(int index) { m_choices.append(index); }
+    // The next job is cancelled as a user's click would, once the part done
+    // reaches this fraction of its total (0: before it does anything).
+    void queueJobCancel(double fraction) { m_jobCancels.append(fraction); }
 
     const QList<Call> &calls() const { return m_calls; }
     QList<Call> messages() const;
@@ -53,4 +63,5 @@ private:
     QList<Call> m_calls;
     QList<FileChoice> m_replies;
     QList<int> m_choices;
+    QList<double> m_jobCancels;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "jobs/BackgroundJob.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -61,6 +63,16 @@ public:
     {
         return chooseSaveFile(parent, request).fileName;
     }
+
+    // Runs a long piece of work on a thread of its own (see jobs/BackgroundJob.h)
+    // and returns once it has ended. Meanwhile the program's event loop turns
+    // (frames are read and recorded); clicks and keys wait. When the work takes
+    // longer than half a second, a modal progress dialog with label, the part
+    // done and a Cancel button appears; Cancel asks the work to stop. Returns
+    // true when the work was asked to stop; what it did then is for the work to
+    // tell (a job that had already finished has still finished). What the work
+    // throws is thrown here.
+    virtual bool runJob(QWidget *parent, const QString &label, const BackgroundJob::Work &work) = 0;
 
     void information(QWidget *parent, const QString &caption, const QString &text)
     {

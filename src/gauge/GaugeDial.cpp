@@ -90,20 +90,66 @@ QFont surfaceFont()
     return font;
 }
 
-// The arc's row of dots and the large dots on whole pixels, as the dial is
-// drawn at a device pixel ratio of 1.
+// One dot as an aliased black ellipse in a 2 × 2 box drawn with a pen of a
+// given width, drawn once and stamped wherever a dot goes. An aliased shape
+// moved by whole pixels covers the same pixels, so the stamps give the pixels
+// of drawing every dot, without stroking hundreds of small ellipses (which
+// was the largest part of opening a window).
+class DotStamp
+{
+public:
+    explicit DotStamp(int penWidth)
+        : m_image(2 * Margin + 2, 2 * Margin + 2, QImage::Format_ARGB32_Premultiplied)
+    {
+        m_image.fill(Qt::transparent);
+        QPainter p(&m_image);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(Qt::black, penWidth));
+        p.drawEllipse(QRect(QPoint(Margin, Margin), QSize(2, 2)));
+    }
+    void stamp(QPainter &p, QPoint boxTopLeft) const
+    {
+        p.drawImage(boxTopLeft - QPoint(Margin, Margin), m_image);
+    }
+
+private:
+    static constexpr int Margin = 4; // wider than half of any pen used here
+    QImage m_image;
+};
+
+} // namespace
+
 void drawDotsOnPixels(QPainter &p, const GaugeDial &dial, int step, int dotEvery)
 {
+    if (step <= 0)
+        return;
+    p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
+    const QTransform &t = p.worldTransform();
+    // Stamps land on whole pixels only under a shift by whole pixels; the
+    // dial is drawn that way, anything else draws each dot.
+    const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() == std::trunc(t.dx())
+        && t.dy() == std::trunc(t.dy());
+    const auto dots = [&](int penWidth, int count, auto pointOf) {
+        if (wholePixels) {
+            const DotStamp dot(penWidth);
+            for (int i = 0; i < count; ++i)
+                dot.stamp(p, pointOf(i));
+        } else {
+            p.setPen(QPen(Qt::black, penWidth));
+            for (int i = 0; i < count; ++i)
+                p.drawEllipse(QRect(pointOf(i), QSize(2, 2)));
+        }
+    };
     if (dotEvery > 0) {
-        p.setPen(QPen(Qt::black, 2));
-        for (int i = 0; i <= step; i += dotEvery)
-            p.drawEllipse(QRect(dial.dotPoint(double(i) / step), QSize(2, 2)));
+        dots(2, step / dotEvery + 1,
+            [&](int i) { return dial.dotPoint(double(i * dotEvery) / step); });
     }
-    p.setPen(QPen(Qt::black, 4));
-    for (int j = 0; j <= 10 * step; ++j)
-        p.drawEllipse(QRect(dial.arcPoint(double(j) / (10 * step)), QSize(2, 2)));
+    dots(4, 10 * step + 1, [&](int j) { return dial.arcPoint(double(j) / (10 * step)); });
+    p.restore();
 }
+
+namespace {
 
 // The same shapes finer than a pixel: every dot is a disc (radius 3 for the
 // arc, 2 for a large dot) around the centre of its 2 × 2 box, and the arc's

@@ -92,6 +92,10 @@ QList<PlacedLegend> layOutDialLegends(const GaugeDial &dial, MeterModel model,
 // are drawn at that resolution, smooth instead of an enlarged bitmap.
 QImage drawDial(const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize,
     qreal devicePixelRatio = 1);
+// The arc's row of dots (pen 4) and every dotEvery-th step's large dot (pen
+// 2), each an aliased ellipse in a 2 × 2 box on whole pixels, as the dial is
+// drawn at a device pixel ratio of 1.
+void drawDotsOnPixels(QPainter &p, const GaugeDial &dial, int step, int dotEvery);
 // Draws a needle (black, 3 pixels wide) onto an image of the dial, at the
 // image's device pixel ratio.
 void drawNeedle(QImage &image, const GaugeDial::Needle &needle);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,15 @@ qint64 writeSome(int fd, const char *data, qint64 size)
     qint64 n;
     do {
         n = ::write(fd, data, size_t(size));
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+qint64 readSome(int fd, char *data, qint64 size)
+{
+    qint64 n;
+    do {
+        n = ::read(fd, data, size_t(size));
     } while (n < 0 && errno == EINTR);
     return n;
 }
@@ -61,6 +71,28 @@ bool isRemoved(int fd)
 bool isTerminal(int fd)
 {
     return ::isatty(fd) != 0;
+}
+
+int lockExclusive(const QString &path, bool &busy)
+{
+    busy = false;
+    const QByteArray native = QFile::encodeName(path);
+    // Read-only and non-blocking: nothing is read from it, and a device node
+    // must not wait in open.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return fd;
+    const int error = errno;
+    ::close(fd);
+    busy = error == EWOULDBLOCK;
+    errno = error;
+    return -1;
 }
 
 QString lastError()

@@ -27,6 +27,11 @@ qint64 writeSome(int fd, const char *data, qint64 size)
     return ::_write(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
 }
 
+qint64 readSome(int fd, char *data, qint64 size)
+{
+    return ::_read(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
+}
+
 void closeHandle(int fd)
 {
     ::_close(fd);
@@ -50,6 +55,13 @@ bool isRemoved(int)
 bool isTerminal(int fd)
 {
     return ::_isatty(fd) != 0;
+}
+
+int lockExclusive(const QString &, bool &busy)
+{
+    // A HID path on Windows is no file to lock; the cable is not guarded.
+    busy = false;
+    return -1;
 }
 
 QString lastError()

@@ -3,7 +3,9 @@
 
 #include "models/ModelDescription.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 
@@ -84,39 +86,23 @@ quint32 *ReadingTable::record(int row) const
     return m_blocks[size_t(row / BlockRows)].get() + size_t(row % BlockRows) * size_t(m_columns);
 }
 
-quint32 ReadingTable::intern(const QString &text, int column)
+QStringView ReadingTable::storedPart(QStringView text)
 {
-    if (text.isEmpty())
-        return 0;
-    if (text.size() > MaxTextLength) {
-        // Cut without splitting a surrogate pair, which would leave half a character.
-        const qsizetype keep
-            = text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength;
-        return intern(text.left(keep), column);
-    }
-    auto &last = m_lastPerColumn[size_t(column)];
-    if (last.id != 0
-        && ((last.text.constData() == text.constData() && last.text.size() == text.size())
-            || m_pool.holds(last.id, text)))
-        return last.id;
-    const quint32 id = m_pool.intern(text);
-    last = { text, id };
-    return id;
+    // Cut without splitting a surrogate pair, which would leave half a character.
+    if (text.size() > MaxTextLength)
+        return text.first(
+            text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
+    return text;
 }
 
-quint32 ReadingTable::intern(QStringView text, int column)
+quint32 ReadingTable::lastId(const QString *text, QStringView stored, int column) const
 {
-    if (text.isEmpty())
+    const LastText &last = m_lastPerColumn[size_t(column)];
+    if (last.id == 0)
         return 0;
-    if (text.size() > MaxTextLength)
-        text = text.first(
-            text[MaxTextLength - 1].isHighSurrogate() ? MaxTextLength - 1 : MaxTextLength);
-    auto &last = m_lastPerColumn[size_t(column)];
-    if (last.id != 0 && m_pool.holds(last.id, text))
+    if (text && last.text.constData() == text->constData() && last.text.size() == text->size())
         return last.id;
-    const quint32 id = m_pool.intern(text);
-    last = { QString(), id };
-    return id;
+    return m_pool.holds(last.id, stored) ? last.id : 0;
 }
 
 std::optional<qint32> ReadingTable::parseNo(QStringView text)
@@ -167,6 +153,16 @@ bool ReadingTable::appendFields(std::span<const QString> fields)
 bool ReadingTable::appendFields(std::span<const QStringView> fields)
 {
     return appendFieldsOf(fields);
+}
+
+void ReadingTable::prefetchFields(std::span<const QStringView> fields) const
+{
+    const size_t n = qMin(fields.size(), size_t(m_columns));
+    for (size_t c = 1; c < n; ++c) {
+        const QStringView stored = storedPart(fields[c]);
+        if (!stored.isEmpty())
+            m_pool.prefetch(TextPool::hashOf(stored));
+    }
 }
 
 bool ReadingTable::appendRow(std::optional<qint32> no, std::span<const QString> texts)
@@ -234,9 +230,36 @@ bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
     if (m_rows % BlockRows == 0 && size_t(m_rows / BlockRows) == m_blocks.size())
         m_blocks.push_back(
             std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+    // A text that is not its column's last one is looked up in the pool. The
+    // look-ups of a row are announced together first: each waits for memory,
+    // and announced together the waits overlap.
     std::array<quint32, MaxColumns> ids {};
-    for (size_t c = 1; c < size_t(m_columns); ++c)
-        ids[c] = c - 1 < texts.size() ? intern(textAt(c - 1), int(c)) : 0;
+    std::array<quint32, MaxColumns> hashes {};
+    std::array<QStringView, MaxColumns> lookUp {};
+    std::array<const QString *, MaxColumns> strings {};
+    for (size_t c = 1; c < size_t(m_columns) && c - 1 < texts.size(); ++c) {
+        const auto &text = textAt(c - 1);
+        const QStringView stored = storedPart(text);
+        if (stored.isEmpty())
+            continue;
+        if constexpr (std::is_same_v<std::decay_t<decltype(text)>, QString>) {
+            if (stored.size() == text.size())
+                strings[c] = &text;
+        }
+        ids[c] = lastId(strings[c], stored, int(c));
+        if (ids[c] == 0) {
+            lookUp[c] = stored;
+            hashes[c] = TextPool::hashOf(stored);
+            m_pool.prefetch(hashes[c]);
+        }
+    }
+    for (size_t c = 1; c < size_t(m_columns); ++c) {
+        if (lookUp[c].isEmpty())
+            continue;
+        ids[c] = m_pool.intern(lookUp[c], hashes[c]);
+        // The caller's own string is kept to spot it coming again.
+        m_lastPerColumn[c] = { strings[c] ? *strings[c] : QString(), ids[c] };
+    }
     m_noNull.push_back(!no.has_value());
 
     beginInsertRows(QModelIndex(), m_rows, m_rows);
@@ -249,16 +272,50 @@ bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
     return true;
 }
 
+std::unique_ptr<ReadingTable> ReadingTable::copyRows(int count) const
+{
+    count = std::clamp(count, 0, m_rows);
+    auto copy = std::make_unique<ReadingTable>(m_model);
+    // Interning every text in id order gives each the same id in the copy: the
+    // texts of a pool are distinct, and ids are handed out in arrival order.
+    for (qsizetype id = 1; id <= m_pool.size(); ++id)
+        copy->m_pool.intern(m_pool.text(quint32(id)));
+    const size_t width = size_t(m_columns);
+    for (int first = 0; first < count; first += BlockRows) {
+        const int rows = std::min(BlockRows, count - first);
+        copy->m_blocks.push_back(
+            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * width));
+        std::memcpy(
+            copy->m_blocks.back().get(), record(first), size_t(rows) * width * sizeof(quint32));
+    }
+    copy->m_noNull.assign(m_noNull.begin(), m_noNull.begin() + count);
+    copy->m_rows = count;
+    return copy;
+}
+
 void ReadingTable::clear()
 {
     beginResetModel();
     m_rows = 0;
-    m_blocks.clear();
+    // The first block of rows stays for the next rows (see TextPool::clear).
+    if (m_blocks.size() > 1)
+        m_blocks.resize(1);
     m_noNull.clear();
     m_pool.clear();
     for (auto &last : m_lastPerColumn)
         last = {};
     endResetModel();
+}
+
+qint64 ReadingTable::storageBytes() const
+{
+    const qint64 recordBytes = qint64(BlockRows) * m_columns * qint64(sizeof(quint32));
+    qint64 lastTexts = 0;
+    for (const LastText &last : m_lastPerColumn)
+        lastTexts += last.text.capacity() * qint64(sizeof(QChar));
+    return qint64(m_blocks.size()) * recordBytes + qint64(m_blocks.capacity() * sizeof(m_blocks[0]))
+        + qint64(m_noNull.capacity() / 8) + m_pool.storageBytes()
+        + qint64(m_lastPerColumn.capacity() * sizeof(LastText)) + lastTexts;
 }
 
 bool ReadingTable::takeRowsFrom(ReadingTable &other)

@@ -70,6 +70,11 @@ public:
     // The same with the fields as views into buffers of the caller (a file
     // reader): a text is copied only when the table does not hold it yet.
     bool appendFields(std::span<const QStringView> fields);
+    // Announces the fields of a row that appendFields will get soon: the
+    // look-ups of new texts wait for memory, and a reader that announces a
+    // row while it appends the one before lets the two overlap. Changes
+    // nothing.
+    void prefetchFields(std::span<const QStringView> fields) const;
 
     // An optionally signed decimal integer that fits 32 bits, nothing else
     // (no blanks, no other characters); nullopt otherwise.
@@ -80,6 +85,12 @@ public:
     // Replaces every row with the rows of other (same columns), which is left empty.
     // Returns false, changing nothing, when the columns differ.
     bool takeRowsFrom(ReadingTable &other);
+
+    // A table of its own with the first count rows of this one (all rows for a
+    // count beyond them), without a parent: what a job on another thread reads
+    // while this table goes on taking rows. The rows are copied as stored, so
+    // it costs about a memory copy of the table.
+    std::unique_ptr<ReadingTable> copyRows(int count) const;
 
     // No of a row; nullopt when null.
     std::optional<qint32> no(int row) const;
@@ -121,13 +132,19 @@ public:
     // null field), columns 1, 2, ... in order; false, adding nothing, when
     // there are too many or a number is not one of the store's.
     bool appendRowOfIds(std::optional<qint32> no, std::span<const quint32> ids);
+    // Bytes the rows and their texts hold on the heap (records, null bits,
+    // the text pool), for memory figures.
+    qint64 storageBytes() const;
 
 private:
     static constexpr int BlockRows = 1 << 14;
 
     quint32 *record(int row) const;
-    quint32 intern(const QString &text, int column);
-    quint32 intern(QStringView text, int column);
+    // The part of a text the table stores: at most MaxTextLength characters.
+    static QStringView storedPart(QStringView text);
+    // The id of the column's last text when stored (the part kept of text, the
+    // caller's string or null) is that text again; 0 otherwise.
+    quint32 lastId(const QString *text, QStringView stored, int column) const;
     template<typename Field>
     bool appendFieldsOf(std::span<const Field> fields);
     template<typename Texts>

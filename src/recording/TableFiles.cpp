@@ -2,21 +2,28 @@
 #include "recording/TableFiles.h"
 
 #include "files/AtomicFile.h"
+#include "jobs/JobProgress.h"
+#include "jobs/ProgressDevice.h"
 #include "models/ModelDescription.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
+
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/xmlwriter.h>
 
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <functional>
+#include <optional>
+#include <span>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace TableFiles {
 
@@ -319,28 +326,164 @@ bool xmlCanCarry(QStringView text)
     return true;
 }
 
-constexpr QStringView kPacket = u"DATAPACKET";
-constexpr QStringView kMetadata = u"METADATA";
-constexpr QStringView kFields = u"FIELDS";
-constexpr QStringView kField = u"FIELD";
-constexpr QStringView kParams = u"PARAMS";
-constexpr QStringView kRowData = u"ROWDATA";
-constexpr QStringView kRow = u"ROW";
-constexpr QStringView kIntegerType = u"i4";
-constexpr QStringView kStringType = u"string";
+constexpr char kPacket[] = "DATAPACKET";
+constexpr char kMetadata[] = "METADATA";
+constexpr char kFields[] = "FIELDS";
+constexpr char kField[] = "FIELD";
+constexpr char kParams[] = "PARAMS";
+constexpr char kRowData[] = "ROWDATA";
+constexpr char kRow[] = "ROW";
+constexpr char kIntegerType[] = "i4";
+constexpr char kStringType[] = "string";
 
-QString typeOf(int column)
+const char *typeOf(int column)
 {
-    return (column == ReadingTable::NoColumn ? kIntegerType : kStringType).toString();
+    return column == ReadingTable::NoColumn ? kIntegerType : kStringType;
+}
+
+const xmlChar *xmlText(const char *text)
+{
+    return reinterpret_cast<const xmlChar *>(text);
+}
+
+// Makes libxml2 ready once per process; its parser setup is not thread-safe
+// the first time.
+void initXmlLibrary()
+{
+    static const bool ready = [] {
+        xmlInitParser();
+        return true;
+    }();
+    Q_UNUSED(ready);
+}
+
+// Where libxml2's writer puts its output: the bytes gather in a sink that goes
+// to the device a mebibyte at a time, since writing each small piece of markup
+// to a file costs far more.
+struct XmlOutput
+{
+    static constexpr qsizetype kPiece = qsizetype(1) << 20;
+
+    QIODevice &device;
+    QString &error;
+    ByteSink sink { kPiece + 64 * 1024 };
+    bool failed = false;
+
+    bool flush()
+    {
+        if (failed)
+            return false;
+        failed = !writeAll(device, sink.bytes(), error);
+        sink.clear();
+        return !failed;
+    }
+    static int write(void *context, const char *buffer, int length)
+    {
+        auto *out = static_cast<XmlOutput *>(context);
+        if (out->failed)
+            return -1;
+        out->sink.append(buffer, length);
+        if (out->sink.size() >= kPiece && !out->flush())
+            return -1;
+        return length;
+    }
+};
+
+// Text of the table as the NUL-terminated UTF-8 the writer takes. Nearly every
+// text is ASCII and is copied byte for byte.
+class Utf8Text
+{
+public:
+    const xmlChar *of(QStringView text)
+    {
+        const qsizetype n = text.size();
+        m_bytes.resize(size_t(n) + 1);
+        const char16_t *s = text.utf16();
+        qsizetype i = 0;
+        for (; i < n && s[i] < 0x80; ++i)
+            m_bytes[size_t(i)] = char(s[i]);
+        if (i < n) {
+            const QByteArray encoded = text.toUtf8();
+            m_bytes.assign(encoded.constData(), encoded.constData() + encoded.size() + 1);
+        } else {
+            m_bytes[size_t(n)] = 0;
+        }
+        return reinterpret_cast<const xmlChar *>(m_bytes.data());
+    }
+
+private:
+    std::vector<char> m_bytes;
+};
+
+bool writeXml(xmlTextWriterPtr xml, const ReadingTable &table)
+{
+    const int columns = table.columnCount();
+    const int rows = table.rowCount();
+    std::vector<QByteArray> names;
+    for (const QString &name : table.columnNames())
+        names.push_back(name.toUtf8());
+    const QByteArray width = QByteArray::number(ReadingTable::MaxTextLength);
+
+    bool ok = xmlTextWriterSetIndent(xml, 1) >= 0
+        && xmlTextWriterSetIndentString(xml, xmlText("    ")) >= 0
+        && xmlTextWriterStartDocument(xml, "1.0", "UTF-8", nullptr) >= 0
+        && xmlTextWriterStartElement(xml, xmlText(kPacket)) >= 0
+        && xmlTextWriterWriteAttribute(xml, xmlText("Version"), xmlText("2.0")) >= 0
+        && xmlTextWriterStartElement(xml, xmlText(kMetadata)) >= 0
+        && xmlTextWriterStartElement(xml, xmlText(kFields)) >= 0;
+    for (int c = 0; ok && c < columns; ++c) {
+        ok = xmlTextWriterStartElement(xml, xmlText(kField)) >= 0
+            && xmlTextWriterWriteAttribute(
+                   xml, xmlText("attrname"), xmlText(names[size_t(c)].constData()))
+                >= 0
+            && xmlTextWriterWriteAttribute(xml, xmlText("fieldtype"), xmlText(typeOf(c))) >= 0
+            && (c == ReadingTable::NoColumn
+                || xmlTextWriterWriteAttribute(xml, xmlText("WIDTH"), xmlText(width.constData()))
+                    >= 0)
+            && xmlTextWriterEndElement(xml) >= 0;
+    }
+    ok = ok && xmlTextWriterEndElement(xml) >= 0 // FIELDS
+        && xmlTextWriterStartElement(xml, xmlText(kParams)) >= 0
+        && xmlTextWriterEndElement(xml) >= 0 // PARAMS
+        && xmlTextWriterEndElement(xml) >= 0 // METADATA
+        && xmlTextWriterStartElement(xml, xmlText(kRowData)) >= 0;
+
+    Utf8Text utf8;
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
+    for (int r = 0; ok && r < rows; ++r) {
+        ok = xmlTextWriterStartElement(xml, xmlText(kRow)) >= 0;
+        if (const std::optional<qint32> no = table.no(r); ok && no) {
+            char number[12];
+            *std::to_chars(number, number + 11, *no).ptr = 0;
+            ok = xmlTextWriterWriteAttribute(xml, xmlText(names[0].constData()), xmlText(number))
+                >= 0;
+        }
+        table.rowTexts(r, texts);
+        for (int c = 1; ok && c < columns; ++c) {
+            const QStringView text = texts[size_t(c - 1)].text;
+            if (!text.isNull())
+                ok = xmlTextWriterWriteAttribute(
+                         xml, xmlText(names[size_t(c)].constData()), utf8.of(text))
+                    >= 0;
+        }
+        ok = ok && xmlTextWriterEndElement(xml) >= 0;
+    }
+    return ok && xmlTextWriterEndElement(xml) >= 0 // ROWDATA
+        && xmlTextWriterEndElement(xml) >= 0 // DATAPACKET
+        && xmlTextWriterEndDocument(xml) >= 0;
 }
 
 bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
 {
     const int columns = table.columnCount();
     const int rows = table.rowCount();
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
     for (int r = 0; r < rows; ++r) {
+        table.rowTexts(r, texts);
         for (int c = 1; c < columns; ++c) {
-            if (!xmlCanCarry(table.textView(r, c))) {
+            // Printable ASCII is always fine; only other texts are looked at.
+            const ReadingTable::StoredText &text = texts[size_t(c - 1)];
+            if (!text.printableAscii && !xmlCanCarry(text.text)) {
                 error = QStringLiteral("Row %1, column %2 holds a character that XML cannot carry")
                             .arg(r + 1)
                             .arg(table.columnName(c));
@@ -349,66 +492,33 @@ bool produceXml(const ReadingTable &table, QIODevice &device, QString &error)
         }
     }
 
-    // The writer fills a buffer that goes to the device a mebibyte at a time:
-    // writing each small piece of markup to a file costs far more.
-    constexpr qsizetype kPiece = qsizetype(1) << 20;
-    QByteArray piece;
-    QBuffer buffer(&piece);
-    buffer.open(QIODevice::WriteOnly);
-    const auto flush = [&] {
-        if (!writeAll(device, piece, error))
-            return false;
-        piece.clear();
-        buffer.seek(0);
-        return true;
-    };
-
-    const QStringList names = table.columnNames();
-    QXmlStreamWriter xml(&buffer);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(kPacket.toString());
-    xml.writeAttribute(QStringLiteral("Version"), QStringLiteral("2.0"));
-    xml.writeStartElement(kMetadata.toString());
-    xml.writeStartElement(kFields.toString());
-    for (int c = 0; c < columns; ++c) {
-        xml.writeEmptyElement(kField.toString());
-        xml.writeAttribute(QStringLiteral("attrname"), names[c]);
-        xml.writeAttribute(QStringLiteral("fieldtype"), typeOf(c));
-        if (c != ReadingTable::NoColumn)
-            xml.writeAttribute(
-                QStringLiteral("WIDTH"), QString::number(ReadingTable::MaxTextLength));
+    initXmlLibrary();
+    XmlOutput out { device, error };
+    xmlOutputBufferPtr buffer = xmlOutputBufferCreateIO(XmlOutput::write, nullptr, &out, nullptr);
+    xmlTextWriterPtr xml = buffer ? xmlNewTextWriter(buffer) : nullptr;
+    if (!xml) {
+        if (buffer)
+            xmlOutputBufferClose(buffer);
+        error = QStringLiteral("The XML writer could not be set up");
+        return false;
     }
-    xml.writeEndElement(); // FIELDS
-    xml.writeEmptyElement(kParams.toString());
-    xml.writeEndElement(); // METADATA
-    xml.writeStartElement(kRowData.toString());
-    const QString row = kRow.toString();
-    for (int r = 0; r < rows; ++r) {
-        xml.writeEmptyElement(row);
-        for (int c = 0; c < columns; ++c) {
-            if (!table.isNull(r, c))
-                xml.writeAttribute(names[c], table.fieldText(r, c));
-        }
-        if (piece.size() >= kPiece && !flush())
-            return false;
-    }
-    xml.writeEndElement(); // ROWDATA
-    xml.writeEndElement(); // DATAPACKET
-    xml.writeEndDocument();
-    if (xml.hasError()) {
+    const bool written = writeXml(xml, table);
+    xmlFreeTextWriter(xml); // hands the writer's last bytes to out, frees buffer
+    if (out.failed)
+        return false; // error holds the device's reason
+    if (!written) {
         error = QStringLiteral("The XML could not be written");
         return false;
     }
-    return flush();
+    return out.flush();
 }
 
-// Stands between an XML table file and Qt's stream reader and refuses, before
-// the reader parses it, a tag with more attributes or more bytes than any tag
-// of a table file: the reader checks attributes for duplicates in time that
-// grows with the square of their number. It follows quotes, comments,
-// processing instructions and CDATA sections only as far as needed to find
-// where a tag ends.
+// Stands between an XML table file and the XML parser and refuses, before
+// the parser sees it, a tag with more attributes or more bytes than any tag
+// of a table file: the parser checks attributes for duplicates in time that
+// grows with the square of their number, and keeps a whole tag in memory. It follows quotes,
+// comments, processing instructions and CDATA sections only as far as needed to find where a tag
+// ends.
 class BoundedXmlDevice : public QIODevice
 {
 public:
@@ -437,6 +547,21 @@ protected:
                 p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
                 if (!p)
                     break;
+            } else if (m_state == State::Quoted || m_state == State::Tag) {
+                // Inside a tag only quotes, '=' and '>' change anything; the
+                // bytes before the next of them are counted in one go.
+                const char *const stop = m_state == State::Quoted
+                    ? static_cast<const char *>(std::memchr(p, m_quote, size_t(end - p)))
+                    : nextInTag(p, end);
+                const char *const until = stop ? stop : end;
+                m_tagBytes += until - p;
+                p = until;
+                if (m_tagBytes > MaxTagBytes) {
+                    m_refused = true;
+                    break;
+                }
+                if (!stop)
+                    break;
             }
             step(*p++);
         }
@@ -451,6 +576,17 @@ protected:
 
 private:
     enum class State { Text, TagStart, Tag, Quoted, Markup, Comment };
+
+    // The next quote, '=' or '>' in a tag, or null.
+    static const char *nextInTag(const char *p, const char *end)
+    {
+        for (; p < end; ++p) {
+            const char c = *p;
+            if (c == '"' || c == '\'' || c == '=' || c == '>')
+                return p;
+        }
+        return nullptr;
+    }
 
     void step(char c)
     {
@@ -517,92 +653,336 @@ private:
 // FIELDS, FIELD. Others' files may nest a little more in parts we skip.
 constexpr int MaxXmlDepth = 8;
 
-// Skips the element just started, refusing one nested deeper than any
-// element of a table file (Qt's reader keeps every open element: a million
-// nested elements would cost their weight in memory).
-bool skipElement(QXmlStreamReader &xml, int depth, QString &error)
+bool nameIs(const xmlChar *name, const char *expected)
 {
-    while (xml.readNextStartElement()) {
-        if (depth + 1 > MaxXmlDepth) {
-            error = QStringLiteral("Elements are nested deeper than in any table file");
-            return false;
-        }
-        if (!skipElement(xml, depth + 1, error))
-            return false;
-    }
-    return !xml.hasError();
+    return std::strcmp(reinterpret_cast<const char *>(name), expected) == 0;
 }
 
-// Reads <FIELDS> and checks that it defines exactly the table's columns.
-bool readFields(
-    QXmlStreamReader &xml, const ReadingTable &table, QStringList &names, QString &error)
+QString nameText(const xmlChar *name)
 {
-    names.clear();
-    while (xml.readNextStartElement()) {
-        if (xml.name() != kField) {
-            error = QStringLiteral("Unexpected <%1> among the fields").arg(xml.name());
-            return false;
-        }
-        const auto attributes = xml.attributes();
-        const int c = int(names.size());
-        const QString name = attributes.value(QLatin1StringView("attrname")).toString();
-        if (c >= table.columnCount() || name.compare(table.columnName(c), Qt::CaseInsensitive) != 0
-            || attributes.value(QLatin1StringView("fieldtype")) != typeOf(c)
-            || (c != ReadingTable::NoColumn
-                && attributes.value(QLatin1StringView("WIDTH"))
-                    != QString::number(ReadingTable::MaxTextLength))) {
-            error = QStringLiteral("Field %1 (\"%2\") is not column %1 of the table")
-                        .arg(c + 1)
-                        .arg(name);
-            return false;
-        }
-        names.append(name);
-        if (!skipElement(xml, 4, error))
-            return false;
-    }
-    if (names.size() != table.columnCount()) {
-        error = QStringLiteral("The file defines %1 fields, the table has %2 columns")
-                    .arg(names.size())
-                    .arg(table.columnCount());
-        return false;
-    }
-    return true;
+    return QString::fromUtf8(reinterpret_cast<const char *>(name));
 }
 
-bool readRows(QXmlStreamReader &xml, const QStringList &names, ReadingTable &loaded, QString &error)
+// An attribute as libxml2's SAX2 interface hands it over: local name, prefix,
+// namespace, then where the value starts and ends (UTF-8, not terminated).
+struct XmlAttribute
 {
-    const auto columns = size_t(names.size());
-    std::array<QStringView, ReadingTable::MaxColumns> fields;
-    while (xml.readNextStartElement()) {
-        if (xml.name() != kRow) {
-            error = QStringLiteral("Unexpected <%1> among the rows").arg(xml.name());
-            return false;
+    const xmlChar *localName;
+    const xmlChar *prefix;
+    const xmlChar *value;
+    const xmlChar *valueEnd;
+
+    QByteArrayView valueBytes() const
+    {
+        return QByteArrayView(reinterpret_cast<const char *>(value), valueEnd - value);
+    }
+};
+
+std::optional<XmlAttribute> findAttribute(
+    int count, const xmlChar **attributes, const char *qualifiedName)
+{
+    for (int i = 0; i < count; ++i) {
+        const xmlChar **a = attributes + 5 * i;
+        if (!a[1] && nameIs(a[0], qualifiedName))
+            return XmlAttribute { a[0], a[1], a[3], a[4] };
+    }
+    return std::nullopt;
+}
+
+// Reads a data packet as libxml2's parser reports its elements and fills a
+// table of its own; the packet's structure is followed with one role per open
+// element.
+class XmlPacketReader
+{
+public:
+    XmlPacketReader(const ReadingTable &table, ReadingTable &loaded)
+        : m_table(table)
+        , m_loaded(loaded)
+    { }
+
+    // What went wrong, the first fault only; empty while all is well.
+    const QString &error() const { return m_error; }
+    void fail(const QString &error)
+    {
+        if (m_error.isEmpty())
+            m_error = error;
+        if (m_parser)
+            xmlStopParser(m_parser);
+    }
+    // The checks that only the packet's end can make.
+    void finish()
+    {
+        if (!m_haveFields)
+            fail(QStringLiteral("The data packet has no fields"));
+        else if (!m_haveRows)
+            fail(QStringLiteral("The data packet has no rows"));
+    }
+
+    static void handlers(xmlSAXHandler &sax)
+    {
+        std::memset(&sax, 0, sizeof sax);
+        sax.initialized = XML_SAX2_MAGIC;
+        sax.startElementNs = &XmlPacketReader::onStart;
+        sax.endElementNs = &XmlPacketReader::onEnd;
+        sax.internalSubset = &XmlPacketReader::onDocumentType;
+        // Older libxml2 hands the error over as non-const.
+        sax.serror = [](void *context, auto *error) { XmlPacketReader::onError(context, error); };
+    }
+    void setParser(xmlParserCtxtPtr parser) { m_parser = parser; }
+
+private:
+    enum class Role { Packet, Metadata, Fields, RowData, Row, Skipped };
+
+    static void onStart(void *context, const xmlChar *localName, const xmlChar *, const xmlChar *,
+        int, const xmlChar **, int attributeCount, int, const xmlChar **attributes)
+    {
+        static_cast<XmlPacketReader *>(context)->start(localName, attributeCount, attributes);
+    }
+    static void onEnd(void *context, const xmlChar *, const xmlChar *, const xmlChar *)
+    {
+        static_cast<XmlPacketReader *>(context)->end();
+    }
+    // A table file has no document type. Refusing one keeps the parser from
+    // ever declaring an entity, let alone loading or expanding one.
+    static void onDocumentType(void *context, const xmlChar *, const xmlChar *, const xmlChar *)
+    {
+        static_cast<XmlPacketReader *>(context)->fail(
+            QStringLiteral("A table file has no document type declaration"));
+    }
+    static void onError(void *context, const xmlError *error)
+    {
+        if (error->level == XML_ERR_WARNING)
+            return;
+        const QString message = QString::fromUtf8(error->message).trimmed();
+        static_cast<XmlPacketReader *>(context)->fail(
+            QStringLiteral("Line %1: %2").arg(error->line).arg(message));
+    }
+
+    void start(const xmlChar *name, int attributeCount, const xmlChar **attributes)
+    {
+        if (!m_error.isEmpty())
+            return;
+        const auto depth = int(m_roles.size()) + 1;
+        if (depth > MaxXmlDepth) {
+            fail(QStringLiteral("Elements are nested deeper than in any table file"));
+            return;
         }
-        const qsizetype row = loaded.rowCount() + 1;
-        // The views point into this copy of the attributes, kept while they are used.
-        const QXmlStreamAttributes attributes = xml.attributes();
-        fields.fill(QStringView());
-        for (const QXmlStreamAttribute &attribute : attributes) {
-            const auto c = names.indexOf(attribute.name());
-            if (c < 0) {
-                error = QStringLiteral("Row %1 has a field \"%2\" that is not a column")
-                            .arg(row)
-                            .arg(attribute.name());
-                return false;
+        if (m_roles.empty()) {
+            if (!nameIs(name, kPacket))
+                fail(QStringLiteral("Not an XML data packet"));
+            m_roles.push_back(Role::Packet);
+            return;
+        }
+        switch (m_roles.back()) {
+        case Role::Packet:
+            if (nameIs(name, kMetadata) && !m_haveFields && !m_haveRows) {
+                m_roles.push_back(Role::Metadata);
+            } else if (nameIs(name, kRowData) && m_haveFields && !m_haveRows) {
+                m_roles.push_back(Role::RowData);
+            } else {
+                fail(QStringLiteral("Unexpected <%1> in the data packet").arg(nameText(name)));
             }
-            fields[size_t(c)] = attribute.value();
-        }
-        if (!loaded.appendFields(std::span<const QStringView>(fields.data(), columns))) {
-            error = QStringLiteral("Row %1 has a No that is not a number").arg(row);
-            return false;
-        }
-        if (xml.readNextStartElement()) {
-            error = QStringLiteral("Row %1 holds an element").arg(row);
-            return false;
+            return;
+        case Role::Metadata:
+            if (nameIs(name, kFields) && !m_haveFields) {
+                m_names.clear();
+                m_roles.push_back(Role::Fields);
+            } else {
+                m_roles.push_back(Role::Skipped);
+            }
+            return;
+        case Role::Fields:
+            field(name, attributeCount, attributes);
+            m_roles.push_back(Role::Skipped);
+            return;
+        case Role::RowData:
+            row(name, attributeCount, attributes);
+            m_roles.push_back(Role::Row);
+            return;
+        case Role::Row:
+            if (appendPending())
+                fail(QStringLiteral("Row %1 holds an element").arg(m_rowsRead));
+            return;
+        case Role::Skipped:
+            m_roles.push_back(Role::Skipped);
+            return;
         }
     }
-    return true;
-}
+
+    void end()
+    {
+        if (!m_error.isEmpty() || m_roles.empty())
+            return;
+        const Role role = m_roles.back();
+        m_roles.pop_back();
+        if (role == Role::Fields) {
+            if (m_names.size() != m_table.columnCount()) {
+                fail(QStringLiteral("The file defines %1 fields, the table has %2 columns")
+                         .arg(m_names.size())
+                         .arg(m_table.columnCount()));
+                return;
+            }
+            m_haveFields = true;
+            for (const QString &fieldName : std::as_const(m_names))
+                m_nameBytes.push_back(fieldName.toUtf8());
+        } else if (role == Role::RowData) {
+            m_haveRows = appendPending();
+        }
+    }
+
+    // A <FIELD> must define the table's next column.
+    void field(const xmlChar *name, int attributeCount, const xmlChar **attributes)
+    {
+        if (!nameIs(name, kField)) {
+            fail(QStringLiteral("Unexpected <%1> among the fields").arg(nameText(name)));
+            return;
+        }
+        const auto valueOf = [&](const char *attribute) {
+            const auto found = findAttribute(attributeCount, attributes, attribute);
+            return found ? QString::fromUtf8(found->valueBytes()) : QString();
+        };
+        const int c = int(m_names.size());
+        const QString fieldName = valueOf("attrname");
+        if (c >= m_table.columnCount()
+            || fieldName.compare(m_table.columnName(c), Qt::CaseInsensitive) != 0
+            || valueOf("fieldtype") != QLatin1StringView(typeOf(c))
+            || (c != ReadingTable::NoColumn
+                && valueOf("WIDTH") != QString::number(ReadingTable::MaxTextLength))) {
+            fail(QStringLiteral("Field %1 (\"%2\") is not column %1 of the table")
+                     .arg(c + 1)
+                     .arg(fieldName));
+            return;
+        }
+        m_names.append(fieldName);
+    }
+
+    // The column of a row's attribute, found by the field names of the file.
+    // libxml2 keeps each name once for the whole file, so a name seen before
+    // is found by its address.
+    int columnOf(const xmlChar *name)
+    {
+        const size_t columns = m_nameBytes.size();
+        for (size_t c = 0; c < columns; ++c) {
+            if (m_nameAt[c] == name)
+                return int(c);
+        }
+        for (size_t c = 0; c < columns; ++c) {
+            if (nameIs(name, m_nameBytes[c].constData())) {
+                m_nameAt[c] = name;
+                return int(c);
+            }
+        }
+        return -1;
+    }
+
+    // A row read from the file: its texts back to back, one span per column
+    // (none for a field the row leaves out).
+    struct RowText
+    {
+        std::vector<char16_t> text;
+        std::array<std::pair<qsizetype, qsizetype>, ReadingTable::MaxColumns> spans {};
+        std::array<bool, ReadingTable::MaxColumns> present {};
+        qsizetype number = 0;
+
+        std::array<QStringView, ReadingTable::MaxColumns> fields(size_t columns) const
+        {
+            std::array<QStringView, ReadingTable::MaxColumns> views;
+            for (size_t c = 0; c < columns; ++c) {
+                if (present[c])
+                    views[c] = QStringView(text.data() + spans[c].first, spans[c].second);
+            }
+            return views;
+        }
+    };
+
+    // A row is appended only once the next one is read (or the rows end): its
+    // texts are announced to the table first, and their look-ups overlap with
+    // appending the row before.
+    bool appendPending()
+    {
+        if (!m_pending)
+            return true;
+        m_pending = false;
+        const RowText &row = m_rows[size_t(m_reading ^ 1)];
+        const auto columns = m_nameBytes.size();
+        const auto fields = row.fields(columns);
+        if (!m_loaded.appendFields(std::span<const QStringView>(fields.data(), columns))) {
+            fail(QStringLiteral("Row %1 has a No that is not a number").arg(row.number));
+            return false;
+        }
+        return true;
+    }
+
+    void row(const xmlChar *name, int attributeCount, const xmlChar **attributes)
+    {
+        if (!nameIs(name, kRow)) {
+            if (appendPending())
+                fail(QStringLiteral("Unexpected <%1> among the rows").arg(nameText(name)));
+            return;
+        }
+        RowText &row = m_rows[size_t(m_reading)];
+        row.number = ++m_rowsRead;
+        row.text.clear();
+        row.present.fill(false);
+        for (int i = 0; i < attributeCount; ++i) {
+            const xmlChar **a = attributes + 5 * i;
+            const int c = columnOf(a[0]);
+            if (c < 0) {
+                if (appendPending())
+                    fail(QStringLiteral("Row %1 has a field \"%2\" that is not a column")
+                             .arg(row.number)
+                             .arg(nameText(a[0])));
+                return;
+            }
+            const qsizetype at = qsizetype(row.text.size());
+            appendUtf8(row.text, QByteArrayView(reinterpret_cast<const char *>(a[3]), a[4] - a[3]));
+            row.spans[size_t(c)] = { at, qsizetype(row.text.size()) - at };
+            row.present[size_t(c)] = true;
+        }
+        const auto columns = m_nameBytes.size();
+        const auto fields = row.fields(columns);
+        m_loaded.prefetchFields(std::span<const QStringView>(fields.data(), columns));
+        if (!appendPending())
+            return;
+        m_pending = true;
+        m_reading ^= 1;
+    }
+
+    // Appends UTF-8 as UTF-16 to text; ASCII, nearly all of a table, is
+    // widened byte for byte.
+    static void appendUtf8(std::vector<char16_t> &text, QByteArrayView bytes)
+    {
+        const qsizetype n = bytes.size();
+        const size_t at = text.size();
+        qsizetype i = 0;
+        while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
+            ++i;
+        if (i == n) {
+            text.resize(at + size_t(n));
+            for (qsizetype k = 0; k < n; ++k)
+                text[at + size_t(k)] = char16_t(bytes[k]);
+            return;
+        }
+        const QString decoded = QString::fromUtf8(bytes);
+        text.insert(text.end(), decoded.utf16(), decoded.utf16() + decoded.size());
+    }
+
+    const ReadingTable &m_table;
+    ReadingTable &m_loaded;
+    xmlParserCtxtPtr m_parser = nullptr;
+    std::vector<Role> m_roles;
+    QStringList m_names;
+    std::vector<QByteArray> m_nameBytes;
+    std::array<const xmlChar *, ReadingTable::MaxColumns> m_nameAt {};
+    // The row being read and the one waiting to be appended.
+    std::array<RowText, 2> m_rows;
+    int m_reading = 0;
+    bool m_pending = false;
+    qsizetype m_rowsRead = 0;
+    bool m_haveFields = false;
+    bool m_haveRows = false;
+    QString m_error;
+};
 
 // Appends one row as the text file writes it, line end included.
 void appendRowText(ByteSink &out, const ReadingTable &table, int r,
@@ -734,28 +1114,86 @@ QByteArray tableTextBytes(const ReadingTable &table)
     return out.take();
 }
 
-Result writeTableTextFile(const ReadingTable &table, const QString &path)
+namespace {
+
+// About how many bytes a file of the table takes, from rows spread over the
+// table: the total a writer's progress is counted against.
+qint64 estimatedFileBytes(const ReadingTable &table, Format format)
+{
+    const int rows = table.rowCount();
+    const QStringList names = table.columnNames();
+    qint64 header = tableHeaderLine(table).size() + 2;
+    if (format == Format::Xml)
+        header = 200 + 60 * names.size();
+    if (rows == 0)
+        return header;
+    constexpr int kSamples = 64;
+    const int step = std::max(1, rows / kSamples);
+    qint64 sampleBytes = 0;
+    int sampled = 0;
+    TextRowEncoder encoder(table);
+    for (int r = 0; r < rows; r += step, ++sampled) {
+        encoder.clear();
+        encoder.appendRow(r);
+        sampleBytes += encoder.bytes().size();
+        if (format == Format::Xml) {
+            sampleBytes += 12; // the element, its end and the indentation
+            for (int c = 0; c < names.size(); ++c) {
+                if (!table.isNull(r, c))
+                    sampleBytes += names[c].size() + 4;
+            }
+        }
+    }
+    return header + sampleBytes * rows / sampled;
+}
+
+// Runs produce on the device, or on a ProgressDevice over it when there is a job.
+bool produceWithJob(
+    QIODevice &device, JobProgress *job, const std::function<bool(QIODevice &)> &produce)
+{
+    if (!job)
+        return produce(device);
+    ProgressDevice counted(device, *job);
+    return produce(counted) && !job->isCanceled();
+}
+
+} // namespace
+
+Result writeTableTextFile(const ReadingTable &table, const QString &path, JobProgress *job)
 {
     Result result;
     result.format = Format::Text;
+    if (job)
+        job->setTotal(estimatedFileBytes(table, Format::Text));
     result.ok = writeReplacing(
         path,
-        [&table](QIODevice &device, QString &error) {
-            return produceTableText(table,
-                [&device, &error](QByteArrayView piece) { return writeAll(device, piece, error); });
+        [&table, job](QIODevice &device, QString &error) {
+            return produceWithJob(device, job, [&](QIODevice &out) {
+                return produceTableText(table,
+                    [&out, &error](QByteArrayView piece) { return writeAll(out, piece, error); });
+            });
         },
         result.error);
+    if (result.ok && job)
+        job->setDone(job->total());
     return result;
 }
 
-Result writeTableXmlFile(const ReadingTable &table, const QString &path)
+Result writeTableXmlFile(const ReadingTable &table, const QString &path, JobProgress *job)
 {
     Result result;
     result.format = Format::Xml;
+    if (job)
+        job->setTotal(estimatedFileBytes(table, Format::Xml));
     result.ok = writeReplacing(
         path,
-        [&table](QIODevice &device, QString &error) { return produceXml(table, device, error); },
+        [&table, job](QIODevice &device, QString &error) {
+            return produceWithJob(
+                device, job, [&](QIODevice &out) { return produceXml(table, out, error); });
+        },
         result.error);
+    if (result.ok && job)
+        job->setDone(job->total());
     return result;
 }
 
@@ -835,9 +1273,18 @@ struct TextTableReader::Private
     // is longer than any line of a table file.
     void keepCarry(QByteArrayView start);
     bool tooLong(qsizetype bytes);
+    // Appends the line read last, if any; false when it fails. A line's row
+    // is appended only once the next line is read (or the file ends): its
+    // texts are announced to the table first, and their look-ups overlap
+    // with appending the row before.
+    bool appendPending();
 
     ReadingTable &table;
-    LineDecoder decoder;
+    // Two lines' fields: the one being read and the one waiting to be appended.
+    std::array<LineDecoder, 2> decoders;
+    int reading = 0;
+    bool pending = false;
+    qsizetype pendingLine = 0;
     QByteArray carry; // the start of a line that the next piece completes
     qint64 bytesSeen = 0;
     qsizetype line = 0;
@@ -860,10 +1307,31 @@ qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFil
     return p - begin;
 }
 
+bool TextTableReader::Private::appendPending()
+{
+    if (!pending)
+        return true;
+    pending = false;
+    const auto fields = decoders[size_t(reading ^ 1)].fields();
+    if (!table.appendFields(fields)) {
+        result.failedLine = pendingLine;
+        result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
+                           .arg(pendingLine)
+                           .arg(fields[0].toString(), table.columnName(ReadingTable::NoColumn));
+        failed = true;
+        return false;
+    }
+    ++result.rows;
+    return true;
+}
+
 bool TextTableReader::Private::tooLong(qsizetype bytes)
 {
     if (bytes <= MaxLineBytes)
         return false;
+    // The lines before fail first.
+    if (!appendPending())
+        return true;
     result.failedLine = line + 1;
     result.error = QStringLiteral("Line %1 is longer than any line of a table file (%2 bytes)")
                        .arg(line + 1)
@@ -890,6 +1358,7 @@ bool TextTableReader::Private::readLine(const char *p, const char *end)
         return true;
     const int columns = table.columnCount();
     bool tooMany = false;
+    LineDecoder &decoder = decoders[size_t(reading)];
     decoder.startLine();
     forEachToken(p, end, [&](const TokenSpan<char> &token) {
         if (decoder.count() == columns)
@@ -899,21 +1368,19 @@ bool TextTableReader::Private::readLine(const char *p, const char *end)
     });
     if (decoder.count() == 0)
         return true;
+    if (!tooMany)
+        table.prefetchFields(decoder.fields());
+    if (!appendPending())
+        return false;
     if (tooMany) {
         result.failedLine = line;
         result.error
             = QStringLiteral("Line %1 has more fields than the table has columns").arg(line);
         return false;
     }
-    const auto fields = decoder.fields();
-    if (!table.appendFields(fields)) {
-        result.failedLine = line;
-        result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
-                           .arg(line)
-                           .arg(fields[0].toString(), table.columnName(ReadingTable::NoColumn));
-        return false;
-    }
-    ++result.rows;
+    pending = true;
+    pendingLine = line;
+    reading ^= 1;
     return true;
 }
 
@@ -975,6 +1442,8 @@ Result TextTableReader::finish()
         d->readLines(d->carry, true);
         d->carry.clear();
     }
+    if (!d->failed)
+        d->appendPending();
     if (d->bytesSeen == 0) {
         d->failed = true;
         d->result.error = QStringLiteral("The file is empty");
@@ -990,7 +1459,7 @@ Result appendTableText(QByteArrayView bytes, ReadingTable &table)
     return reader.finish();
 }
 
-Result readTableTextFile(const QString &path, ReadingTable &table)
+Result readTableTextFile(const QString &path, ReadingTable &table, JobProgress *job)
 {
     if (std::optional<Result> refused = refuseSpecialFile(path, Format::Text))
         return *refused;
@@ -1000,16 +1469,22 @@ Result readTableTextFile(const QString &path, ReadingTable &table)
         result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
         return result;
     }
+    std::optional<ProgressDevice> counted;
+    if (job) {
+        job->setTotal(file.size());
+        counted.emplace(file, *job);
+    }
+    QIODevice &input = counted ? static_cast<QIODevice &>(*counted) : file;
     // Pieces of a mebibyte: the file never sits in memory whole.
     constexpr qint64 kPiece = qint64(1) << 20;
     QByteArray buffer(kPiece, Qt::Uninitialized);
     TextTableReader reader(table);
     for (;;) {
-        const qint64 n = file.read(buffer.data(), kPiece);
+        const qint64 n = input.read(buffer.data(), kPiece);
         if (n < 0) {
             Result result = reader.finish();
             result.ok = false;
-            result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
+            result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, input.errorString());
             return result;
         }
         if (n == 0 || !reader.feed(QByteArrayView(buffer.constData(), n)))
@@ -1023,46 +1498,60 @@ Result readTableXml(QIODevice &device, ReadingTable &table)
     Result result;
     result.format = Format::Xml;
     BoundedXmlDevice guarded(device);
-    QXmlStreamReader xml(&guarded);
     ReadingTable loaded(table.meterModel());
-    QStringList names;
-    bool haveFields = false;
-    bool haveRows = false;
-    QString error;
+    XmlPacketReader reader(table, loaded);
+    initXmlLibrary();
+    xmlSAXHandler sax;
+    XmlPacketReader::handlers(sax);
 
-    if (!xml.readNextStartElement() || xml.name() != kPacket) {
-        error = QStringLiteral("Not an XML data packet");
-    } else {
-        while (error.isEmpty() && xml.readNextStartElement()) {
-            if (xml.name() == kMetadata && !haveFields && !haveRows) {
-                while (error.isEmpty() && xml.readNextStartElement()) {
-                    if (xml.name() == kFields && !haveFields)
-                        haveFields = readFields(xml, table, names, error);
-                    else
-                        skipElement(xml, 3, error);
-                }
-            } else if (xml.name() == kRowData && haveFields && !haveRows) {
-                haveRows = readRows(xml, names, loaded, error);
-            } else {
-                error = QStringLiteral("Unexpected <%1> in the data packet").arg(xml.name());
-            }
+    // The file goes to the parser a mebibyte at a time, never whole. The
+    // parser is made with the first bytes, from which it tells the encoding.
+    constexpr qint64 kPiece = qint64(1) << 20;
+    constexpr qint64 kEncodingBytes = 4;
+    QByteArray buffer(kPiece, Qt::Uninitialized);
+    xmlParserCtxtPtr parser = nullptr;
+    for (;;) {
+        const qint64 n = guarded.read(buffer.data(), kPiece);
+        if (n < 0) {
+            const QString why = guarded.errorString();
+            const int line = parser ? xmlSAX2GetLineNumber(parser) : 1;
+            reader.fail(guarded.refused() ? QStringLiteral("Line %1: %2").arg(line).arg(why)
+                                          : QStringLiteral("Cannot read the file: %1").arg(why));
+            break;
         }
-        if (error.isEmpty() && !haveFields)
-            error = QStringLiteral("The data packet has no fields");
-        if (error.isEmpty() && !haveRows)
-            error = QStringLiteral("The data packet has no rows");
+        const char *data = buffer.constData();
+        qint64 size = n;
+        if (!parser && n == 0) {
+            reader.fail(QStringLiteral("The file is empty"));
+            break;
+        }
+        if (!parser) {
+            const qint64 first = qMin(size, kEncodingBytes);
+            parser = xmlCreatePushParserCtxt(&sax, &reader, data, int(first), nullptr);
+            if (!parser)
+                break;
+            reader.setParser(parser);
+            xmlCtxtUseOptions(parser, XML_PARSE_NOENT | XML_PARSE_NONET);
+            data += first;
+            size -= first;
+        }
+        if (n == 0) {
+            xmlParseChunk(parser, nullptr, 0, 1);
+            break;
+        }
+        if (xmlParseChunk(parser, data, int(size), 0) != 0 || !reader.error().isEmpty())
+            break;
     }
-    if (error.isEmpty()) {
-        // Whatever follows the packet must still be well-formed.
-        while (!xml.atEnd())
-            xml.readNext();
-    }
-    if (guarded.refused())
-        error = QStringLiteral("Line %1: %2").arg(xml.lineNumber()).arg(guarded.errorString());
-    else if (xml.hasError())
-        error = QStringLiteral("Line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
-    if (!error.isEmpty()) {
-        result.error = error;
+    if (!parser)
+        reader.fail(QStringLiteral("The XML reader could not be set up"));
+    else if (reader.error().isEmpty() && !parser->wellFormed)
+        reader.fail(QStringLiteral("The file is not well-formed XML"));
+    if (reader.error().isEmpty())
+        reader.finish();
+    if (parser)
+        xmlFreeParserCtxt(parser);
+    if (!reader.error().isEmpty()) {
+        result.error = reader.error();
         return result;
     }
     table.takeRowsFrom(loaded);
@@ -1071,7 +1560,7 @@ Result readTableXml(QIODevice &device, ReadingTable &table)
     return result;
 }
 
-Result readTableXmlFile(const QString &path, ReadingTable &table)
+Result readTableXmlFile(const QString &path, ReadingTable &table, JobProgress *job)
 {
     if (std::optional<Result> refused = refuseSpecialFile(path, Format::Xml))
         return *refused;
@@ -1082,21 +1571,25 @@ Result readTableXmlFile(const QString &path, ReadingTable &table)
         result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
         return result;
     }
-    return readTableXml(file, table);
+    if (!job)
+        return readTableXml(file, table);
+    job->setTotal(file.size());
+    ProgressDevice counted(file, *job);
+    return readTableXml(counted, table);
 }
 
-Result WriteTableText(const ReadingTable &table, const QString &path)
+Result WriteTableText(const ReadingTable &table, const QString &path, JobProgress *job)
 {
     if (saveFormat(table.meterModel(), path) == Format::Xml)
-        return writeTableXmlFile(table, path);
-    return writeTableTextFile(table, path);
+        return writeTableXmlFile(table, path, job);
+    return writeTableTextFile(table, path, job);
 }
 
-Result ReadTableFile(const QString &path, ReadingTable &table)
+Result ReadTableFile(const QString &path, ReadingTable &table, JobProgress *job)
 {
     if (openFormat(path) == Format::Xml)
-        return readTableXmlFile(path, table);
-    return readTableTextFile(path, table);
+        return readTableXmlFile(path, table, job);
+    return readTableTextFile(path, table, job);
 }
 
 } // namespace TableFiles

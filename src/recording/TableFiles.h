@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class JobProgress;
 class QIODevice;
 
 // Writing the reading table to a file and reading such files back, without any
@@ -90,11 +91,20 @@ QStringList splitTableLine(QStringView line);
 // The complete text file of the table, as bytes.
 QByteArray tableTextBytes(const ReadingTable &table);
 // Writes the table as a text file.
-Result writeTableTextFile(const ReadingTable &table, const QString &path);
+//
+// Every read and write of a file takes an optional job (jobs/JobProgress.h):
+// it counts the bytes read against the file's size, or the bytes written
+// against an estimate of the file's size, and once the job is cancelled the
+// next read or write fails: a file being written is abandoned (an old file
+// stays as it was), a file being read is read no further (the result fails,
+// rows already appended by a text file stay in the table they went to).
+Result writeTableTextFile(
+    const ReadingTable &table, const QString &path, JobProgress *job = nullptr);
 // Writes the table as an XML data packet. Fails, writing nothing, when a text
 // holds a character that XML cannot carry (control characters other than TAB,
 // LF and CR).
-Result writeTableXmlFile(const ReadingTable &table, const QString &path);
+Result writeTableXmlFile(
+    const ReadingTable &table, const QString &path, JobProgress *job = nullptr);
 
 // Encodes rows of the table into bytes exactly as writeTableTextFile writes
 // them (header line, rows, each ended by CR LF), a few at a time, for a writer
@@ -150,15 +160,15 @@ private:
 Result appendTableText(QByteArrayView bytes, ReadingTable &table);
 // Reads a text file into the table. A file that cannot be read, or is empty
 // (it has no first line to drop), fails without touching the table.
-Result readTableTextFile(const QString &path, ReadingTable &table);
+Result readTableTextFile(const QString &path, ReadingTable &table, JobProgress *job = nullptr);
 // Replaces the table's rows with those of an XML data packet.
 Result readTableXml(QIODevice &device, ReadingTable &table);
-Result readTableXmlFile(const QString &path, ReadingTable &table);
+Result readTableXmlFile(const QString &path, ReadingTable &table, JobProgress *job = nullptr);
 
 // Writes the table in the format saveFormat gives for its program.
-Result WriteTableText(const ReadingTable &table, const QString &path);
+Result WriteTableText(const ReadingTable &table, const QString &path, JobProgress *job = nullptr);
 // Reads a file into the table in the format openFormat gives: a text file
 // appends rows, an XML file replaces them.
-Result ReadTableFile(const QString &path, ReadingTable &table);
+Result ReadTableFile(const QString &path, ReadingTable &table, JobProgress *job = nullptr);
 
 } // namespace TableFiles

@@ -45,16 +45,17 @@ quint32 TextPool::reserveChars(quint32 length)
     // start must still fit its 32 bits.
     if (m_chunks.size() >= (size_t(1) << (32 - kChunkBits)))
         throw std::bad_alloc();
-    m_chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(qMax(length, kChunkSize)));
+    const quint32 units = qMax(length, kChunkSize);
+    m_chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(units));
+    m_chunkUnits += units;
     m_chunkUsed = 0;
     return quint32(m_chunks.size() - 1) << kChunkBits;
 }
 
-quint32 TextPool::intern(QStringView text)
+quint32 TextPool::intern(QStringView text, quint32 hash)
 {
     if (text.size() > qsizetype(kLengthMask))
         throw std::bad_alloc();
-    const quint32 hash = hashOf(text);
     const auto length = quint32(text.size());
     const size_t bytes = size_t(length) * sizeof(char16_t);
     // Room for one more text first, so that a failed allocation leaves the
@@ -93,13 +94,43 @@ quint32 TextPool::intern(QStringView text)
 
 void TextPool::clear()
 {
-    TextPool().swap(*this);
+    // A pool that never grew past its first chunk and index keeps them for the
+    // next texts: a table emptied every few rows (a logger's) would otherwise
+    // allocate and zero them again each time. Only the slots in use are freed.
+    constexpr size_t FirstIndexSlots = 1024;
+    if (m_chunks.size() != 1 || m_slots.size() != FirstIndexSlots) {
+        TextPool().swap(*this);
+        return;
+    }
+    // Every text's slot is found before any is freed: a freed slot would cut
+    // short the search for a text stored past it.
+    const size_t mask = m_slots.size() - 1;
+    for (size_t e = 0; e < m_entries.size(); ++e) {
+        const auto id = quint32(e + 1);
+        size_t i = hashOf(text(id)) & mask;
+        while (quint32(m_slots[i]) != id)
+            i = (i + 1) & mask;
+        m_entries[e].start = quint32(i);
+    }
+    for (const Entry &entry : m_entries)
+        m_slots[entry.start] = 0;
+    m_entries.clear();
+    m_chunkUsed = 0;
 }
 
 void TextPool::swap(TextPool &other) noexcept
 {
     m_chunks.swap(other.m_chunks);
     std::swap(m_chunkUsed, other.m_chunkUsed);
+    std::swap(m_chunkUnits, other.m_chunkUnits);
     m_entries.swap(other.m_entries);
     m_slots.swap(other.m_slots);
+}
+
+qint64 TextPool::storageBytes() const
+{
+    return m_chunkUnits * qint64(sizeof(char16_t))
+        + qint64(m_chunks.capacity() * sizeof(m_chunks[0]))
+        + qint64(m_entries.capacity() * sizeof(Entry))
+        + qint64(m_slots.capacity() * sizeof(quint64));
 }

@@ -20,8 +20,26 @@ class TextPool
 public:
     // The id of text, which must not be empty, adding it if it is new. The
     // characters are copied only when the text is new.
-    quint32 intern(QStringView text);
+    quint32 intern(QStringView text) { return intern(text, hashOf(text)); }
     quint32 intern(const QString &text) { return intern(QStringView(text)); }
+    // The same with the text's hash (hashOf) worked out beforehand.
+    quint32 intern(QStringView text, quint32 hash);
+    static quint32 hashOf(QStringView text);
+    // Asks the processor to fetch the index slot where a text of this hash is
+    // looked for. The index is too large for the caches, so a look-up waits
+    // for memory; a writer that has several texts to look up announces them
+    // all first and the waits overlap.
+    void prefetch(quint32 hash) const
+    {
+        if (m_slots.empty())
+            return;
+        const quint64 *slot = m_slots.data() + (hash & (m_slots.size() - 1));
+#if defined(__GNUC__) || defined(__clang__)
+        __builtin_prefetch(slot);
+#else
+        (void)slot;
+#endif
+    }
     // The text of an id that intern returned; valid until the pool is cleared,
     // swapped or destroyed (adding texts does not move the ones already held).
     QStringView text(quint32 id) const
@@ -46,7 +64,10 @@ public:
         return true;
     }
     // The same as a QString of its own.
-    QString string(quint32 id) const { return text(id).toString(); }
+    QString string(quint32 id) const
+    {
+        return text(id).toString();
+    }
     // True when every character of the text is printable ASCII (codes 33 to
     // 126): no blank, no control character, nothing beyond ASCII.
     bool isPrintableAscii(quint32 id) const
@@ -54,6 +75,8 @@ public:
         return (m_entries[size_t(id - 1)].length & kPrintableFlag) != 0;
     }
     qsizetype size() const { return qsizetype(m_entries.size()); }
+    // Bytes the pool holds on the heap: character chunks, entries and index.
+    qint64 storageBytes() const;
 
     void clear();
     void swap(TextPool &other) noexcept;
@@ -71,13 +94,13 @@ private:
         quint32 length; // UTF-16 units, kPrintableFlag set for printable ASCII
     };
 
-    static quint32 hashOf(QStringView text);
     void rebuildIndex(size_t slotCount);
     // Where a text of this length will be stored, making room for it first.
     quint32 reserveChars(quint32 length);
 
     std::vector<std::unique_ptr<char16_t[]>> m_chunks;
     quint32 m_chunkUsed = kChunkSize; // units used in the last chunk; full when there is none
+    qint64 m_chunkUnits = 0; // units allocated in all chunks
     std::vector<Entry> m_entries;
     std::vector<quint64> m_slots; // (hash << 32) | id; 0 is a free slot
 };

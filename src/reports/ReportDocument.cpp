@@ -13,6 +13,14 @@ ReportDocument::ReportDocument(ReportDesign design, std::shared_ptr<const Report
     , m_layout(std::move(design), m_rows->rowCount(), std::move(stamp), page)
 { }
 
+std::shared_ptr<const ReportDocument> ReportDocument::copyForJob() const
+{
+    std::shared_ptr<const ReportRows> rows = m_rows->copyForJob();
+    if (!rows)
+        rows = m_rows;
+    return std::make_shared<ReportDocument>(design(), std::move(rows), stamp(), m_layout.page());
+}
+
 QString reportDateText(const QDate &date)
 {
     return QLocale::system().toString(date, QLocale::ShortFormat);

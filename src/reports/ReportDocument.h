@@ -26,6 +26,10 @@ public:
     int pageCount() const { return m_layout.pageCount(); }
     QString title() const { return reportTitle(design()); }
 
+    // The same report over rows that a job on another thread may read while
+    // the window's thread goes on (see ReportRows::copyForJob).
+    std::shared_ptr<const ReportDocument> copyForJob() const;
+
     // Every text of a page (1-based); nothing for a page out of range.
     std::vector<PlacedText> pageTexts(int page) const { return m_layout.pageTexts(page, *m_rows); }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 // The rows a report prints: a fixed number of rows of texts by column.
@@ -15,6 +16,10 @@ public:
     virtual int rowCount() const = 0;
     // A field as it prints: No in decimal, a text as stored, empty when null.
     virtual QString fieldText(int row, int column) const = 0;
+    // The same rows for a job on another thread, when these may change while
+    // it runs (a snapshot that reads the live table); null when these rows
+    // never change and may be read from any thread as they are.
+    virtual std::shared_ptr<const ReportRows> copyForJob() const { return nullptr; }
 };
 
 // The paper, in millimetres; the same margin on all four sides.

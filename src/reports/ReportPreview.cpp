@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -30,13 +31,26 @@ const char *const Caption = "Print Preview";
 // report's length.
 constexpr int kWidestPageCount = 99'999'999;
 
-// While a long report is printed or written, the program keeps serving meter
-// frames and timers every few pages; the user's clicks and keys wait until the
-// job is done, so nothing can close the preview or change the table under it.
-void keepServing(int pagesDone)
+// A PDF or print job runs on a thread of its own over a copy of the report's
+// rows (the table may take new rows meanwhile) while the program keeps serving
+// meter frames; after half a second a progress dialog offers Cancel. Returns
+// true when the user cancelled and the job stopped before it was complete.
+template<typename Job>
+bool runPageJob(UserDialogs &dialogs, QWidget *parent, const QString &label,
+    const ReportDocument &report, int pages, Job job)
 {
-    if (pagesDone % 8 == 0)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const std::shared_ptr<const ReportDocument> copy = report.copyForJob();
+    // Made here: it takes the desktop's colours on the window's thread.
+    auto pagePainter = std::make_shared<ReportPagePainter>(true);
+    bool complete = false;
+    const bool canceled = dialogs.runJob(parent, label, [&](JobProgress &progress) {
+        progress.setTotal(pages);
+        complete = job(*copy, *pagePainter, [&progress](int done) {
+            progress.setDone(done);
+            return !progress.isCanceled();
+        });
+    });
+    return canceled && !complete;
 }
 
 // A wait cursor for the length of a job.
@@ -240,9 +254,18 @@ bool ReportPreview::printReport()
     if (!m_printers.choosePrintOptions(*m_printer, pageCount(), this))
         return false;
     QString error;
-    const BusyCursor busy;
-    if (!printReportPages(*m_printer, *m_report, pagesToPrint(*m_printer, *m_report, currentPage()),
-            &error, keepServing)) {
+    const PageSpan span = pagesToPrint(*m_printer, *m_report, currentPage());
+    const int copies
+        = m_printer->supportsMultipleCopies() ? 1 : std::max(1, m_printer->copyCount());
+    const int sheets = std::max(0, span.last - span.first + 1) * copies;
+    QPrinter &printer = *m_printer;
+    if (runPageJob(m_dialogs, this, tr("Printing the report"), *m_report, sheets,
+            [&](const ReportDocument &report, ReportPagePainter &pages,
+                const PageProgress &progress) {
+                return printReportPages(printer, report, span, &error, progress, &pages);
+            }))
+        return false; // cancelled: nothing to say
+    if (!error.isEmpty()) {
         showError(error);
         return false;
     }
@@ -274,13 +297,21 @@ bool ReportPreview::saveReportTo(const QString &path)
         return false;
     }
     ReportFiles::Result result;
-    const BusyCursor busy;
+    std::optional<BusyCursor> busy;
+    if (*format != ReportFiles::Format::Pdf)
+        busy.emplace();
     switch (*format) {
     case ReportFiles::Format::Report:
         result = ReportFiles::saveReport(*m_report, path);
         break;
     case ReportFiles::Format::Pdf:
-        result = writeReportPdf(*m_report, path, keepServing);
+        if (runPageJob(m_dialogs, this, tr("Writing the PDF"), *m_report, pageCount(),
+                [&](const ReportDocument &report, ReportPagePainter &pages,
+                    const PageProgress &progress) {
+                    result = writeReportPdf(report, path, progress, &pages);
+                    return result.ok;
+                }))
+            return false; // cancelled: no file, nothing to say
         break;
     case ReportFiles::Format::Text:
         result = ReportFiles::exportText(*m_report, path);

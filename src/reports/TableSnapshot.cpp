@@ -27,6 +27,38 @@ QString TableSnapshot::fieldText(int row, int column) const
     return m_table->fieldText(row, column);
 }
 
+namespace {
+
+// Rows copied out of a table for a job; fields beyond the copy read empty (a
+// snapshot whose table was destroyed has no fields left to copy).
+class CopiedRows : public ReportRows
+{
+public:
+    CopiedRows(int rows, std::unique_ptr<ReadingTable> table)
+        : m_rows(rows)
+        , m_table(std::move(table))
+    { }
+    int rowCount() const override { return m_rows; }
+    QString fieldText(int row, int column) const override
+    {
+        if (!m_table || row < 0 || row >= m_table->rowCount() || column < 0
+            || column >= m_table->columnCount())
+            return {};
+        return m_table->fieldText(row, column);
+    }
+
+private:
+    int m_rows;
+    std::unique_ptr<ReadingTable> m_table;
+};
+
+} // namespace
+
+std::shared_ptr<const ReportRows> TableSnapshot::copyForJob() const
+{
+    return std::make_shared<CopiedRows>(m_rows, m_table ? m_table->copyRows(m_rows) : nullptr);
+}
+
 void TableSnapshot::detach()
 {
     if (m_own || !m_table)

@@ -24,6 +24,8 @@ public:
 
     int rowCount() const override { return m_rows; }
     QString fieldText(int row, int column) const override;
+    // The snapshot's rows copied into a table of their own.
+    std::shared_ptr<const ReportRows> copyForJob() const override;
 
     // True once the rows have been copied away from the live table.
     bool isDetached() const { return m_own != nullptr; }

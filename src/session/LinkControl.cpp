@@ -190,9 +190,11 @@ void LinkControl::HidCtlDeviceChange(THidDeviceController *)
     m_lines.clear(); // destroying a claimed device hands it back to the controller
     m_controller.EnumerateDevices();
     for (int i = 0; i < int(m_lines.size()); ++i) {
-        if (m_lines[size_t(i)].text == cableDescription())
+        const Line &line = m_lines[size_t(i)];
+        if (m_cablePath.isEmpty() ? line.text == cableDescription() : line.path == m_cablePath)
             m_selected = i;
     }
+    m_observer->DeviceListChanged();
 }
 
 bool LinkControl::HidCtlEnumerate(THidDevice *device, qint32 idx)
@@ -201,6 +203,7 @@ bool LinkControl::HidCtlEnumerate(THidDevice *device, qint32 idx)
     Line line;
     line.text = deviceDescription(
         device->ProductText(), device->SerialText(), attributes.VendorID, attributes.ProductID);
+    line.path = device->DeviceInfo().DevicePath;
     line.device = m_controller.ClaimDevice(idx);
     m_lines.push_back(std::move(line));
     return true;

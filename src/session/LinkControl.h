@@ -28,6 +28,9 @@ public:
     virtual void Indicator(bool /*on*/) { }
     // A cable report has been through the session.
     virtual void ReportHandled() { }
+    // The device list was built again after a device change; the devices of
+    // the old list (the cable being read among them) are gone.
+    virtual void DeviceListChanged() { }
 };
 
 // The operator's side of the link, without any window: the hidden device list
@@ -66,6 +69,11 @@ public:
     THidDevice *CableDevice() const { return m_cableDevice; }
     int WatchdogTick() const { return m_watchdogTick; }
 
+    // The cable is the device at this path instead of the line that
+    // reads "USB to Serial" (empty: by its description). Set before attach().
+    void setCablePath(const QString &path) { m_cablePath = path; }
+    const QString &cablePath() const { return m_cablePath; }
+
     // DevListBox: its lines and the selected one (-1 for none).
     QStringList deviceLines() const;
     int selectedLine() const { return m_selected; }
@@ -98,6 +106,7 @@ private:
     struct Line
     {
         QString text;
+        QString path;
         std::unique_ptr<THidDevice> device;
     };
     void Read50(THidDevice *device, quint8 reportId, const quint8 *data, quint16 size);
@@ -111,6 +120,7 @@ private:
     LinkObserver m_silent; // stands in when nobody observes
     LinkObserver *m_observer;
     std::vector<Line> m_lines;
+    QString m_cablePath;
     int m_selected = -1;
     QStringList m_history;
     QString m_caption;

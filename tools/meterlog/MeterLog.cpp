@@ -11,6 +11,8 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <array>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -23,6 +25,9 @@ QString usageText()
         "[--limit N|none]\n"
         "                [--trace] [--format tsv|csv|jsonl] [--output FILE [--append]]\n"
         "                [--mqtt URL] [FILE]\n"
+        "       meterlog --model km90|km50_60 --device [PATH] [--reconnect] [--count N] [...]\n"
+        "       meterlog --model km90|km50_60 --demo [--count N] [...]\n"
+        "       meterlog --list\n"
         "\n"
         "Replays cable reports (or frames) from FILE or standard input through the meter link,\n"
         "the frame decoder and the recorder, and prints the recorded rows.\n"
@@ -42,6 +47,14 @@ QString usageText()
         "  --mqtt URL       also publish each row as a JSON object to an MQTT broker:\n"
         "                   mqtt://HOST[:PORT]/TOPIC, or mqtts:// for TLS (user and password\n"
         "                   from METERLOG_MQTT_USERNAME and METERLOG_MQTT_PASSWORD)\n"
+        "  --device [PATH]  read a cable live: the one at PATH (see --list), else the\n"
+        "                   \"USB to Serial\" the programs choose\n"
+        "  --reconnect      with --device: when the cable is unplugged, wait for it to come\n"
+        "                   back and go on logging into the same output\n"
+        "  --demo           read the built-in demo meter instead of a cable\n"
+        "  --count N        live: stop after N frames\n"
+        "  --list           list the HID interfaces present (path, vendor:product, serial,\n"
+        "                   product, access) and exit\n"
         "  --help           show this text\n"
         "  --version        show the version of the package meterlog comes with\n"
         "\n"
@@ -49,7 +62,9 @@ QString usageText()
         "or a link-history line (R 00  F3 2A 3B 4C 00 00 00 00 ). Blank lines and lines\n"
         "starting with # are skipped.\n"
         "Exit status: 0 all lines read, 1 a line could not be parsed, 2 usage error,\n"
-        "3 no interface cable could be read, 5 the output file could not be written.\n");
+        "3 no interface cable could be read (none, busy, gone or no access), 4 the cable\n"
+        "was unplugged while logging (without --reconnect), 5 the output file could not be\n"
+        "written.\n");
 }
 
 bool isHexDigit(QChar c)
@@ -63,63 +78,186 @@ bool isHexDigit(QChar c)
 // kept whole.
 constexpr qsizetype MaxInputLine = 1024;
 
-// The lines of the input, however long, each kept to its first MaxInputLine
-// characters; LF, CR LF and a lone CR all end a line.
+// The lines of the input, however long, each kept to its first bytes (enough
+// for MaxInputLine characters); LF, CR LF and a lone CR all end a line. The
+// input is read as raw bytes, as much as is there at a time, so that a pipe's
+// lines are handled as they come; beforeRead runs before each read.
 class InputLines
 {
 public:
-    explicit InputLines(QTextStream &in)
-        : m_in(in)
+    InputLines(const MeterLogInput &read, const std::function<void()> &beforeRead)
+        : m_read(read)
+        , m_beforeRead(beforeRead)
+        , m_buffer(64 * 1024, Qt::Uninitialized)
     { }
 
-    // The next line (cut to MaxInputLine characters) and its whole length.
-    bool next(QString &line, qsizetype &length)
+    // The next line (cut) and its whole length in UTF-16 units.
+    bool next(QByteArrayView &line, qsizetype &length)
     {
-        line.clear();
+        m_line.resize(0); // keeps its room
+        m_ascii = true;
         length = 0;
         for (;;) {
-            if (m_pos == m_buffer.size()) {
-                if (m_in.atEnd()) {
-                    m_buffer.clear();
-                    m_pos = 0;
-                    // A last line without its line end is still a line, once.
-                    const bool last = length > 0 || m_midLine;
-                    m_midLine = false;
-                    return last;
+            if (m_pos == m_end) {
+                if (m_atEnd)
+                    return false;
+                if (m_beforeRead)
+                    m_beforeRead();
+                const qint64 n = m_read(m_buffer.data(), m_buffer.size());
+                if (n <= 0) {
+                    m_failed = n < 0;
+                    m_atEnd = true;
+                    line = m_line;
+                    return length > 0 || m_midLine;
                 }
-                m_buffer = m_in.read(64 * 1024);
                 m_pos = 0;
-                if (m_skipLf && !m_buffer.isEmpty() && m_buffer[0] == u'\n')
+                m_end = n;
+                if (m_first) {
+                    m_first = false;
+                    // A UTF-8 byte order mark opens no line.
+                    if (m_end >= 3 && QByteArrayView(m_buffer.constData(), 3) == "\xEF\xBB\xBF")
+                        m_pos = 3;
+                }
+                if (m_skipLf && m_pos < m_end && m_buffer[m_pos] == '\n')
                     ++m_pos;
                 m_skipLf = false;
                 continue;
             }
-            const QChar c = m_buffer[m_pos++];
-            if (c == u'\n' || c == u'\r') {
-                if (c == u'\r') {
-                    if (m_pos < m_buffer.size()) {
-                        if (m_buffer[m_pos] == u'\n')
-                            ++m_pos;
-                    } else {
-                        m_skipLf = true; // its LF may open the next piece
-                    }
-                }
-                m_midLine = false;
-                return true;
+            const char *data = m_buffer.constData();
+            qsizetype i = m_pos;
+            while (i < m_end && data[i] != '\n' && data[i] != '\r')
+                ++i;
+            const bool whole = !m_midLine && i < m_end; // the line lies in this piece
+            take(data + m_pos, i - m_pos, length, whole);
+            if (i == m_end) {
+                m_pos = m_end;
+                continue;
             }
-            m_midLine = true;
-            if (length++ < MaxInputLine)
-                line += c;
+            line = whole ? QByteArrayView(data + m_pos, qMin(i - m_pos, MaxInputLine * 4))
+                         : QByteArrayView(m_line);
+            if (data[i] == '\r') {
+                if (i + 1 < m_end) {
+                    if (data[i + 1] == '\n')
+                        ++i;
+                } else {
+                    m_skipLf = true; // its LF may open the next piece
+                }
+            }
+            m_pos = i + 1;
+            m_midLine = false;
+            return true;
+        }
+    }
+    bool failed() const { return m_failed; }
+    // The last line holds only ASCII.
+    bool ascii() const { return m_ascii; }
+
+private:
+    // Keeps what fits of a piece of the line and counts its UTF-16 units: one
+    // for every byte that starts a character, two for one beyond the BMP.
+    void take(const char *bytes, qsizetype size, qsizetype &length, bool whole)
+    {
+        if (size == 0)
+            return;
+        m_midLine = true;
+        const qsizetype room = MaxInputLine * 4 - m_line.size();
+        if (!whole && room > 0)
+            m_line.append(bytes, qMin(room, size));
+        quint8 any = 0;
+        for (qsizetype i = 0; i < size; ++i)
+            any |= quint8(bytes[i]);
+        if (any < 0x80) {
+            length += size;
+            return;
+        }
+        m_ascii = false;
+        for (qsizetype i = 0; i < size; ++i) {
+            const auto b = quint8(bytes[i]);
+            length += (b & 0xC0) != 0x80;
+            length += b >= 0xF0;
         }
     }
 
-private:
-    QTextStream &m_in;
-    QString m_buffer;
+    const MeterLogInput &m_read;
+    const std::function<void()> &m_beforeRead;
+    QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_end = 0;
+    QByteArray m_line;
+    bool m_first = true;
+    bool m_ascii = true;
     bool m_skipLf = false;
     bool m_midLine = false;
+    bool m_atEnd = false;
+    bool m_failed = false;
 };
+
+bool isAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+QByteArrayView trimmedAscii(QByteArrayView text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && isAsciiSpace(text[b]))
+        ++b;
+    while (e > b && isAsciiSpace(text[e - 1]))
+        --e;
+    return text.sliced(b, e - b);
+}
+
+// The value of a hex digit, -1 for any other byte.
+constexpr std::array<qint8, 256> HexValues = [] {
+    std::array<qint8, 256> values {};
+    for (int c = 0; c < 256; ++c) {
+        values[size_t(c)] = qint8(c >= '0' && c <= '9' ? c - '0'
+                : c >= 'A' && c <= 'F'                 ? c - 'A' + 10
+                : c >= 'a' && c <= 'f'                 ? c - 'a' + 10
+                                                       : -1);
+    }
+    return values;
+}();
+
+int hexValue(char c)
+{
+    return HexValues[quint8(c)];
+}
+
+// parseReportLine for a line of ASCII (already trimmed), without making a
+// string of it: the same tokens are taken and refused.
+// A line of MaxInputLine characters holds fewer bytes than this.
+constexpr qsizetype MaxReport = MaxInputLine / 2;
+
+bool parseAsciiReportLine(QByteArrayView line, char (&report)[MaxReport], qsizetype &size)
+{
+    if (!line.isEmpty() && (line[0] == 'R' || line[0] == 'r'))
+        line = line.sliced(1);
+    size = 0;
+    qsizetype i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ') {
+            ++i;
+            continue;
+        }
+        qsizetype e = i;
+        while (e < line.size() && line[e] != ' ')
+            ++e;
+        QByteArrayView token = line.sliced(i, e - i);
+        if (token.size() != 2)
+            token = trimmedAscii(token); // blanks other than spaces around it
+        i = e;
+        if (token.isEmpty())
+            continue;
+        // Two hex digits exactly: no sign, no blank, no "0x".
+        const int high = token.size() == 2 ? hexValue(token[0]) : -1;
+        const int low = token.size() == 2 ? hexValue(token[1]) : -1;
+        if (high < 0 || low < 0 || size == MaxReport)
+            return false;
+        report[size++] = char(high << 4 | low);
+    }
+    return size > 0;
+}
 
 // A bad line as it is echoed: control characters escaped, cut to a readable
 // length, with its whole length when it was cut.
@@ -188,7 +326,6 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     const QCommandLineOption noRepeat(QStringLiteral("no-repeat"));
     const QCommandLineOption limit(QStringLiteral("limit"), QString(), QStringLiteral("N"));
     const QCommandLineOption trace(QStringLiteral("trace"));
-    const QCommandLineOption device(QStringLiteral("device"));
     const QCommandLineOption demo(QStringLiteral("demo"));
     const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
@@ -196,8 +333,26 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     const QCommandLineOption append(QStringLiteral("append"));
     const QCommandLineOption help(QStringList { QStringLiteral("help"), QStringLiteral("h") });
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({ model, frames, decimal, noRepeat, limit, trace, device, demo, count, format,
-        output, append, help, version });
+    parser.addOptions({ model, frames, decimal, noRepeat, limit, trace, demo, count, format, output,
+        append, help, version });
+
+    // Cables: --device takes an optional PATH, which QCommandLineParser has no
+    // notion of, so a bare --device is given an empty value before parsing.
+    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption list(QStringLiteral("list"));
+    const QCommandLineOption reconnect(QStringLiteral("reconnect"));
+    parser.addOptions({ device, list, reconnect });
+    QStringList words = arguments;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (words[i] == u"--")
+            break;
+        if (words[i] != u"--device" && words[i] != u"-device")
+            continue;
+        if (i + 1 == words.size() || words[i + 1].startsWith(u'-'))
+            words[i] = QStringLiteral("--device=");
+        else
+            ++i;
+    }
     parser.addPositionalArgument(QStringLiteral("FILE"), QString());
     // Publishing to an MQTT broker.
     const QCommandLineOption mqtt(QStringLiteral("mqtt"), QString(), QStringLiteral("URL"));
@@ -211,7 +366,7 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
         return std::nullopt;
     };
 
-    if (!parser.parse(QStringList { QStringLiteral("meterlog") } + arguments))
+    if (!parser.parse(QStringList { QStringLiteral("meterlog") } + words))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out << usageText();
@@ -225,6 +380,15 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     }
 
     MeterLogOptions options;
+    if (parser.isSet(list)) {
+        // Listing the cables needs no meter model and goes with nothing else.
+        QStringList others = parser.optionNames();
+        others.removeAll(QStringLiteral("list"));
+        if (!others.isEmpty() || !parser.positionalArguments().isEmpty())
+            return usageError(QStringLiteral("--list goes alone"));
+        options.list = true;
+        return options;
+    }
     const QString modelName = parser.value(model);
     if (modelName.isEmpty())
         return usageError(QStringLiteral("--model is required"));
@@ -294,6 +458,10 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
     else if (parser.isSet(demo))
         options.source = MeterLogOptions::Source::Demo;
     const bool live = options.source != MeterLogOptions::Source::Replay;
+    options.devicePath = parser.value(device);
+    options.reconnect = parser.isSet(reconnect);
+    if (options.reconnect && options.source != MeterLogOptions::Source::Device)
+        return usageError(QStringLiteral("--reconnect goes with --device"));
     if (parser.isSet(count)) {
         bool ok = false;
         const qint64 n = parser.value(count).toLongLong(&ok);
@@ -328,6 +496,20 @@ void applyRecordOptions(const MeterLogOptions &options, Recorder &recorder)
 int runMeterLogReplay(
     const MeterLogOptions &options, QTextStream &in, QTextStream &out, QTextStream &err)
 {
+    const QByteArray input = in.readAll().toUtf8();
+    qsizetype taken = 0;
+    const MeterLogInput read = [&](char *data, qint64 size) -> qint64 {
+        const qint64 n = qMin<qint64>(size, input.size() - taken);
+        std::memcpy(data, input.constData() + taken, size_t(n));
+        taken += n;
+        return n;
+    };
+    return runMeterLogReplay(options, read, out, err);
+}
+
+int runMeterLogReplay(
+    const MeterLogOptions &options, const MeterLogInput &read, QTextStream &out, QTextStream &err)
+{
     MeterSession session(options.model, options.decimal);
     applyRecordOptions(options, session.recorder());
     MeterLogPrinter printer(options, session, out, err);
@@ -335,36 +517,67 @@ int runMeterLogReplay(
     if (!printer.openOutput())
         return ExitOutput;
     printer.printHeader();
+    // The rows of the frames in hand are written out together, and always
+    // before more input is read, so they never wait for input in memory.
+    printer.setBatching(true);
 
     int status = ExitOk;
     int lineNumber = 0;
-    QString line;
+    QByteArrayView bytes;
     qsizetype length = 0;
     QByteArray report;
+    char asciiReport[MaxReport];
+    qsizetype asciiSize = 0;
     quint64 reports = 0, frames = 0;
-    InputLines lines(in);
-    while (lines.next(line, length)) {
+    const std::function<void()> beforeRead = [&] { printer.writePending(); };
+    InputLines lines(read, beforeRead);
+    while (lines.next(bytes, length)) {
         ++lineNumber;
         printer.setLineNumber(lineNumber);
         if (length > MaxInputLine) {
             err << "line " << lineNumber << ": longer than any line meterlog reads: "
-                << echoed(QStringView(line).trimmed(), length) << '\n';
+                << echoed(QStringView(QString::fromUtf8(bytes)).trimmed(), length) << '\n';
             status = ExitBadLine;
             continue;
         }
-        const QStringView text = QStringView(line).trimmed();
-        if (text.isEmpty() || text.startsWith(u'#'))
-            continue;
-        if (options.frames) {
-            if (!isFrameText(text)) {
+        if (lines.ascii()) {
+            const QByteArrayView text = trimmedAscii(bytes);
+            if (text.isEmpty() || text[0] == '#')
+                continue;
+            if (options.frames) {
+                const QString frame = QString::fromLatin1(text);
+                if (!isFrameText(frame)) {
+                    err << "line " << lineNumber
+                        << ": not a frame of hex digits: " << echoed(frame, frame.size()) << '\n';
+                    status = ExitBadLine;
+                    continue;
+                }
+                ++frames;
+                session.ShowData50(frame.toUpper());
+            } else {
+                if (!parseAsciiReportLine(text, asciiReport, asciiSize)) {
+                    const QString shown = QString::fromLatin1(text);
+                    err << "line " << lineNumber
+                        << ": not a cable report: " << echoed(shown, shown.size()) << '\n';
+                    status = ExitBadLine;
+                    continue;
+                }
+                ++reports;
+                session.Read50(
+                    quint8(asciiReport[0]), QByteArrayView(asciiReport + 1, asciiSize - 1));
+            }
+        } else {
+            // Beyond ASCII: the line as text, blanks as Unicode knows them.
+            const QString line = QString::fromUtf8(bytes);
+            const QStringView text = QStringView(line).trimmed();
+            if (text.isEmpty() || text.startsWith(u'#'))
+                continue;
+            if (options.frames) {
                 err << "line " << lineNumber
                     << ": not a frame of hex digits: " << echoed(text, text.size()) << '\n';
                 status = ExitBadLine;
                 continue;
             }
-            ++frames;
-            session.ShowData50(text.toString().toUpper());
-        } else {
             if (!parseReportLine(text, report)) {
                 err << "line " << lineNumber
                     << ": not a cable report: " << echoed(text, text.size()) << '\n';
@@ -378,6 +591,14 @@ int runMeterLogReplay(
             status = ExitOutput;
             break;
         }
+    }
+    printer.writePending();
+    if (printer.failed())
+        status = ExitOutput;
+    if (lines.failed()) {
+        err << "meterlog: the input could not be read to its end\n";
+        if (status == ExitOk)
+            status = ExitBadLine;
     }
 
     // What became of the frames, when any was refused or dropped.

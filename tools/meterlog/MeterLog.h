@@ -40,6 +40,13 @@ struct MeterLogOptions
     // Standard output is flushed after every frame (main sets it when standard
     // output is not a terminal, so a consumer on a pipe sees rows as they come).
     bool flushEachFrame = false;
+    // Several cables: --list prints the HID interfaces present; --device PATH
+    // reads the cable at PATH (without PATH, the one the programs choose);
+    // --reconnect waits for an unplugged cable to come back.
+    bool list = false;
+    QString devicePath;
+    bool reconnect = false;
+
     // Wall-clock time in ms since 1970 UTC for the rows' time stamps; empty:
     // the system clock. Tests inject one.
     std::function<qint64()> clock;
@@ -78,7 +85,14 @@ std::optional<MeterLogOptions> parseMeterLogArguments(
 // interval, the record limit.
 void applyRecordOptions(const MeterLogOptions &options, Recorder &recorder);
 
+// Reads up to size bytes of input into data, as many as are there now (a
+// pipe gives what it has, without waiting for more); 0 at the end, -1 on an error.
+using MeterLogInput = std::function<qint64(char *data, qint64 size)>;
+
 // Replays the input and writes the rows or the trace to out; messages about
 // unreadable lines go to err. Returns the exit status.
+int runMeterLogReplay(
+    const MeterLogOptions &options, const MeterLogInput &in, QTextStream &out, QTextStream &err);
+// The same over the whole text of a stream (read at once: for short inputs).
 int runMeterLogReplay(
     const MeterLogOptions &options, QTextStream &in, QTextStream &out, QTextStream &err);

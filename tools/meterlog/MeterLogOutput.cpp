@@ -8,11 +8,16 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#if defined(__SSE2__)
+#define RAPIDJSON_SSE2 // strings are scanned 16 bytes at a time
+#endif
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
+#include <charconv>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // WallClock
@@ -35,13 +40,15 @@ void WallClock::enterSecond(qint64 ms)
     const QDateTime local = QDateTime::fromSecsSinceEpoch(second);
     m_date = local.date();
     m_time = local.time();
-    m_isoSecond = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     const int offset = local.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    m_offset = QStringLiteral("%1%2:%3")
-                   .arg(QChar(offset < 0 ? u'-' : u'+'))
-                   .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-                   .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    const QString secondText = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    m_msAt = secondText.size() + 1;
+    m_iso = secondText + QStringLiteral(".000")
+        + QStringLiteral("%1%2:%3")
+              .arg(QChar(offset < 0 ? u'-' : u'+'))
+              .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QDate WallClock::date(qint64 ms)
@@ -56,11 +63,15 @@ QTime WallClock::timeOfDay(qint64 ms)
     return m_time.addMSecs(int(ms - m_second * 1000));
 }
 
-QString WallClock::isoText(qint64 ms)
+QStringView WallClock::isoView(qint64 ms)
 {
     enterSecond(ms);
     const int milli = int(ms - m_second * 1000);
-    return m_isoSecond + u'.' + QString::number(milli).rightJustified(3, u'0') + m_offset;
+    QChar *digits = m_iso.data() + m_msAt;
+    digits[0] = QChar(u'0' + milli / 100);
+    digits[1] = QChar(u'0' + milli / 10 % 10);
+    digits[2] = QChar(u'0' + milli % 10);
+    return m_iso;
 }
 
 // ---------------------------------------------------------------------------
@@ -102,38 +113,165 @@ QString csvRow(const ReadingTable &table, int row)
     return csvLine(fields);
 }
 
-QByteArray jsonRow(const ModelDescription &model, const ReadingTable &table, int row,
-    const QString &recorded, const QString &decimal)
+namespace {
+
+using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
+// Hands a text to the writer as UTF-8. Texts of ASCII (all a meter sends) are
+// narrowed as they are; others are encoded by Qt, a lone surrogate becoming
+// U+FFFD first, so that the output stays valid UTF-8.
+void writeText(JsonWriter &writer, QStringView text, QByteArray &scratch)
 {
-    QJsonObject object;
-    QJsonObject numbers;
-    object.insert(QStringLiteral("model"), model.name);
-    object.insert(QStringLiteral("recorded"), recorded);
-    for (int c = 0; c < table.columnCount(); ++c) {
-        const QString name = table.columnName(c);
+    char ascii[128];
+    const qsizetype n = text.size();
+    if (n <= qsizetype(sizeof ascii)) {
+        const char16_t *units = text.utf16();
+        char16_t any = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            any |= units[i];
+            ascii[i] = char(units[i]);
+        }
+        if (any < 0x80) {
+            writer.String(ascii, rapidjson::SizeType(n));
+            return;
+        }
+    }
+    QString checked = text.toString();
+    for (qsizetype i = 0; i < checked.size(); ++i) {
+        const QChar c = checked[i];
+        if (c.isHighSurrogate() && i + 1 < checked.size() && checked[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            checked[i] = QChar::ReplacementCharacter;
+    }
+    scratch = checked.toUtf8();
+    writer.String(scratch.constData(), rapidjson::SizeType(scratch.size()));
+}
+
+// A value field as a number: the same texts QString::toDouble reads (an
+// optional sign, digits with one decimal point, an exponent), with decimal as
+// the separator; nothing when it is not a finite number.
+std::optional<double> numberOf(QStringView text, const QString &decimal)
+{
+    if (!decimal.isEmpty() && decimal != u".") {
+        QString number = text.toString();
+        number.replace(decimal, QStringLiteral("."));
+        bool ok = false;
+        const double value = number.toDouble(&ok);
+        return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+    }
+    char buffer[64];
+    qsizetype n = text.size();
+    if (n == 0 || n >= qsizetype(sizeof buffer))
+        return std::nullopt;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        if (u >= 0x80)
+            return std::nullopt;
+        buffer[i] = char(u);
+    }
+    const char *begin = buffer;
+    if (*begin == '+') {
+        ++begin; // from_chars takes no plus sign
+        if (begin == buffer + n || *begin == '+' || *begin == '-')
+            return std::nullopt;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(begin, buffer + n, value);
+    if (error != std::errc() || end != buffer + n || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+struct JsonRowWriter::State
+{
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer { buffer };
+    QByteArray scratch;
+    // The table whose columns are described below.
+    const ReadingTable *table = nullptr;
+    QStringList names;
+    std::vector<QByteArray> keys; // the names in UTF-8
+    std::vector<bool> isValue; // the column's name ends in "Value"
+    std::vector<std::optional<double>> numbers;
+};
+
+JsonRowWriter::JsonRowWriter()
+    : d(std::make_unique<State>())
+{ }
+
+JsonRowWriter::~JsonRowWriter() = default;
+
+void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &table, int row,
+    QStringView recorded, const QString &decimal, QByteArray &out)
+{
+    if (d->table != &table || d->names.size() != table.columnCount()) {
+        d->table = &table;
+        d->names = table.columnNames();
+        d->isValue.clear();
+        d->keys.clear();
+        for (const QString &name : std::as_const(d->names)) {
+            d->isValue.push_back(name.endsWith(u"Value", Qt::CaseInsensitive));
+            d->keys.push_back(name.toUtf8());
+        }
+    }
+    JsonWriter &w = d->writer;
+    d->buffer.Clear();
+    w.Reset(d->buffer);
+    d->numbers.assign(size_t(d->names.size()), std::nullopt);
+
+    w.StartObject();
+    w.Key("model", 5);
+    writeText(w, model.name, d->scratch);
+    w.Key("recorded", 8);
+    writeText(w, recorded, d->scratch);
+    bool anyNumber = false;
+    for (int c = 0; c < int(d->names.size()); ++c) {
+        const QByteArray &key = d->keys[size_t(c)];
+        w.Key(key.constData(), rapidjson::SizeType(key.size()));
         if (c == ReadingTable::NoColumn) {
-            const auto no = table.no(row);
-            object.insert(name, no ? QJsonValue(*no) : QJsonValue(QJsonValue::Null));
+            if (const auto no = table.no(row))
+                w.Int64(*no);
+            else
+                w.Null();
             continue;
         }
         const QStringView text = TableFiles::trimmedField(table.textView(row, c));
         if (text.isEmpty()) {
-            object.insert(name, QJsonValue(QJsonValue::Null));
+            w.Null();
             continue;
         }
-        object.insert(name, text.toString());
-        if (name.endsWith(u"Value", Qt::CaseInsensitive)) {
-            QString number = text.toString();
-            if (!decimal.isEmpty() && decimal != u".")
-                number.replace(decimal, QStringLiteral("."));
-            bool ok = false;
-            const double value = number.toDouble(&ok);
-            if (ok && std::isfinite(value))
-                numbers.insert(name, value);
+        writeText(w, text, d->scratch);
+        if (d->isValue[size_t(c)]) {
+            d->numbers[size_t(c)] = numberOf(text, decimal);
+            anyNumber = anyNumber || d->numbers[size_t(c)].has_value();
         }
     }
-    object.insert(QStringLiteral("numbers"), numbers);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    w.Key("numbers", 7);
+    w.StartObject();
+    if (anyNumber) {
+        for (int c = 0; c < int(d->names.size()); ++c) {
+            if (!d->numbers[size_t(c)])
+                continue;
+            const QByteArray &key = d->keys[size_t(c)];
+            w.Key(key.constData(), rapidjson::SizeType(key.size()));
+            w.Double(*d->numbers[size_t(c)]);
+        }
+    }
+    w.EndObject();
+    w.EndObject();
+    out.append(d->buffer.GetString(), qsizetype(d->buffer.GetSize()));
+}
+
+QByteArray jsonRow(const ModelDescription &model, const ReadingTable &table, int row,
+    const QString &recorded, const QString &decimal)
+{
+    JsonRowWriter writer;
+    QByteArray out;
+    writer.append(model, table, row, recorded, decimal, out);
+    return out;
 }
 
 } // namespace MeterLogFormat

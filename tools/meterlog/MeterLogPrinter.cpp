@@ -8,6 +8,8 @@
 #include "recording/TableFiles.h"
 #include "session/MeterSession.h"
 
+#include <QFileDevice>
+
 MeterLogPrinter::MeterLogPrinter(
     const MeterLogOptions &options, MeterSession &session, QTextStream &out, QTextStream &err)
     : m_options(options)
@@ -131,16 +133,38 @@ void MeterLogPrinter::fail(const QString &message)
 
 void MeterLogPrinter::endFrame()
 {
-    if (m_file) {
+    // The frame's rows are encoded already; the table need not keep them.
+    if (!m_options.keepRows && m_session.cds1().rowCount() > 0)
+        m_session.cds1().clear();
+    printMqttNotices();
+    constexpr qsizetype BatchBytes = 64 * 1024;
+    if (m_batching && m_pendingOut.size() < BatchBytes
+        && (!m_file || m_file->pendingBytes() < BatchBytes))
+        return;
+    writePending();
+}
+
+void MeterLogPrinter::writePending()
+{
+    if (m_file && !m_failed) {
         QString error;
         if (!m_file->endFrame(error))
             fail(error);
     }
+    if (!m_pendingOut.isEmpty()) {
+        if (QIODevice *device = m_out.device()) {
+            // Straight to the device: the bytes are UTF-8 already.
+            m_out.flush();
+            device->write(m_pendingOut);
+            if (auto *file = qobject_cast<QFileDevice *>(device))
+                file->flush();
+        } else {
+            m_out << QString::fromUtf8(m_pendingOut);
+        }
+        m_pendingOut.clear();
+    }
     if (m_options.flushEachFrame)
         m_out.flush();
-    printMqttNotices();
-    if (!m_options.keepRows && m_session.cds1().rowCount() > 0)
-        m_session.cds1().clear();
 }
 
 void MeterLogPrinter::call(QStringView name, const QString &argument)
@@ -165,12 +189,14 @@ void MeterLogPrinter::LinkOn()
 
 void MeterLogPrinter::DispInit(int mode)
 {
-    call(u"DispInit", QString::number(mode));
+    if (tracing())
+        call(u"DispInit", QString::number(mode));
 }
 
 void MeterLogPrinter::SelectGaugeScale(int index)
 {
-    call(u"SelectGaugeScale", QString::number(index));
+    if (tracing())
+        call(u"SelectGaugeScale", QString::number(index));
 }
 
 void MeterLogPrinter::KDsetup(const GaugeScale &)
@@ -180,27 +206,32 @@ void MeterLogPrinter::KDsetup(const GaugeScale &)
 
 void MeterLogPrinter::SetValueMinimum(double y)
 {
-    call(u"SetValueMinimum", ReadingText::formatNumber(y));
+    if (tracing())
+        call(u"SetValueMinimum", ReadingText::formatNumber(y));
 }
 
 void MeterLogPrinter::SetValueMaximum(double y)
 {
-    call(u"SetValueMaximum", ReadingText::formatNumber(y));
+    if (tracing())
+        call(u"SetValueMaximum", ReadingText::formatNumber(y));
 }
 
 void MeterLogPrinter::KDrun(int position)
 {
-    call(u"KDrun", QString::number(position));
+    if (tracing())
+        call(u"KDrun", QString::number(position));
 }
 
 void MeterLogPrinter::BarMax(int maximum)
 {
-    call(u"BarMax", QString::number(maximum));
+    if (tracing())
+        call(u"BarMax", QString::number(maximum));
 }
 
 void MeterLogPrinter::BarPos(int position)
 {
-    call(u"BarPos", QString::number(position));
+    if (tracing())
+        call(u"BarPos", QString::number(position));
 }
 
 void MeterLogPrinter::RecordingTest(bool pass)
@@ -210,7 +241,8 @@ void MeterLogPrinter::RecordingTest(bool pass)
 
 void MeterLogPrinter::INDataToTable(int mode)
 {
-    call(u"INDataToTable", QString::number(mode));
+    if (tracing())
+        call(u"INDataToTable", QString::number(mode));
 }
 
 void MeterLogPrinter::RowRecorded(int row)
@@ -223,21 +255,26 @@ void MeterLogPrinter::RowRecorded(int row)
         if (!m_file->addRow(row, m_rowMs, error))
             fail(error);
     }
-    // The JSON object of --format jsonl, made once for standard output and the broker.
-    QByteArray json;
     const bool jsonOut = !m_options.trace && m_options.format == MeterLogOptions::Format::Jsonl;
-    if (jsonOut || m_mqtt) {
-        json = MeterLogFormat::jsonRow(
-            m_session.model(), table, row, m_clock.isoText(m_rowMs), m_options.decimal);
-    }
-    if (m_mqtt)
+    if (m_mqtt) {
+        // The JSON object of --format jsonl, made once for the broker and standard output.
+        QByteArray json;
+        m_json.append(m_session.model(), table, row, m_clock.isoView(m_rowMs), m_options.decimal,
+            json);
         m_mqtt->publish(json);
-    if (!m_options.trace && m_options.format == MeterLogOptions::Format::Csv) {
-        m_out << MeterLogFormat::csvRow(table, row);
+        if (jsonOut) {
+            m_pendingOut += json;
+            m_pendingOut += '\n';
+            return;
+        }
+    } else if (jsonOut) {
+        m_json.append(m_session.model(), table, row, m_clock.isoView(m_rowMs), m_options.decimal,
+            m_pendingOut);
+        m_pendingOut += '\n';
         return;
     }
-    if (jsonOut) {
-        m_out << json << '\n';
+    if (!m_options.trace && m_options.format == MeterLogOptions::Format::Csv) {
+        m_out << MeterLogFormat::csvRow(table, row);
         return;
     }
     QStringList fields;
@@ -254,7 +291,8 @@ void MeterLogPrinter::RowRecorded(int row)
 
 void MeterLogPrinter::AddValue(double y)
 {
-    call(u"AddValue", ReadingText::formatNumber(y));
+    if (tracing())
+        call(u"AddValue", ReadingText::formatNumber(y));
 }
 
 void MeterLogPrinter::FrameDone()

@@ -40,6 +40,14 @@ public:
     void printHeader();
     // Writing the output file failed; the run should end (ExitOutput).
     bool failed() const { return m_failed; }
+    // Batching: the rows of several frames are gathered (up to 64 KiB) and
+    // written with one write when writePending() is called, which the replay
+    // does before it reads more input, so rows never wait for input in memory.
+    // Without batching every frame's rows are written at its end.
+    void setBatching(bool on) { m_batching = on; }
+    // Writes the rows gathered so far to the output file and standard output,
+    // and flushes standard output when options.flushEachFrame asks for it.
+    void writePending();
     // Frames the decoder refused.
     quint64 framesRefused() const { return m_framesRefused; }
     // Line number used in messages about frames that could not be decoded.
@@ -71,8 +79,13 @@ private:
     void printMqttNotices();
     void finishMqtt();
 
+    bool tracing() const { return m_options.trace; }
+
     const MeterLogOptions &m_options;
     MeterSession &m_session;
+    MeterLogFormat::JsonRowWriter m_json;
+    QByteArray m_pendingOut; // JSON lines not yet on standard output
+    bool m_batching = false;
     WallClock m_clock;
     qint64 m_rowMs = 0; // when the recorder last stamped a row
     std::unique_ptr<TableFileOutput> m_file;

@@ -608,8 +608,9 @@ void TestFrmTest::tableCommandShortcuts()
     // Ctrl+S saves, Ctrl+O opens: each asks for a file.
     rig.dialogs.queueFileName(dir.filePath(QStringLiteral("t.xls")));
     QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(rig.dialogs.calls().size(), 2); // the save dialog and its success box
+    QCOMPARE(rig.dialogs.calls().size(), 3); // the save dialog, its job and its success box
     QCOMPARE(rig.dialogs.calls().at(0).kind, RecordingUserDialogs::Kind::Save);
+    QCOMPARE(rig.dialogs.calls().at(1).kind, RecordingUserDialogs::Kind::Job);
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("t.xls"))));
     rig.dialogs.clear();
     QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);

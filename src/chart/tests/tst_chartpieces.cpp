@@ -183,9 +183,13 @@ void TestChartPieces::valueColumnAcrossBlocks()
     for (const qint64 x : { qint64(0), ValueColumn::BlockSize - 1, ValueColumn::BlockSize,
              2 * ValueColumn::BlockSize, n - 1 })
         QCOMPARE(column.at(x), double(x % 1000) - 500.5);
+    // Three whole blocks of 4-byte values, and the short list of them.
+    QVERIFY(column.storageBytes() >= 3 * ValueColumn::BlockSize * 4);
+    QVERIFY(column.storageBytes() < 3 * ValueColumn::BlockSize * 4 + 1024);
 
     column.clear();
     QCOMPARE(column.size(), qint64(0));
+    QCOMPARE(column.storageBytes(), qint64(0));
     column.append(1e300); // beyond the float range: kept as the largest float
     column.append(-1e300);
     column.append(123.4);

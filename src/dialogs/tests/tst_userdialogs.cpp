@@ -5,13 +5,18 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -142,6 +147,9 @@ private Q_SLOTS:
     void iconsAndTypesByName_data();
     void iconsAndTypesByName();
     void fileDialogsOpenedByQtGetTheProvider();
+    void quickJobShowsNoDialog();
+    void longJobShowsProgressAndCancelStopsIt();
+    void recorderCancelsJobWhereScripted();
 };
 
 void TestUserDialogs::filterPairs_data()
@@ -473,6 +481,89 @@ void TestUserDialogs::fileDialogsOpenedByQtGetTheProvider()
     QFileDialog::getSaveFileName(nullptr, QStringLiteral("Print To File ..."), QString(), QString(),
         nullptr, QFileDialog::DontUseNativeDialog);
     QVERIFY(nameOnly);
+}
+
+void TestUserDialogs::quickJobShowsNoDialog()
+{
+    QtUserDialogs dialogs;
+    bool ran = false;
+    bool sawDialog = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout,
+        [&] { sawDialog = sawDialog || QApplication::activeModalWidget() != nullptr; });
+    watch.start(5);
+    QVERIFY(!dialogs.runJob(nullptr, QStringLiteral("Saving"), [&](JobProgress &progress) {
+        progress.setTotal(1);
+        ran = true;
+        progress.advance(1);
+    }));
+    QVERIFY(ran);
+    QVERIFY(!sawDialog);
+}
+
+void TestUserDialogs::longJobShowsProgressAndCancelStopsIt()
+{
+    // The work runs until it is cancelled, half-way, so that the dialog shows
+    // a part done that is neither nothing nor everything.
+    QtUserDialogs dialogs;
+    QPointer<QProgressDialog> shown;
+    int shownValue = -1;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->value() <= 0)
+            return;
+        shown = dialog;
+        shownValue = dialog->value();
+        auto *cancel = dialog->findChild<QPushButton *>();
+        QVERIFY(cancel);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        watch.stop();
+    });
+    watch.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    bool stoppedByCancel = false;
+    const bool canceled
+        = dialogs.runJob(nullptr, QStringLiteral("Writing the PDF"), [&](JobProgress &progress) {
+              progress.setTotal(100);
+              progress.setDone(50);
+              while (!progress.isCanceled()) {
+                  if (clock.elapsed() > 20'000)
+                      return; // no dialog came: fail below instead of hanging
+                  QThread::msleep(2);
+              }
+              stoppedByCancel = true;
+          });
+    QVERIFY(canceled);
+    QVERIFY(stoppedByCancel);
+    QVERIFY2(clock.elapsed() >= 500,
+        qPrintable(QString::number(clock.elapsed()))); // nothing before half a second
+    QCOMPARE(shownValue, 500); // the half done, of 1000 steps
+    QVERIFY(shown.isNull() || !shown->isVisible()); // gone once the work ended
+}
+
+void TestUserDialogs::recorderCancelsJobWhereScripted()
+{
+    RecordingUserDialogs dialogs;
+    const auto work = [](JobProgress &progress) {
+        progress.setTotal(10);
+        for (int i = 0; i < 10 && !progress.isCanceled(); ++i)
+            progress.advance(1);
+    };
+    dialogs.queueJobCancel(0.3);
+    QVERIFY(dialogs.runJob(nullptr, QStringLiteral("first"), work));
+    QVERIFY(!dialogs.runJob(nullptr, QStringLiteral("second"), work));
+    QCOMPARE(dialogs.calls().size(), 2);
+    const auto &first = dialogs.calls()[0];
+    QCOMPARE(first.kind, RecordingUserDialogs::Kind::Job);
+    QCOMPARE(first.text, QStringLiteral("first"));
+    QVERIFY(first.jobCanceled);
+    QCOMPARE(first.jobDone, 3);
+    const auto &second = dialogs.calls()[1];
+    QVERIFY(!second.jobCanceled);
+    QCOMPARE(second.jobDone, 10);
+    QCOMPARE(second.jobTotal, 10);
 }
 
 QTEST_MAIN(TestUserDialogs)

@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QTest>
 
 namespace {
@@ -67,6 +68,8 @@ private Q_SLOTS:
     void legendsWholeAndClear();
     void smoothAtHigherDensity_data();
     void smoothAtHigherDensity();
+    void dotsOnPixelsAsEachDotDrawn_data();
+    void dotsOnPixelsAsEachDotDrawn();
 };
 
 void TestGaugeDial::shape()
@@ -284,6 +287,51 @@ void TestGaugeDial::smoothAtHigherDensity()
     // The arc lies where it lies at one pixel per surface pixel.
     QCOMPARE(QColor(fine.pixel(QPointF(185.5 * ratio, 29 * ratio).toPoint())), QColor(Qt::black));
     QCOMPARE(QColor(fine.pixel(QPointF(185.5 * ratio, 90 * ratio).toPoint())), QColor(Qt::white));
+}
+
+void TestGaugeDial::dotsOnPixelsAsEachDotDrawn_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("dotEvery");
+    QTest::addColumn<QPointF>("shift");
+    QTest::newRow("120 steps, large dot every 10") << 120 << 10 << QPointF();
+    QTest::newRow("60 steps, every 5") << 60 << 5 << QPointF();
+    QTest::newRow("50 steps, no large dots") << 50 << 0 << QPointF();
+    QTest::newRow("7 steps, every 3") << 7 << 3 << QPointF();
+    QTest::newRow("shifted by whole pixels") << 120 << 10 << QPointF(3, -2);
+    QTest::newRow("shifted by half a pixel") << 120 << 10 << QPointF(0.5, 0.5);
+}
+
+void TestGaugeDial::dotsOnPixelsAsEachDotDrawn()
+{
+    QFETCH(int, step);
+    QFETCH(int, dotEvery);
+    QFETCH(QPointF, shift);
+    const GaugeDial dial;
+    QImage expected(365, 149, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    const QImage blank = expected;
+    QImage drawn = expected;
+    {
+        // Every dot drawn as an ellipse of its own.
+        QPainter p(&expected);
+        p.translate(shift);
+        if (dotEvery > 0) {
+            p.setPen(QPen(Qt::black, 2));
+            for (int i = 0; i <= step; i += dotEvery)
+                p.drawEllipse(QRect(dial.dotPoint(double(i) / step), QSize(2, 2)));
+        }
+        p.setPen(QPen(Qt::black, 4));
+        for (int j = 0; j <= 10 * step; ++j)
+            p.drawEllipse(QRect(dial.arcPoint(double(j) / (10 * step)), QSize(2, 2)));
+    }
+    {
+        QPainter p(&drawn);
+        p.translate(shift);
+        drawDotsOnPixels(p, dial, step, dotEvery);
+    }
+    QVERIFY(drawn != blank);
+    QCOMPARE(drawn, expected);
 }
 
 QTEST_MAIN(TestGaugeDial)

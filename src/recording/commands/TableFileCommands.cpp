@@ -5,6 +5,7 @@
 #include "recording/ReadingTable.h"
 
 #include <QFileInfo>
+#include <QList>
 #include <QWidget>
 
 // Detaches the grid for its lifetime.
@@ -63,10 +64,43 @@ UserDialogs::FileRequest TableFileCommands::fileRequest() const
     return request;
 }
 
+TableFiles::Result TableFileCommands::writeInJob(
+    TableFiles::Format format, const QString &path, bool &canceled)
+{
+    // The job reads a copy: frames go on adding rows to the table meanwhile.
+    const std::unique_ptr<ReadingTable> rows = m_table.copyRows(m_table.rowCount());
+    m_tableChangedDuringSave = false;
+    const auto noteChange = [this] { m_tableChangedDuringSave = true; };
+    const QMetaObject::Connection watches[] = {
+        connect(&m_table, &QAbstractItemModel::rowsInserted, this, noteChange),
+        connect(&m_table, &QAbstractItemModel::rowsRemoved, this, noteChange),
+        connect(&m_table, &QAbstractItemModel::modelReset, this, noteChange),
+    };
+    TableFiles::Result result;
+    canceled = m_dialogs.runJob(m_window, QStringLiteral("Saving the table"),
+        [&rows, &result, format, &path](JobProgress &progress) {
+            result = format == TableFiles::Format::Xml
+                ? TableFiles::writeTableXmlFile(*rows, path, &progress)
+                : TableFiles::writeTableTextFile(*rows, path, &progress);
+        });
+    for (const auto &watch : watches)
+        disconnect(watch);
+    // A job that had finished when the user cancelled has still saved the file.
+    canceled = canceled && !result.ok;
+    return result;
+}
+
+void TableFileCommands::announceSaved(const QString &path)
+{
+    if (!m_tableChangedDuringSave)
+        Q_EMIT tableSaved(path);
+}
+
 bool TableFileCommands::writeXmlQuietly(const QString &path, QString &xmlError)
 {
-    const TableFiles::Result result = TableFiles::writeTableXmlFile(m_table, path);
-    if (!result.ok)
+    bool canceled = false;
+    const TableFiles::Result result = writeInJob(TableFiles::Format::Xml, path, canceled);
+    if (!result.ok && !canceled)
         xmlError = result.error;
     return result.ok;
 }
@@ -77,10 +111,14 @@ bool TableFileCommands::writeTable(const QString &path, QString &xmlError)
         && TableFiles::saveFormat(m_table.meterModel(), path) == TableFiles::Format::Xml) {
         if (!writeXmlQuietly(path, xmlError))
             return false;
-    } else if (!TableFiles::writeTableTextFile(m_table, path).ok) {
-        m_dialogs.error(m_window, QStringLiteral("Error"),
-            QStringLiteral("Could not save table to specified file: ") + path);
-        return false;
+    } else {
+        bool canceled = false;
+        if (!writeInJob(TableFiles::Format::Text, path, canceled).ok) {
+            if (!canceled)
+                m_dialogs.error(m_window, QStringLiteral("Error"),
+                    QStringLiteral("Could not save table to specified file: ") + path);
+            return false;
+        }
     }
     m_dialogs.information(m_window, QStringLiteral("Information"),
         QStringLiteral("Save table to specified file: ") + path + QStringLiteral(" Scuss!"));
@@ -93,7 +131,7 @@ bool TableFileCommands::WriteTableText(const QString &fileName)
     const QString path = absolutePath(fileName);
     const bool written = writeTable(path, xmlError);
     if (written)
-        Q_EMIT tableSaved(path);
+        announceSaved(path);
     if (!xmlError.isEmpty())
         Q_EMIT errorRaised(xmlError);
     return written;
@@ -101,7 +139,34 @@ bool TableFileCommands::WriteTableText(const QString &fileName)
 
 bool TableFileCommands::ReadTableFile(const QString &fileName)
 {
-    const TableFiles::Result result = TableFiles::ReadTableFile(absolutePath(fileName), m_table);
+    // The file is read on the job's thread into a table of its own: a text file
+    // into a copy of the rows there are now (it appends), an XML file into an
+    // empty table (it replaces them). Frames go on adding rows to the table
+    // meanwhile; they follow the file's rows when the outcome takes the table's place.
+    const QString path = absolutePath(fileName);
+    const bool appends = TableFiles::openFormat(path) == TableFiles::Format::Text;
+    const int rowsBefore = m_table.rowCount();
+    std::unique_ptr<ReadingTable> loaded = appends
+        ? m_table.copyRows(rowsBefore)
+        : std::make_unique<ReadingTable>(m_table.meterModel());
+    TableFiles::Result result;
+    const bool canceled = m_dialogs.runJob(m_window, QStringLiteral("Opening the table"),
+        [&loaded, &result, &path](JobProgress &progress) {
+            result = TableFiles::ReadTableFile(path, *loaded, &progress);
+        });
+    if (canceled && !result.ok)
+        return false; // the table stays as it was, and nothing is said
+    // A text file that fails half-way keeps the rows of the lines before.
+    const bool changes = appends ? loaded->rowCount() > rowsBefore : result.ok;
+    if (changes) {
+        QList<QString> fields(m_table.columnCount());
+        for (int r = rowsBefore; r < m_table.rowCount(); ++r) {
+            for (int c = 0; c < fields.size(); ++c)
+                fields[c] = m_table.fieldText(r, c);
+            loaded->appendFields(std::span<const QString>(fields.constData(), fields.size()));
+        }
+        m_table.takeRowsFrom(*loaded);
+    }
     if (!result.ok) {
         m_dialogs.error(rules().loadErrorOwnedByWindow ? m_window.data() : nullptr,
             QStringLiteral("Error"), QStringLiteral("Failed to Load File!"));
@@ -142,7 +207,7 @@ bool TableFileCommands::Save_asClick()
         }
     }
     if (written)
-        Q_EMIT tableSaved(path);
+        announceSaved(path);
     if (!xmlError.isEmpty())
         Q_EMIT errorRaised(xmlError);
     return written;

@@ -49,6 +49,14 @@ public:
     // Writes the table to fileName and shows the success or failure box (KM50_60
     // also handles the XML case here). A failed XML save is raised through
     // errorRaised. Returns true when the file was written.
+    //
+    // Saving and opening run as jobs (UserDialogs::runJob): the window goes on
+    // recording while a large file is written or read, a progress dialog with
+    // Cancel shows after half a second, and Cancel leaves the file (or, when
+    // opening, the table) as it was and says nothing. A save writes the rows
+    // the table had when it started; tableSaved is raised only when no row
+    // came or went meanwhile. An open puts the file's rows where a quick open
+    // would have put them, and the rows recorded meanwhile after them.
     bool WriteTableText(const QString &fileName);
     // Reads fileName into the table; on failure shows "Failed to Load File!".
     // Returns true when the file was read completely.
@@ -63,7 +71,7 @@ public Q_SLOTS:
     bool OpenClick();
 
 Q_SIGNALS:
-    // Every row of the table was written to this file.
+    // Every row of the table, as it is now, was written to this file.
     void tableSaved(const QString &path);
     void detachGridRequested();
     void attachGridRequested();
@@ -79,6 +87,13 @@ private:
     // Writes and shows the boxes; a failed XML save is left in xmlError.
     bool writeTable(const QString &path, QString &xmlError);
     bool writeXmlQuietly(const QString &path, QString &xmlError);
+    // Writes the table as it is now, in a job with progress and Cancel, from a
+    // copy of its rows; canceled tells that the user stopped it.
+    TableFiles::Result writeInJob(TableFiles::Format format, const QString &path, bool &canceled);
+    // Tells the journal that the file holds the table, unless rows came or
+    // went while it was written.
+    void announceSaved(const QString &path);
+    bool m_tableChangedDuringSave = false;
 
     ReadingTable &m_table;
     UserDialogs &m_dialogs;

@@ -22,10 +22,13 @@ private Q_SLOTS:
     void modelDataAndSignals();
     void manyRowsAcrossBlocks();
     void clearAndTakeRows();
+    void copyOfFirstRowsStandsAlone();
     void appendFieldsByPosition();
     void refusedAppendAddsNoRow_data();
     void refusedAppendAddsNoRow();
     void poolHoldsLongAndShortTextsTogether();
+    void clearedPoolAndTableStartAfresh_data();
+    void clearedPoolAndTableStartAfresh();
     void poolMarksPrintableAscii_data();
     void poolMarksPrintableAscii();
     void rowTextsMatchTheFields();
@@ -149,6 +152,18 @@ void TestReadingTable::manyRowsAcrossBlocks()
     }
     // The numbers 0 to 39999 once each, whatever column they came in, and the three units.
     QCOMPARE(table.textCount(), rows + 3);
+
+    // The bytes the table says it stores cover at least its records (whole
+    // blocks of eight 32-bit words a row) and the characters of its texts.
+    const qint64 records = 3 * 16384 * 8 * 4;
+    qint64 characters = 0;
+    for (int i = 0; i < rows; ++i)
+        characters += QString::number(i).size() * 2;
+    QVERIFY2(table.storageBytes() >= records + characters,
+        qPrintable(QString::number(table.storageBytes())));
+    QVERIFY(table.storageBytes() < 2 * (records + characters) + (4 << 20));
+    table.clear();
+    QVERIFY(table.storageBytes() < 64 * 1024); // no records and no texts are left
 }
 
 void TestReadingTable::clearAndTakeRows()
@@ -177,6 +192,39 @@ void TestReadingTable::clearAndTakeRows()
     QCOMPARE(table.textCount(), 0);
     table.appendRow(1, QStringList { "d", "4", "V" });
     QCOMPARE(table.fieldText(0, 3), QStringLiteral("V"));
+}
+
+void TestReadingTable::copyOfFirstRowsStandsAlone()
+{
+    // Rows across a block boundary, a null No, null texts, and texts that
+    // repeat, so that a copy that mixed up text ids or null marks shows.
+    ReadingTable table(MeterModel::Km90);
+    const int rows = 16384 + 10;
+    for (int i = 0; i < rows; ++i) {
+        const std::optional<qint32> no = i % 1000 == 7 ? std::nullopt : std::optional<qint32>(i);
+        table.appendRow(
+            no, QStringList { QString::number(i % 50), QString(), "KW", QString::number(i), "V" });
+    }
+    const int taken = rows - 3;
+    const auto copy = table.copyRows(taken);
+    QCOMPARE(copy->meterModel(), MeterModel::Km90);
+    QCOMPARE(copy->rowCount(), taken);
+    table.clear(); // the copy keeps its rows
+    table.appendRow(1, QStringList { "other" });
+    for (int i = 0; i < taken; ++i) {
+        const bool nullNo = i % 1000 == 7;
+        if (copy->isNull(i, 0) != nullNo || (!nullNo && copy->no(i) != i)
+            || copy->fieldText(i, 1) != QString::number(i % 50) || !copy->isNull(i, 2)
+            || copy->fieldText(i, 3) != QStringLiteral("KW")
+            || copy->fieldText(i, 4) != QString::number(i) || !copy->isNull(i, 6))
+            QFAIL(qPrintable(QStringLiteral("row %1 copied wrong").arg(i)));
+    }
+    // The copy takes rows of its own and finds the texts it already holds.
+    const qsizetype texts = copy->textCount();
+    QVERIFY(copy->appendRow(5, QStringList { "3", {}, "KW" }));
+    QCOMPARE(copy->textCount(), texts);
+    QCOMPARE(copy->fieldText(taken, 1), QStringLiteral("3"));
+    QCOMPARE(table.copyRows(100)->rowCount(), 1); // no more rows than there are
 }
 
 void TestReadingTable::appendFieldsByPosition()
@@ -300,11 +348,65 @@ void TestReadingTable::poolHoldsLongAndShortTextsTogether()
             QFAIL(qPrintable(QStringLiteral("text %1 reads back wrong").arg(i)));
     }
     QCOMPARE(pool.size(), qsizetype(texts.size())); // looking them up added nothing
+    // Its stated size covers every character, the long texts' own chunks included.
+    qint64 characters = 0;
+    for (const QString &text : texts)
+        characters += text.size() * 2;
+    QVERIFY(pool.storageBytes() >= characters);
+    QVERIFY(pool.storageBytes() < characters + (8 << 20));
 
     pool.clear();
     QCOMPARE(pool.size(), 0);
+    QCOMPARE(pool.storageBytes(), qint64(0));
     QCOMPARE(pool.intern(QStringLiteral("t1")), 1u);
     QCOMPARE(pool.string(1), QStringLiteral("t1"));
+}
+
+void TestReadingTable::clearedPoolAndTableStartAfresh_data()
+{
+    // Sizes below and above what keeps the first chunk and index at a clear.
+    QTest::addColumn<int>("texts");
+    QTest::newRow("a frame's few texts") << 6;
+    QTest::newRow("nearly the first index") << 500;
+    QTest::newRow("past the first index") << 3000;
+}
+
+void TestReadingTable::clearedPoolAndTableStartAfresh()
+{
+    QFETCH(int, texts);
+    TextPool pool;
+    for (int round = 0; round < 3; ++round) {
+        // Each round other texts in another order: nothing of a round before
+        // may be found again.
+        QStringList held;
+        for (int i = 0; i < texts; ++i)
+            held << QStringLiteral("r%1-%2").arg(round).arg((i * 7919) % texts);
+        for (int i = 0; i < texts; ++i)
+            QCOMPARE(pool.intern(held[i]), quint32(i + 1));
+        QCOMPARE(pool.size(), qsizetype(texts));
+        for (int i = 0; i < texts; ++i) {
+            QCOMPARE(pool.intern(held[i]), quint32(i + 1)); // found, not added again
+            QCOMPARE(pool.text(quint32(i + 1)), held[i]);
+        }
+        QCOMPARE(pool.size(), qsizetype(texts));
+        pool.clear();
+        QCOMPARE(pool.size(), qsizetype(0));
+    }
+
+    // The table over it: rows after a clear are the new rows only.
+    ReadingTable table(MeterModel::Km50_60);
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < texts; ++i) {
+            const QString fields[] = { QString::number(i + 1), QStringLiteral("10:00:00"),
+                QStringLiteral("%1.%2").arg(round).arg(i), QStringLiteral("V") };
+            QVERIFY(table.appendFields(std::span<const QString>(fields)));
+        }
+        QCOMPARE(table.rowCount(), texts);
+        QCOMPARE(table.fieldText(texts - 1, 2), QStringLiteral("%1.%2").arg(round).arg(texts - 1));
+        QCOMPARE(table.no(0), std::optional<qint32>(1));
+        table.clear();
+        QCOMPARE(table.rowCount(), 0);
+    }
 }
 
 void TestReadingTable::poolMarksPrintableAscii_data()

@@ -113,10 +113,16 @@ private Q_SLOTS:
     void textRoundTrip();
     void fileOpenedTwiceAppendsTwice();
     void unreadableFileLeavesTableAlone();
+    void xmlBytes_data();
+    void xmlBytes();
     void xmlRoundTripReplacesRows_data();
     void xmlRoundTripReplacesRows();
     void badXmlLeavesTableAlone_data();
     void badXmlLeavesTableAlone();
+    void xmlNamesTheFirstBadRow_data();
+    void xmlNamesTheFirstBadRow();
+    void xmlReadsDeclaredEncodings_data();
+    void xmlReadsDeclaredEncodings();
     void xmlRefusesTextItCannotCarry();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
@@ -278,6 +284,14 @@ void TestTableFiles::readText_data()
         << "1|08:00:00|12|3|KW|NULL|NULL|~" << 0;
     QTest::newRow("No that is not a number fails") << false << header + "1\ta\r\nx1\tb\r\n"
                                                    << "7|a|b|c\n1|a|~|~" << 3;
+    // A refused row is the one reported even when a later line fails too.
+    QTest::newRow("bad No before a line with too many tokens")
+        << false << header + "1\ta\r\nx\tb\r\n1 2 3 4 5\r\n"
+        << "7|a|b|c\n1|a|~|~" << 3;
+    QTest::newRow("bad No before a line too long")
+        << false << header + "x\ta\r\n" + QByteArray(MaxLineBytes + 1, 'y') << "7|a|b|c" << 2;
+    QTest::newRow("bad No on a last line without line end") << false << header + "1\ta\r\nx"
+                                                            << "7|a|b|c\n1|a|~|~" << 3;
     QTest::newRow("No beyond 32 bits fails") << false << header + "2147483648\ta\r\n"
                                              << "7|a|b|c" << 2;
     QTest::newRow("NULL as No fails") << false << header + "NULL\ta\r\n"
@@ -397,6 +411,62 @@ void TestTableFiles::unreadableFileLeavesTableAlone()
     QCOMPARE(dump(table), QStringLiteral("1|a|b|c"));
 }
 
+void TestTableFiles::xmlBytes_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray start = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<DATAPACKET Version=\"2.0\">\n"
+                             "    <METADATA>\n"
+                             "        <FIELDS>\n"
+                             "            <FIELD attrname=\"No\" fieldtype=\"i4\"/>\n";
+    const auto field = [](const char *name) {
+        return QByteArray("            <FIELD attrname=\"") + name
+            + "\" fieldtype=\"string\" WIDTH=\"20\"/>\n";
+    };
+    const QByteArray km50Fields = field("time") + field("Value") + field("Unit");
+    QByteArray km90Fields;
+    for (const char *name : { "Time", "Value", "Unit", "V_Value", "V_Unit", "I_Value", "I_Unit" })
+        km90Fields += field(name);
+    const QByteArray metadataEnd = "        </FIELDS>\n"
+                                   "        <PARAMS/>\n"
+                                   "    </METADATA>\n";
+    const QByteArray end = "</DATAPACKET>\n";
+
+    QTest::newRow("km50 empty table")
+        << false << QString() << start + km50Fields + metadataEnd + "    <ROWDATA/>\n" + end;
+    QTest::newRow("km90 rows: null fields left out, markup escaped, UTF-8")
+        << true
+        << QStringLiteral("1|10:15:02|123.4|KW|230.1|v|5.360|A\n"
+                          "~|<&>\"'|a\tb\rc|%1|~|~|\U0001D11E|~\n"
+                          "-2147483648|~|~|~|~|~|~|~")
+               .arg(Celsius)
+        << start + km90Fields + metadataEnd
+            + "    <ROWDATA>\n"
+              "        <ROW No=\"1\" Time=\"10:15:02\" Value=\"123.4\" Unit=\"KW\" "
+              "V_Value=\"230.1\" V_Unit=\"v\" I_Value=\"5.360\" I_Unit=\"A\"/>\n"
+              "        <ROW Time=\"&lt;&amp;&gt;&quot;'\" Value=\"a&#9;b&#13;c\" "
+              "Unit=\"\xE2\x84\x83\" I_Value=\"\xF0\x9D\x84\x9E\"/>\n"
+              "        <ROW No=\"-2147483648\"/>\n"
+              "    </ROWDATA>\n"
+            + end;
+}
+
+void TestTableFiles::xmlBytes()
+{
+    QFETCH(bool, km90);
+    QFETCH(QString, rows);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xml"));
+    ReadingTable table(modelOf(km90));
+    fill(table, rows);
+    const Result written = writeTableXmlFile(table, path);
+    QVERIFY2(written.ok, qPrintable(written.error));
+    QCOMPARE(readAll(path), bytes);
+}
+
 void TestTableFiles::xmlRoundTripReplacesRows_data()
 {
     QTest::addColumn<bool>("km90");
@@ -492,8 +562,8 @@ void TestTableFiles::badXmlLeavesTableAlone_data()
     QTest::newRow("cut off")
         << packet(fields + "<ROWDATA><ROW No=\"1\"/><ROW No=\"2\"/>").chopped(20);
     QTest::newRow("not well-formed after the packet") << packet(fields + "<ROWDATA/>") + "<junk";
-    // Bounded cost: Qt's reader checks attributes for duplicates in quadratic
-    // time and keeps every open element; nothing in a table file comes near
+    // Bounded cost: an XML parser may check attributes for duplicates in
+    // quadratic time and keeps every open element; nothing in a table file comes near
     // 32 attributes on one element or 8 levels of nesting, even in the parts
     // the reader skips.
     QByteArray manyAttributes = "<PARAMS";
@@ -508,6 +578,19 @@ void TestTableFiles::badXmlLeavesTableAlone_data()
         deep = "<X>" + deep + "</X>";
     QTest::newRow("elements nested deeper than in any table file") << packet(
         QByteArray(fields).replace("<PARAMS/>", "<PARAMS>" + deep + "</PARAMS>") + "<ROWDATA/>");
+    // A table file has no document type; one that declares entities could
+    // otherwise make the reader load a file or expand text without bound.
+    QTest::newRow("document type with an external entity")
+        << "<?xml version=\"1.0\"?><!DOCTYPE DATAPACKET [<!ENTITY x SYSTEM "
+           "\"file:///etc/hostname\">]><DATAPACKET Version=\"2.0\">"
+            + fields + "<ROWDATA><ROW No=\"1\" time=\"&x;\"/></ROWDATA></DATAPACKET>";
+    QTest::newRow("document type with nested entities")
+        << "<?xml version=\"1.0\"?><!DOCTYPE DATAPACKET [<!ENTITY a \"aaaaaaaaaa\">"
+           "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+           "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]><DATAPACKET Version=\"2.0\">"
+            + fields + "<ROWDATA><ROW No=\"1\" time=\"&c;\"/></ROWDATA></DATAPACKET>";
+    QTest::newRow("entity that is not declared")
+        << packet(fields + "<ROWDATA><ROW No=\"1\" time=\"&x;\"/></ROWDATA>");
 }
 
 void TestTableFiles::badXmlLeavesTableAlone()
@@ -526,6 +609,83 @@ void TestTableFiles::badXmlLeavesTableAlone()
     QVERIFY(!result.ok);
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(dump(table), QStringLiteral("1|a|b|c\n2|d|e|f"));
+}
+
+void TestTableFiles::xmlNamesTheFirstBadRow_data()
+{
+    QTest::addColumn<QByteArray>("rows");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("bad No, then a field that is not a column")
+        << QByteArray("<ROW No=\"1\"/><ROW No=\"x\"/><ROW Volts=\"1\"/>")
+        << "Row 2 has a No that is not a number";
+    QTest::newRow("bad No, then an element among the rows")
+        << QByteArray("<ROW No=\"x\"/><COL/>") << "Row 1 has a No that is not a number";
+    QTest::newRow("bad No on the last row")
+        << QByteArray("<ROW No=\"1\"/><ROW No=\"1x\"/>") << "Row 2 has a No that is not a number";
+    QTest::newRow("field that is not a column after sound rows")
+        << QByteArray("<ROW No=\"1\"/><ROW No=\"2\"/><ROW Volts=\"1\"/>")
+        << "Row 3 has a field \"Volts\" that is not a column";
+}
+
+void TestTableFiles::xmlNamesTheFirstBadRow()
+{
+    QFETCH(QByteArray, rows);
+    QFETCH(QString, error);
+    QByteArray xml = "<DATAPACKET><METADATA><FIELDS>"
+                     "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                     "<FIELD attrname=\"time\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                     "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                     "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                     "</FIELDS></METADATA><ROWDATA>"
+        + rows + "</ROWDATA></DATAPACKET>";
+    ReadingTable table(MeterModel::Km50_60);
+    fill(table, QStringLiteral("1|a|b|c"));
+    QBuffer buffer(&xml);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const Result result = readTableXml(buffer, table);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error, error);
+    QCOMPARE(dump(table), QStringLiteral("1|a|b|c"));
+}
+
+void TestTableFiles::xmlReadsDeclaredEncodings_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("rows");
+    const QByteArray body = "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                            "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                            "<FIELD attrname=\"time\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                            "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                            "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                            "</FIELDS><PARAMS/></METADATA><ROWDATA>";
+    QTest::newRow("no declaration, UTF-8, references") << body
+            + "<ROW No=\"7\" time=\"a&amp;b&#38;c&#x2103;\" Unit=\"\xE2\x84\x83\"/>"
+              "</ROWDATA></DATAPACKET>" << QStringLiteral("7|a&b&c%1|~|%1").arg(Celsius);
+    QTest::newRow("GBK") << "<?xml version=\"1.0\" encoding=\"GBK\" standalone=\"yes\"?>" + body
+            + "<ROW No=\"1\" time=\"08:00:00\" Value=\"\xA1\xC6\" Unit=\"\xA1\xE6\"/>"
+              "</ROWDATA></DATAPACKET>"
+                         << QStringLiteral("1|08:00:00|%1|%2").arg(Sum, Celsius);
+    QTest::newRow("ISO-8859-1") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body
+            + "<ROW No=\"2\" Unit=\"\xB5V\"/></ROWDATA></DATAPACKET>"
+                                << QStringLiteral("2|~|~|\u00B5V");
+    QString utf16 = QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + body
+        + "<ROW No=\"3\" Unit=\"\xE2\x84\x83\"/></ROWDATA></DATAPACKET>");
+    utf16.prepend(QChar(QChar::ByteOrderMark));
+    QTest::newRow("UTF-16 with byte-order mark")
+        << QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2)
+        << QStringLiteral("3|~|~|%1").arg(Celsius);
+}
+
+void TestTableFiles::xmlReadsDeclaredEncodings()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, rows);
+    ReadingTable table(MeterModel::Km50_60);
+    QBuffer buffer(&xml);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const Result result = readTableXml(buffer, table);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(dump(table), rows);
 }
 
 void TestTableFiles::xmlRefusesTextItCannotCarry()

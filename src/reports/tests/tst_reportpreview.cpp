@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -106,6 +107,9 @@ private Q_SLOTS:
     void saveWritesTheFormatOfTheName_data();
     void saveWritesTheFormatOfTheName();
     void longJobsKeepServingTimers();
+    void cancelledJobLeavesNoFileAndSaysNothing_data();
+    void cancelledJobLeavesNoFileAndSaysNothing();
+    void rowsRecordedDuringAJobAreLeftOut();
     void savedReportLoadsBackIntoAPreview();
     void failedSaveOrLoadIsShown_data();
     void failedSaveOrLoadIsShown();
@@ -351,7 +355,18 @@ void TestReportPreview::saveWritesTheFormatOfTheName()
     QFile::remove(path);
     f.dialogs.queueFileName(m_dir.filePath(name), filter);
     f.trigger("saveReport");
-    const auto calls = f.dialogs.calls();
+    // A PDF is written as a job with its progress; it reached its end.
+    QList<RecordingUserDialogs::Call> calls;
+    for (const auto &call : f.dialogs.calls()) {
+        if (call.kind != RecordingUserDialogs::Kind::Job) {
+            calls.append(call);
+            continue;
+        }
+        QCOMPARE(format, QStringLiteral("PDF document"));
+        QVERIFY(!call.jobCanceled);
+        QCOMPARE(call.jobTotal, f.preview->pageCount());
+        QCOMPARE(call.jobDone, call.jobTotal);
+    }
     QCOMPARE(calls.size(), 2);
     QCOMPARE(calls[0].file.filter, ReportPreview::saveFilter());
     QCOMPARE(calls[0].file.defaultSuffix, QStringLiteral("kmr"));
@@ -392,6 +407,73 @@ void TestReportPreview::longJobsKeepServingTimers()
     ticks = 0;
     QVERIFY(f.preview->printReport());
     QVERIFY(ticks > 0);
+}
+
+void TestReportPreview::cancelledJobLeavesNoFileAndSaysNothing_data()
+{
+    QTest::addColumn<bool>("print");
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<double>("cancelAt");
+    QTest::newRow("pdf, half-way") << false << false << 0.5;
+    QTest::newRow("pdf over an old file, half-way") << false << true << 0.5;
+    QTest::newRow("pdf, at once") << false << true << 0.0;
+    QTest::newRow("print to a file, half-way") << true << false << 0.5;
+    QTest::newRow("print over an old file, half-way") << true << true << 0.5;
+}
+
+void TestReportPreview::cancelledJobLeavesNoFileAndSaysNothing()
+{
+    QFETCH(bool, print);
+    QFETCH(bool, existing);
+    QFETCH(double, cancelAt);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    const QByteArray old("the old file");
+    if (existing) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    Fixture f(10 * 37);
+    f.printers.names = QStringList { "Office" };
+    f.printers.outputFile = path;
+    f.dialogs.queueJobCancel(cancelAt);
+    QVERIFY(!(print ? f.preview->printReport() : f.preview->saveReportTo(path)));
+
+    const auto calls = f.dialogs.calls();
+    QCOMPARE(calls.size(), 1); // the job, and no message after it
+    QCOMPARE(calls[0].kind, RecordingUserDialogs::Kind::Job);
+    QVERIFY(calls[0].jobCanceled);
+    QVERIFY(calls[0].jobDone < calls[0].jobTotal); // stopped before the end
+    if (existing) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+    }
+    // Nothing else is left in the folder: no partial file, no temporary one.
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(left, existing ? QStringList { QStringLiteral("report.pdf") } : QStringList {});
+}
+
+void TestReportPreview::rowsRecordedDuringAJobAreLeftOut()
+{
+    // Frames go on adding rows while the PDF is written from another thread;
+    // the PDF holds the rows of the report on view.
+    REQUIRE_POPPLER();
+    Fixture f(40 * 37, MeterModel::Km90);
+    QTimer recorder;
+    int added = 0;
+    connect(&recorder, &QTimer::timeout, [&] {
+        for (int i = 0; i < 200; ++i) // crosses the table's storage blocks
+            f.table->appendRow(100000 + added++, QStringList { "late" });
+    });
+    recorder.start(0);
+    const QString path = m_dir.filePath(QStringLiteral("during.pdf"));
+    QVERIFY(f.preview->saveReportTo(path));
+    recorder.stop();
+    QVERIFY(added > 0);
+    QCOMPARE(PdfTools::pageCount(path), 40);
+    QVERIFY(!PdfTools::pageText(path, 40).contains(QStringLiteral("late")));
 }
 
 void TestReportPreview::savedReportLoadsBackIntoAPreview()

@@ -82,6 +82,10 @@ private Q_SLOTS:
     void programReplaysTheBundledSamples_data();
     void programReplaysTheBundledSamples();
     void lastLineWithoutLineEndIsReadOnce();
+    void programPrintsRowsAsLinesArrive();
+    void linesAcrossInputPieces();
+    void cableOptions_data();
+    void cableOptions();
 };
 
 void TestMeterLog::km90WorkedExamples()
@@ -237,6 +241,11 @@ void TestMeterLog::badLinesAndUsage_data()
         << QStringList { "--model", "km90" } << QString(5000, u'Z') + u'\n' << 1
         << "line 1: longer than any line meterlog reads: " + QString(80, u'Z')
             + "... (5000 characters)";
+    QTest::newRow("blank beyond ASCII trimmed")
+        << QStringList { "--model", "km90" } << QString::fromUtf8("\u00a000 F0\u3000\n") << 0 << "";
+    QTest::newRow("text beyond ASCII echoed")
+        << QStringList { "--model", "km90" } << QString::fromUtf8("00 F0 \u00e9\n") << 1
+        << QString::fromUtf8("line 1: not a cable report: 00 F0 \u00e9");
     QTest::newRow("lone CR ends a line")
         << QStringList { "--model", "km90" } << "00 F0\rhello\r00 F0\r" << 1
         << "line 2: not a cable report: hello";
@@ -275,6 +284,104 @@ void TestMeterLog::badLinesAndUsage()
         QVERIFY(r.out.startsWith(u"Usage: meterlog"));
     if (arguments.contains(u"--version"))
         QCOMPARE(r.out, "meterlog (km-meters " KM_EXPECTED_VERSION ")\n");
+}
+
+void TestMeterLog::programPrintsRowsAsLinesArrive()
+{
+    // A capture fed through a pipe a frame at a time: each row comes out
+    // before the next frame goes in, and the pipe stays open meanwhile.
+    QProcess meterlog;
+    meterlog.start(QStringLiteral(MKMETERLOG_EXE),
+        { QStringLiteral("--model"), QStringLiteral("km90"), QStringLiteral("--frames"),
+            QStringLiteral("--decimal"), QStringLiteral(".") });
+    QVERIFY(meterlog.waitForStarted());
+    QByteArray printed;
+    for (int n = 1; n <= 2; ++n) {
+        meterlog.write(km90Power.toLatin1() + '\n');
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (printed += meterlog.readAllStandardOutput()).count('\n') == n + 1, 10000);
+        QVERIFY(printed.endsWith("\t123.4\tKW\t230.1\tv\t5.360\tA\n"));
+    }
+    meterlog.closeWriteChannel();
+    QVERIFY(meterlog.waitForFinished(10000));
+    QCOMPARE(meterlog.exitCode(), 0);
+}
+
+void TestMeterLog::linesAcrossInputPieces()
+{
+    // Input is read 64 KiB at a time: lines run across the pieces, and one CR
+    // LF is cut between two. A comment of 15 characters puts the CR of report
+    // line 2340 (28 bytes a line) at the last byte of the first piece.
+    QString input = u'#' + QString(14, u'x') + QStringLiteral("\r\n");
+    const int frames = 3000;
+    QStringList lines;
+    for (int i = 0; i < frames; ++i) {
+        for (const QByteArray &r : CableReports::frameReports(frameBytesFromDigits(km90Power), 1))
+            lines << QString::fromLatin1(r.toHex(' ').toUpper());
+    }
+    QCOMPARE(lines[2339].size(), 26);
+    for (const QString &line : std::as_const(lines))
+        input += line + QStringLiteral("\r\n");
+    input += QStringLiteral("zz\r\n");
+    QCOMPARE(input.mid(65535, 2), QStringLiteral("\r\n"));
+
+    const Run r = run({ "--model", "km90", "--decimal", "." }, input);
+    QCOMPARE(r.status, 1);
+    QCOMPARE(r.err, QStringLiteral("line %1: not a cable report: zz\n").arg(lines.size() + 2));
+    const QStringList rows = r.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), frames + 1);
+    QVERIFY(rows.last().startsWith(QString::number(frames) + u'\t'));
+}
+
+void TestMeterLog::cableOptions_data()
+{
+    // Arguments; then the device path and --reconnect parsed, or the usage error.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("reconnect");
+    QTest::addColumn<QString>("error");
+    const QStringList km90 { "--model", "km90" };
+    QTest::newRow("--device alone") << km90 + QStringList { "--device" } << "" << false << "";
+    QTest::newRow("--device before an option")
+        << QStringList { "--device", "--model", "km90", "--reconnect" } << "" << true << "";
+    QTest::newRow("--device PATH")
+        << km90 + QStringList { "--device", "/dev/hidraw3" } << "/dev/hidraw3" << false << "";
+    QTest::newRow("--device=PATH") << km90 + QStringList { "--device=/dev/hidraw3", "--reconnect" }
+                                   << "/dev/hidraw3" << true << "";
+    QTest::newRow("--reconnect without --device")
+        << km90 + QStringList { "--reconnect" } << "" << false << "--reconnect goes with --device";
+    QTest::newRow("--device and a FILE")
+        << km90 + QStringList { "--device", "/dev/hidraw3", "capture.txt" } << "" << false
+        << "cannot be read together";
+    QTest::newRow("--list with more")
+        << QStringList { "--list", "--model", "km90" } << "" << false << "--list goes alone";
+}
+
+void TestMeterLog::cableOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, path);
+    QFETCH(bool, reconnect);
+    QFETCH(QString, error);
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    int status = -1;
+    const auto options = parseMeterLogArguments(arguments, outStream, errStream, status);
+    errStream.flush();
+    if (!error.isEmpty()) {
+        QVERIFY(!options);
+        QCOMPARE(status, 2);
+        QVERIFY2(err.contains(error), qPrintable(err));
+        return;
+    }
+    QVERIFY2(options, qPrintable(err));
+    QCOMPARE(options->source, MeterLogOptions::Source::Device);
+    QCOMPARE(options->devicePath, path);
+    QCOMPARE(options->reconnect, reconnect);
+
+    // --list alone needs no model.
+    const auto list = parseMeterLogArguments({ "--list" }, outStream, errStream, status);
+    QVERIFY(list && list->list);
 }
 
 void TestMeterLog::programReplaysTheBundledSamples_data()

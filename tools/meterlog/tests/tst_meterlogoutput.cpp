@@ -2,6 +2,8 @@
 #include "meterlog/MeterLog.h"
 #include "meterlog/MeterLogOutput.h"
 #include "meterlog/MeterLogPrinter.h"
+#include "models/ModelDescription.h"
+#include "recording/ReadingTable.h"
 #include "recording/TableFiles.h"
 #include "session/MeterSession.h"
 
@@ -13,6 +15,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 namespace {
 
@@ -135,6 +139,8 @@ private Q_SLOTS:
     void csvQuoting();
     void csvOutput();
     void jsonLinesParseBack();
+    void jsonNumbersReadAsQtReadsThem_data();
+    void jsonNumbersReadAsQtReadsThem();
     void writtenRowsAreDroppedButRepeatRuleHolds();
     void killedWhileWritingLeavesWholeLines();
 };
@@ -326,6 +332,50 @@ void TestMeterLogOutput::jsonLinesParseBack()
     QCOMPARE(error.error, QJsonParseError::NoError);
     QVERIFY(second.value("Value").isString());
     QVERIFY(!second.value("numbers").toObject().contains("Value"));
+}
+
+void TestMeterLogOutput::jsonNumbersReadAsQtReadsThem_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("decimal");
+    for (const char *text : { "123.4", "-0.5", "+5", "1e3", ".5", "7.", "0012", "OL", "-OL", "+-5",
+             "--5", "1.2.3", "inf", "nan", "1e999", "0x10", "5 V", "\u00bd" }) {
+        QTest::addRow("'%s' .", text) << QString::fromUtf8(text) << ".";
+    }
+    QTest::addRow("'229,8' ,") << "229,8"
+                               << ",";
+    QTest::addRow("'229.8' ,") << "229.8"
+                               << ",";
+}
+
+void TestMeterLogOutput::jsonNumbersReadAsQtReadsThem()
+{
+    // A value field is a number exactly when QString::toDouble reads a finite one.
+    QFETCH(QString, value);
+    QFETCH(QString, decimal);
+    ReadingTable table(MeterModel::Km50_60);
+    // No, time, Value, Unit; the unit holds a lone surrogate, which must not
+    // make the line invalid.
+    const QString fields[]
+        = { QStringLiteral("1"), QStringLiteral("10:00:00"), value, QString(QChar(0xD800)) + u'V' };
+    QVERIFY(table.appendFields(std::span<const QString>(fields)));
+    const QByteArray line = MeterLogFormat::jsonRow(
+        modelDescription(MeterModel::Km50_60), table, 0, QStringLiteral("now"), decimal);
+
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(object.value("Value").toString(), value);
+    QCOMPARE(object.value("Unit").toString(), QString(QChar(0xFFFD)) + u'V');
+
+    QString number = value;
+    number.replace(decimal, QStringLiteral("."));
+    bool ok = false;
+    const double expected = number.toDouble(&ok);
+    const QJsonObject numbers = object.value("numbers").toObject();
+    QCOMPARE(numbers.contains("Value"), ok && std::isfinite(expected));
+    if (numbers.contains("Value"))
+        QCOMPARE(numbers.value("Value").toDouble(), expected);
 }
 
 void TestMeterLogOutput::writtenRowsAreDroppedButRepeatRuleHolds()

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -82,6 +83,21 @@ struct Fixture
     QStringList log;
 };
 
+// Rows for a file of more than a mebibyte, which is written and read in
+// several pieces.
+void fillRows(ReadingTable &table, int rows)
+{
+    QStringList texts { QString(), QString(), "KW", QString(), "V", QString(), "A" };
+    texts.resize(table.columnCount() - 1);
+    for (int i = 0; i < rows; ++i) {
+        texts[0] = QStringLiteral("11:%1:%2").arg(i / 60 % 60).arg(i % 60);
+        texts[1] = QString::number(i);
+        if (texts.size() > 3)
+            texts[3] = QString::number(i % 977);
+        QVERIFY(table.appendRow(100 + i, texts));
+    }
+}
+
 // What the window is asked to do while a command visits the rows.
 QStringList windowLog(bool repainted)
 {
@@ -107,6 +123,12 @@ private Q_SLOTS:
     void openRoundTrip();
     void openFailure_data();
     void openFailure();
+    void cancelledJobLeavesFileAndTableAsTheyWere_data();
+    void cancelledJobLeavesFileAndTableAsTheyWere();
+    void jobsReachTheirEnd_data();
+    void jobsReachTheirEnd();
+    void rowsRecordedDuringAJob_data();
+    void rowsRecordedDuringAJob();
 };
 
 void TestTableFileCommands::saveDialogRequest_data()
@@ -128,7 +150,11 @@ void TestTableFileCommands::saveDialogRequest()
     QVERIFY(f.commands.Save_asClick());
     QVERIFY(!f.commands.Save_asClick());
 
-    const auto calls = f.dialogs.calls();
+    QList<RecordingUserDialogs::Call> calls;
+    for (const auto &call : f.dialogs.calls()) {
+        if (call.kind != RecordingUserDialogs::Kind::Job) // the save's job: see the job tests
+            calls.append(call);
+    }
     QCOMPARE(calls.size(), 3); // save dialog, success box, save dialog
     for (int i : { 0, 2 }) {
         QCOMPARE(calls[i].kind, RecordingUserDialogs::Kind::Save);
@@ -337,6 +363,148 @@ void TestTableFileCommands::openFailure()
     QCOMPARE(f.messages(),
         QStringLiteral("error|Error|Failed to Load File!|") + (km90 ? "window" : "none"));
     QCOMPARE(f.log, windowLog(!km90)); // only KM50_60 repaints after an open
+}
+
+void TestTableFileCommands::cancelledJobLeavesFileAndTableAsTheyWere_data()
+{
+    QTest::addColumn<bool>("km90");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("km90 save text, new file") << true << true << "t.xls" << false;
+    QTest::newRow("km90 save text over a file") << true << true << "t.xls" << true;
+    QTest::newRow("km90 save xml over a file") << true << true << "t.xml" << true;
+    QTest::newRow("km50 save xml over a file") << false << true << "t.xml" << true;
+    QTest::newRow("km90 open text") << true << false << "t.xls" << true;
+    QTest::newRow("km90 open xml") << true << false << "t.xml" << true;
+    QTest::newRow("km50 open text") << false << false << "t.txt" << true;
+}
+
+void TestTableFileCommands::cancelledJobLeavesFileAndTableAsTheyWere()
+{
+    QFETCH(bool, km90);
+    QFETCH(bool, save);
+    QFETCH(QString, name);
+    QFETCH(bool, existing);
+    Fixture f(km90);
+    fillRows(f.table, 50000);
+    const QString path = f.dir.filePath(name);
+    QByteArray old = "not a table";
+    if (!save) {
+        // A complete file of the table to open.
+        f.dialogs.queueFileName(path);
+        QVERIFY(f.commands.Save_asClick());
+        old = readAll(path);
+        QVERIFY(old.size() > 1 << 20);
+    } else if (existing) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    const QString rowsBefore = rowsOf(f.table);
+    f.dialogs.clear();
+    f.dialogs.queueFileName(path);
+    f.dialogs.queueJobCancel(0.5);
+    QVERIFY(!(save ? f.commands.Save_asClick() : f.commands.OpenClick()));
+
+    const auto calls = f.dialogs.calls();
+    QCOMPARE(calls.size(), 2); // the file dialog and the job; nothing said after it
+    QCOMPARE(calls[1].kind, RecordingUserDialogs::Kind::Job);
+    QVERIFY(calls[1].jobCanceled);
+    QVERIFY(calls[1].jobDone < calls[1].jobTotal); // stopped half-way
+    QVERIFY(!f.log.contains(QStringLiteral("error"), Qt::CaseInsensitive));
+    QCOMPARE(rowsOf(f.table), rowsBefore);
+    if (existing)
+        QCOMPARE(readAll(path), old);
+    const QStringList left = QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(left, existing ? QStringList { name } : QStringList {});
+}
+
+void TestTableFileCommands::jobsReachTheirEnd_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("text") << "t.xls";
+    QTest::newRow("xml") << "t.xml";
+}
+
+void TestTableFileCommands::jobsReachTheirEnd()
+{
+    QFETCH(QString, name);
+    Fixture f(true);
+    fillRows(f.table, 30000);
+    const QString path = f.dir.filePath(name);
+    f.dialogs.queueFileName(path);
+    f.dialogs.queueFileName(path);
+    QVERIFY(f.commands.Save_asClick());
+    QVERIFY(f.commands.OpenClick());
+    int jobs = 0;
+    for (const auto &call : f.dialogs.calls()) {
+        if (call.kind != RecordingUserDialogs::Kind::Job)
+            continue;
+        ++jobs;
+        QVERIFY(!call.jobCanceled);
+        QVERIFY(call.jobTotal > 30000);
+        QCOMPARE(call.jobDone, call.jobTotal);
+    }
+    QCOMPARE(jobs, 2);
+}
+
+void TestTableFileCommands::rowsRecordedDuringAJob_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("text") << "t.xls";
+    QTest::newRow("xml") << "t.xml";
+}
+
+void TestTableFileCommands::rowsRecordedDuringAJob()
+{
+    // Frames go on adding rows while a file is saved or opened.
+    QFETCH(QString, name);
+    Fixture f(true);
+    fillRows(f.table, 30000);
+    const QString path = f.dir.filePath(name);
+    QStringList saved;
+    connect(
+        &f.commands, &TableFileCommands::tableSaved, [&saved](const QString &p) { saved << p; });
+    int added = 0;
+    QTimer recorder;
+    connect(&recorder, &QTimer::timeout,
+        [&] { f.table.appendRow(900000 + added++, QStringList { "late" }); });
+
+    // The file holds the rows the table had at the click; the journal is not
+    // told the table was saved, since it now holds rows the file does not.
+    const int rowsAtSave = f.table.rowCount();
+    f.dialogs.queueFileName(path);
+    recorder.start(0);
+    QVERIFY(f.commands.Save_asClick());
+    recorder.stop();
+    QVERIFY(added > 0);
+    QVERIFY(saved.isEmpty());
+    ReadingTable reread(MeterModel::Km90);
+    QVERIFY(TableFiles::ReadTableFile(path, reread).ok);
+    QCOMPARE(reread.rowCount(), rowsAtSave);
+
+    // A quiet save is announced.
+    f.dialogs.queueFileName(path);
+    QVERIFY(f.commands.Save_asClick());
+    QCOMPARE(saved, QStringList { path });
+
+    // Opening: the file's rows where a quick open puts them, then the rows
+    // recorded while it was read.
+    const bool appends = name.endsWith(QStringLiteral(".xls"));
+    const int before = f.table.rowCount();
+    added = 0;
+    f.dialogs.queueFileName(path);
+    recorder.start(0);
+    QVERIFY(f.commands.OpenClick());
+    recorder.stop();
+    QVERIFY(added > 0);
+    const int fileCount = before; // the second save wrote every row there was
+    QCOMPARE(f.table.rowCount(), (appends ? before : 0) + fileCount + added);
+    const int first = appends ? before : 0;
+    QCOMPARE(f.table.fieldText(first, 0), QStringLiteral("1")); // the file's first row
+    QCOMPARE(f.table.fieldText(f.table.rowCount() - 1, 1), QStringLiteral("late"));
+    QCOMPARE(f.table.fieldText(first + fileCount, 0), QStringLiteral("900000"));
 }
 
 QTEST_MAIN(TestTableFileCommands)
