@@ -7,9 +7,11 @@
 // the new file before it takes the old one's place, or a power cut could leave
 // neither), so the plain write it is compared with flushes to the disk too:
 // save_vs_raw_ratio. How it compares with a plain write that leaves the bytes
-// in the page cache is printed as well: save_vs_cached_write_ratio.
+// in the page cache is printed as well: save_vs_cached_write_ratio. The same
+// rows copied as clipboard text: clipboard_copy_1M_rows_seconds.
 #include "BenchFigures.h"
 
+#include "analysis/ClipboardText.h"
 #include "recording/ReadingTable.h"
 #include "recording/TableFiles.h"
 
@@ -188,5 +190,24 @@ void BM_XmlKm90(benchmark::State &state)
     reportFigure(state, "open_xml_km90_1M_seconds", bestOpen, "s");
 }
 BENCHMARK(BM_XmlKm90)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Ctrl+C in the grid with no row selected: the million rows as the clipboard's
+// tab-separated text, up to the QString the clipboard is given.
+void BM_ClipboardKm90(benchmark::State &state)
+{
+    const auto table = recordedTable();
+    double best = std::numeric_limits<double>::max();
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const QString text = QString::fromUtf8(tableClipboardText(*table));
+        best = std::min(best, secondsSince(start));
+        if (text.count(QLatin1Char('\n')) != kRows + 1) {
+            state.SkipWithError("the clipboard text does not hold a line per row");
+            return;
+        }
+    }
+    reportFigure(state, "clipboard_copy_1M_rows_seconds", best, "s");
+}
+BENCHMARK(BM_ClipboardKm90)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

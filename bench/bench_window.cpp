@@ -16,9 +16,12 @@
 //                           after its first paint, not connected
 //   window_rss_1M_rows_mb   the same after a million frames recorded
 //   window_bytes_per_row    the difference of the two per recorded row
+//   frame_to_screen_statistics_open_us  the same with the statistics window
+//                           (Tools -> Statistics) open and following the table
 #include "BenchFigures.h"
 #include "app/GaugeWidget.h"
 #include "app/KmApplication.h"
+#include "app/ToolsMenu.h"
 #include "app/Unit1.h"
 #include "chart/ChartPanel.h"
 #include "chart/Chtshow.h"
@@ -192,6 +195,9 @@ void BM_FrameToScreen(benchmark::State &state)
     }
     for (int i = 0; i < 100'000; ++i)
         feed(w, frameReports(i));
+    const bool statisticsOpen = state.range(1) != 0;
+    if (statisticsOpen)
+        w.tools().showStatistics();
     QApplication::processEvents();
     if (w.cds1().rowCount() != rows) {
         state.SkipWithError("the window did not record every row");
@@ -238,6 +244,10 @@ void BM_FrameToScreen(benchmark::State &state)
         }
     }
     const double us = n ? totalUs / double(n) : 0;
+    if (statisticsOpen) {
+        reportFigure(state, "frame_to_screen_statistics_open_us", us, "us");
+        return;
+    }
     // The 100,000-row figure of this run, for the ratio of the larger tables.
     static double us100k = 0;
     switch (rows) {
@@ -258,9 +268,10 @@ void BM_FrameToScreen(benchmark::State &state)
     }
 }
 BENCHMARK(BM_FrameToScreen)
-    ->Arg(100'000)
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
+    ->Args({ 100'000, 0 })
+    ->Args({ 1'000'000, 0 })
+    ->Args({ 10'000'000, 0 })
+    ->Args({ 100'000, 1 })
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(500);
 

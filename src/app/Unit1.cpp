@@ -5,6 +5,7 @@
 #include "app/ErrorReport.h"
 #include "app/GaugeWidget.h"
 #include "app/HelpWindow.h"
+#include "app/ToolsMenu.h"
 #include "chart/ChartEnlargement.h"
 #include "chart/ChartPanel.h"
 #include "chart/uCharControl.h"
@@ -424,6 +425,20 @@ void TFrmTest::buildMenu()
         m_limitActions.append(action);
     }
 
+    // "Tools" comes after "Record"; what it does lives in ToolsMenu.
+    ToolsMenu::Parts tools;
+    tools.menuBar = bar;
+    tools.window = this;
+    tools.grid = m_grid;
+    tools.lcd = m_lcd;
+    tools.table = &cds1();
+    tools.decimalSeparator = m_localeDecimal;
+    tools.programName = m_model.programName;
+    tools.units = QStringList { QStringLiteral("KW"), QStringLiteral("KVA"), QStringLiteral("KVAr"),
+        QStringLiteral("V"), QStringLiteral("A"), QStringLiteral("Hz"), QStringLiteral("PF") };
+    tools.historyLine = [this](const QString &line) { m_link->addHistory(line); };
+    m_tools = new ToolsMenu(std::move(tools), this);
+
     // The help command belongs to the window, not to a displayed menu: its key
     // works whenever the window is active.
     m_help1 = new QAction(QStringLiteral("  Help     "), this);
@@ -678,6 +693,7 @@ void TFrmTest::FrameDone()
         m_journal->handOver();
     m_lcd->refresh(); // one repaint per frame, of the elements that changed
     showRecordLimitState();
+    m_tools->frameDone(m_session.reading());
     Q_EMIT frameDone();
 }
 

@@ -31,6 +31,7 @@ class QToolButton;
 class ReportPrinters;
 class TableFileCommands;
 class THidDeviceController;
+class ToolsMenu;
 class UserDialogs;
 
 // How a main window is set up beyond its model (tests and tools set more).
@@ -87,6 +88,7 @@ public:
     QTimer &ConTimer() { return *m_conTimer; }
     QTimer &SampInterTime() { return *m_sampInterTime; }
     bool linkIndicatorOn() const;
+    ToolsMenu &tools() { return *m_tools; }
 
     // The general error report: an error box captioned with the application
     // title; the program carries on.
@@ -181,6 +183,7 @@ private:
     QList<QAction *> m_limitActions;
     QAction *m_help1 = nullptr;
     QPointer<HelpWindow> m_helpWindow;
+    ToolsMenu *m_tools = nullptr;
     QTimer *m_conTimer = nullptr;
     QTimer *m_sampInterTime = nullptr;
 };

@@ -2,7 +2,9 @@
 #include "chart/ChartPanel.h"
 
 #include "chart/ChartGlyphs.h"
+#include "chart/ChartMouse.h"
 #include "chart/ChartPicture.h"
+#include "chart/ChartZoom.h"
 #include "chart/Chtshow.h"
 #include "chart/PageSizeEntry.h"
 #include "dialogs/UserDialogs.h"
@@ -49,7 +51,11 @@ ChartPanel::ChartPanel(const ChartPanelLayout &layout, UserDialogs &dialogs, QWi
     m_chart = new Chtshow(this);
     m_chart->setGeometry(QRect(QPoint(0, 0), layout.chartSize));
     m_chart->setFocusPolicy(Qt::NoFocus); // the plot itself takes no commands
-    m_control = std::make_unique<TChartControl>(*m_chart, 100);
+    // The controller pages through the zoom, which shows the page or a part of it.
+    m_zoom = std::make_unique<ChartZoom>(
+        *m_chart, m_chart->leftAxisMinimum(), m_chart->leftAxisMaximum());
+    m_control = std::make_unique<TChartControl>(*m_zoom, 100);
+    m_mouse = new ChartMouse(*m_chart, *m_zoom, this);
 
     m_fill = place(new QCheckBox(QStringLiteral("Fill")), QStringLiteral("BtFill"));
     m_fill->setChecked(true);
@@ -107,7 +113,10 @@ ChartPanel::ChartPanel(const ChartPanelLayout &layout, UserDialogs &dialogs, QWi
     resize(layout.chartSize);
 }
 
-ChartPanel::~ChartPanel() = default;
+ChartPanel::~ChartPanel()
+{
+    delete m_mouse; // before the chart whose viewport it watches
+}
 
 template<class W>
 W *ChartPanel::place(W *widget, const QString &name)

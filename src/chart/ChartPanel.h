@@ -9,6 +9,8 @@
 
 #include <memory>
 
+class ChartMouse;
+class ChartZoom;
 class Chtshow;
 class QCheckBox;
 class QLineEdit;
@@ -31,6 +33,9 @@ public:
 
     Chtshow *chart() const { return m_chart; }
     TChartControl &chartControl() { return *m_control; }
+    // Zoom and pan of the page on view (the mouse on the chart).
+    ChartZoom &chartZoom() { return *m_zoom; }
+    ChartMouse &chartMouse() { return *m_mouse; }
     const ChartPanelLayout &layout() const { return m_layout; }
 
     // Writes `page` in decimal into the page box Bt10.
@@ -72,7 +77,9 @@ private:
     ChartPanelLayout m_layout;
     UserDialogs &m_dialogs;
     Chtshow *m_chart = nullptr;
+    std::unique_ptr<ChartZoom> m_zoom;
     std::unique_ptr<TChartControl> m_control;
+    ChartMouse *m_mouse = nullptr;
     QCheckBox *m_fill = nullptr;
     QLineEdit *m_pageSize = nullptr;
     QToolButton *m_pageBox = nullptr;

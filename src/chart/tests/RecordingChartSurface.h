@@ -43,10 +43,12 @@ public:
     double bottomAxisMaximum() const override { return bottomMax; }
     void setLeftAxisMinimum(double minimum) override
     {
+        leftMin = minimum;
         log << QStringLiteral("left min %1").arg(minimum);
     }
     void setLeftAxisMaximum(double maximum) override
     {
+        leftMax = maximum;
         log << QStringLiteral("left max %1").arg(maximum);
     }
 
@@ -73,6 +75,8 @@ public:
 
     double bottomMin = 0;
     double bottomMax = 100;
+    double leftMin = -11000;
+    double leftMax = 11000;
     int scrollCalls = 0;
     int redraws = 0;
     QStringList log;
