@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-# Writes the seed corpora under fuzz/corpus/ from samples/ and small hand-made
+# Writes the starting corpora (seeds) under fuzz/corpus/ from samples/ and small hand-made
 # files like those the tests use. Run it again after a format changes; the
 # files it writes are checked in.
 import pathlib
