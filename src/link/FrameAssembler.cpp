@@ -3,6 +3,7 @@
 
 #include "core/ConversionError.h"
 
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -14,7 +15,7 @@ constexpr char16_t hexDigits[] = u"0123456789ABCDEF";
 FrameAssembler::FrameAssembler(int frameLength)
     : m_frameLength(frameLength)
 {
-    m_frameBytes.reserve(frameLength);
+    m_frameBytes.resize(qMax(frameLength, 0));
     m_digits.reserve(frameLength);
 }
 
@@ -39,7 +40,8 @@ QString FrameAssembler::reportText(quint8 reportId, QByteArrayView data)
 
 QString FrameAssembler::frameHex() const
 {
-    return QString::fromLatin1(m_frameBytes.toHex().toUpper());
+    return QString::fromLatin1(
+        QByteArrayView(m_frameBytes.constData(), m_frameSize).toByteArray().toHex().toUpper());
 }
 
 void FrameAssembler::Read50(quint8 reportId, QByteArrayView data)
@@ -61,9 +63,12 @@ void FrameAssembler::Read50(quint8 reportId, QByteArrayView data)
         m_frameOpen = true;
         // Meter bytes the report does not hold are simply missing.
         const qsizetype available = qMin<qsizetype>(count, data.size() - 1);
-        const qsizetype room = m_frameLength - m_frameBytes.size();
-        if (room > 0)
-            m_frameBytes.append(data.sliced(1, qMin(available, room)));
+        const qsizetype room = m_frameLength - m_frameSize;
+        if (room > 0) {
+            const qsizetype n = qMin(available, room);
+            std::memcpy(m_frameBytes.data() + m_frameSize, data.data() + 1, size_t(n));
+            m_frameSize += n;
+        }
         if (m_history)
             m_history(reportText(reportId, data));
         return;
@@ -77,13 +82,14 @@ void FrameAssembler::Read50(quint8 reportId, QByteArrayView data)
 
 void FrameAssembler::endFrame()
 {
-    m_digits.resize(m_frameBytes.size());
+    m_digits.resize(m_frameSize);
     char16_t *out = reinterpret_cast<char16_t *>(m_digits.data());
-    for (char c : std::as_const(m_frameBytes))
-        *out++ = hexDigits[static_cast<quint8>(c) & 0x0F];
+    const char *bytes = m_frameBytes.constData();
+    for (qsizetype i = 0; i < m_frameSize; ++i)
+        *out++ = hexDigits[static_cast<quint8>(bytes[i]) & 0x0F];
     // The buffer is emptied and the frame closed before the decoder runs, so a
     // decoder that fails on this frame can never be handed it a second time.
-    m_frameBytes.clear();
+    m_frameSize = 0;
     m_frameOpen = false;
 
     const qsizetype n = m_digits.size();

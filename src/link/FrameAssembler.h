@@ -59,7 +59,10 @@ private:
     void endFrame();
 
     int m_frameLength;
-    QByteArray m_frameBytes; // at most m_frameLength bytes
+    // The frame's meter bytes: room for m_frameLength made once, the first
+    // m_frameSize of them in use.
+    QByteArray m_frameBytes;
+    qsizetype m_frameSize = 0;
     bool m_frameOpen = false;
     qint32 m_idleReportCount = 0;
     quint64 m_framesDecoded = 0;

@@ -16,7 +16,7 @@ MeterSession::MeterSession(
     m_assembler.setShowData50([this](const QString &frame) { decodeFrame(frame); });
     m_assembler.setFailureHandler(
         [this](const QString &frame, const QString &message) { frameFailed(frame, message); });
-    m_assembler.setHistoryHandler([this](const QString &line) { m_observer->ReportLine(line); });
+    setObserver(observer);
 }
 
 MeterSession::~MeterSession() = default;
@@ -24,6 +24,13 @@ MeterSession::~MeterSession() = default;
 void MeterSession::setObserver(SessionObserver *observer)
 {
     m_observer = observer ? observer : &m_silent;
+    // The link history's text of each data report is made only for an
+    // observer that shows it.
+    if (observer && observer->wantsReportLines())
+        m_assembler.setHistoryHandler(
+            [this](const QString &line) { m_observer->ReportLine(line); });
+    else
+        m_assembler.setHistoryHandler({});
 }
 
 void MeterSession::Read50(quint8 reportId, QByteArrayView data)

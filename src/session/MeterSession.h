@@ -42,6 +42,7 @@ public:
 
     const ModelDescription &model() const { return m_model; }
     // The observer may be changed or removed (nullptr) at any time between reports.
+    // Its wantsReportLines() is asked here.
     void setObserver(SessionObserver *observer);
 
     // A cable report: the report ID, then the bytes after it.

@@ -24,6 +24,9 @@ public:
 
     // A data report's text for the link history ("R 00  F3 2A ...").
     virtual void ReportLine(const QString & /*text*/) { }
+    // Whether ReportLine is wanted at all; asked when the observer is set. An
+    // observer that shows no link history says no, and the texts are not made.
+    virtual bool wantsReportLines() const { return true; }
 
     virtual void FrameBegins(const QString & /*frameDigits*/) { }
 

@@ -17,6 +17,10 @@ namespace {
 struct CallLog : SessionObserver
 {
     QStringList lines;
+    QStringList reportLines;
+    bool wantsLines = true;
+    void ReportLine(const QString &text) override { reportLines << text; }
+    bool wantsReportLines() const override { return wantsLines; }
     void add(const QString &line) { lines << line; }
     void FrameBegins(const QString &) override { add(QStringLiteral("FRAME")); }
     void LinkOn() override { add(QStringLiteral("LinkOn")); }
@@ -84,6 +88,8 @@ private Q_SLOTS:
     void reportsReachTheObserverInTheDecodersOrder();
     void refusedFramesAreToldAndRecordNothing();
     void worksWithoutAnObserver();
+    void reportLinesGoOnlyToAnObserverThatWantsThem_data();
+    void reportLinesGoOnlyToAnObserverThatWantsThem();
 };
 
 void TestMeterSession::reportsReachTheObserverInTheDecodersOrder_data()
@@ -179,6 +185,50 @@ void TestMeterSession::worksWithoutAnObserver()
         feedAsReports(session, frame);
     QCOMPARE(session.assembler().framesDecoded(), quint64(5));
     QVERIFY(session.cds1().rowCount() > 0);
+}
+
+void TestMeterSession::reportLinesGoOnlyToAnObserverThatWantsThem_data()
+{
+    QTest::addColumn<bool>("wants");
+    QTest::addColumn<bool>("setLater");
+    QTest::newRow("wanted, given to the constructor") << true << false;
+    QTest::newRow("wanted, set later") << true << true;
+    QTest::newRow("not wanted, given to the constructor") << false << false;
+    QTest::newRow("not wanted, set later") << false << true;
+}
+
+void TestMeterSession::reportLinesGoOnlyToAnObserverThatWantsThem()
+{
+    QFETCH(bool, wants);
+    QFETCH(bool, setLater);
+    const QString frame = tourFrames(MeterModel::Km90, 1).first();
+    QByteArray bytes;
+    for (QChar c : frame)
+        bytes.append(char(QString(c).toInt(nullptr, 16)));
+    QStringList expected;
+    for (const QByteArray &report : CableReports::frameReports(bytes)) {
+        if ((quint8(report[1]) & 0x0F) != 0) // data reports only
+            expected << FrameAssembler::reportText(
+                quint8(report[0]), QByteArrayView(report).sliced(1));
+    }
+    QVERIFY(expected.size() > 1);
+
+    CallLog log;
+    log.wantsLines = wants;
+    MeterSession session(MeterModel::Km90, QStringLiteral("."), setLater ? nullptr : &log);
+    if (setLater)
+        session.setObserver(&log);
+    feedAsReports(session, frame);
+    QCOMPARE(log.reportLines, wants ? expected : QStringList());
+    // Frames are decoded and recorded either way.
+    QCOMPARE(log.lines.last(), QStringLiteral("DONE"));
+    QCOMPARE(session.cds1().rowCount(), 1);
+
+    // An observer that wants the lines, set after one that did not, gets them.
+    CallLog other;
+    session.setObserver(&other);
+    feedAsReports(session, frame);
+    QCOMPARE(other.reportLines, expected);
 }
 
 QTEST_GUILESS_MAIN(TestMeterSession)
