@@ -7,8 +7,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 namespace ReadingText {
@@ -119,9 +117,18 @@ qint32 integerPart(double value)
 
 qint32 scaledInteger(double value, double factor)
 {
+    // The product rounded to 15 significant digits (printf's "%.15g", which
+    // to_chars writes without printf's cost and locale), read back exactly.
     char text[64];
-    std::snprintf(text, sizeof text, "%.15g", value * factor);
-    return clampToInt32(std::trunc(std::strtod(text, nullptr)));
+    const double product = value * factor;
+    const auto [end, error]
+        = std::to_chars(text, text + sizeof text, product, std::chars_format::general, 15);
+    if (error != std::errc())
+        return clampToInt32(std::trunc(product));
+    double rounded = 0;
+    if (std::from_chars(text, end, rounded).ec != std::errc())
+        return clampToInt32(std::trunc(product)); // not finite: nothing was rounded
+    return clampToInt32(std::trunc(rounded));
 }
 
 QString formatNumber(double value)

@@ -4,6 +4,10 @@
 
 #include <QTest>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
 class TestReadingText : public QObject
 {
     Q_OBJECT
@@ -12,6 +16,7 @@ private Q_SLOTS:
     void parseValue();
     void scaledInteger_data();
     void scaledInteger();
+    void scaledIntegerRoundsLikePrintfOverEveryReading();
     void frameCharacters();
     void formatNumber_data();
     void formatNumber();
@@ -96,6 +101,10 @@ void TestReadingText::scaledInteger_data()
     QTest::newRow("fraction below one truncates") << 0.1 << 8.0 << 0;
     QTest::newRow("factor one") << 123.4 << 1.0 << 123;
     QTest::newRow("clamped high") << 1e12 << 1000.0 << 2147483647;
+    QTest::newRow("clamped low") << -1e12 << 1000.0 << -2147483647 - 1;
+    QTest::newRow("infinity clamped") << qInf() << 1000.0 << 2147483647;
+    QTest::newRow("not a number is zero") << qQNaN() << 1000.0 << 0;
+    QTest::newRow("tiny product") << 1e-300 << 8.0 << 0;
 }
 
 void TestReadingText::scaledInteger()
@@ -104,6 +113,33 @@ void TestReadingText::scaledInteger()
     QFETCH(double, factor);
     QFETCH(int, expected);
     QCOMPARE(ReadingText::scaledInteger(value, factor), expected);
+}
+
+// Every reading a meter shows (four digits, a point after any of them or none,
+// either sign) scaled by the factors the decoders use gives what rounding by
+// printf's "%.15g" and reading back gives.
+void TestReadingText::scaledIntegerRoundsLikePrintfOverEveryReading()
+{
+    const auto byPrintf = [](double product) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.15g", product);
+        const double v = std::trunc(std::strtod(text, nullptr));
+        return v >= 2147483647.0 ? 2147483647 : v <= -2147483648.0 ? -2147483647 - 1 : int(v);
+    };
+    int mismatches = 0;
+    for (const double factor : { 1000.0, 8.0, 0.3 }) {
+        for (int digits = 0; digits <= 9999; ++digits) {
+            for (const double scale : { 1.0, 10.0, 100.0, 1000.0 }) {
+                for (const double sign : { 1.0, -1.0 }) {
+                    const double value = sign * digits / scale;
+                    if (ReadingText::scaledInteger(value, factor) != byPrintf(value * factor)
+                        && ++mismatches < 5)
+                        qWarning() << value << factor;
+                }
+            }
+        }
+    }
+    QCOMPARE(mismatches, 0);
 }
 
 void TestReadingText::frameCharacters()
