@@ -45,7 +45,16 @@ public:
     bool isVisible(int index) const { return m_visible[size_t(index)] != 0; }
     void setVisible(int index, bool visible) { m_visible[size_t(index)] = visible ? 1 : 0; }
     const QString &text(int index) const { return m_text[size_t(index)]; }
-    void setText(int index, const QString &text) { m_text[size_t(index)] = text; }
+    void setText(int index, const QString &text)
+    {
+        // A decoder sets most texts to what they are already (often the very
+        // same string); that costs no assignment. A null and an empty text
+        // can share their characters, so nullness is compared too.
+        QString &held = m_text[size_t(index)];
+        if (held.constData() != text.constData() || held.size() != text.size()
+            || held.isNull() != text.isNull())
+            held = text;
+    }
 
     // Back to the look before the first frame.
     void reset();
