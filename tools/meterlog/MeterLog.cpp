@@ -94,7 +94,8 @@ public:
     // The next line (cut) and its whole length in UTF-16 units.
     bool next(QByteArrayView &line, qsizetype &length)
     {
-        m_line.resize(0); // keeps its room
+        if (!m_line.isEmpty())
+            m_line.resize(0); // keeps its room
         m_ascii = true;
         length = 0;
         for (;;) {
@@ -124,9 +125,7 @@ public:
                 continue;
             }
             const char *data = m_buffer.constData();
-            qsizetype i = m_pos;
-            while (i < m_end && data[i] != '\n' && data[i] != '\r')
-                ++i;
+            qsizetype i = lineEnd(data, m_pos, m_end);
             const bool whole = !m_midLine && i < m_end; // the line lies in this piece
             take(data + m_pos, i - m_pos, length, whole);
             if (i == m_end) {
@@ -153,6 +152,18 @@ public:
     bool ascii() const { return m_ascii; }
 
 private:
+    // Where the line from pos ends: its first LF or CR, else end. memchr
+    // scans many bytes at a time; a CR is looked for only before the LF.
+    static qsizetype lineEnd(const char *data, qsizetype pos, qsizetype end)
+    {
+        const auto *lf
+            = static_cast<const char *>(std::memchr(data + pos, '\n', size_t(end - pos)));
+        const qsizetype stop = lf ? lf - data : end;
+        const auto *cr
+            = static_cast<const char *>(std::memchr(data + pos, '\r', size_t(stop - pos)));
+        return cr ? cr - data : stop;
+    }
+
     // Keeps what fits of a piece of the line and counts its UTF-16 units: one
     // for every byte that starts a character, two for one beyond the BMP.
     void take(const char *bytes, qsizetype size, qsizetype &length, bool whole)
@@ -163,16 +174,23 @@ private:
         const qsizetype room = MaxInputLine * 4 - m_line.size();
         if (!whole && room > 0)
             m_line.append(bytes, qMin(room, size));
-        quint8 any = 0;
-        for (qsizetype i = 0; i < size; ++i)
+        // Eight bytes at a time: any byte with its top bit set is beyond ASCII.
+        quint64 any = 0;
+        qsizetype i = 0;
+        for (; i + 8 <= size; i += 8) {
+            quint64 word;
+            std::memcpy(&word, bytes + i, sizeof word);
+            any |= word;
+        }
+        for (; i < size; ++i)
             any |= quint8(bytes[i]);
-        if (any < 0x80) {
+        if ((any & 0x8080808080808080u) == 0) {
             length += size;
             return;
         }
         m_ascii = false;
-        for (qsizetype i = 0; i < size; ++i) {
-            const auto b = quint8(bytes[i]);
+        for (qsizetype k = 0; k < size; ++k) {
+            const auto b = quint8(bytes[k]);
             length += (b & 0xC0) != 0x80;
             length += b >= 0xF0;
         }
@@ -229,8 +247,34 @@ int hexValue(char c)
 // A line of MaxInputLine characters holds fewer bytes than this.
 constexpr qsizetype MaxReport = MaxInputLine / 2;
 
+// The usual line, "00 F7 30 31 ...": two hex digits a byte, one space
+// between them. False, with nothing taken, for any other line.
+bool parseCanonicalReportLine(QByteArrayView line, char (&report)[MaxReport], qsizetype &size)
+{
+    const qsizetype n = line.size();
+    if (n < 2 || (n + 1) % 3 != 0 || n / 3 + 1 > MaxReport)
+        return false;
+    const auto *bytes = reinterpret_cast<const quint8 *>(line.data());
+    int bad = 0;
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < n; i += 3) {
+        const int high = HexValues[bytes[i]];
+        const int low = HexValues[bytes[i + 1]];
+        bad |= high | low; // -1 for a byte that is not a hex digit
+        if (i + 2 < n)
+            bad |= bytes[i + 2] == ' ' ? 0 : -1;
+        report[count++] = char((high & 0xF) << 4 | (low & 0xF));
+    }
+    if (bad < 0)
+        return false;
+    size = count;
+    return true;
+}
+
 bool parseAsciiReportLine(QByteArrayView line, char (&report)[MaxReport], qsizetype &size)
 {
+    if (parseCanonicalReportLine(line, report, size))
+        return true;
     if (!line.isEmpty() && (line[0] == 'R' || line[0] == 'r'))
         line = line.sliced(1);
     size = 0;

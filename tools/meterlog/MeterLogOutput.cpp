@@ -16,6 +16,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -185,6 +186,51 @@ std::optional<double> numberOf(QStringView text, const QString &decimal)
 
 } // namespace
 
+qsizetype plainDecimalJson(QStringView text, QChar separator, char (&out)[16])
+{
+    if (separator != u'.' && separator != u',')
+        return 0;
+    const char16_t *p = text.utf16();
+    const char16_t *end = p + text.size();
+    qsizetype n = 0;
+    if (p != end && *p == u'-') {
+        out[n++] = '-';
+        ++p;
+    }
+    const auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    // The whole part: its leading zeros go, one zero stays for nothing left.
+    const char16_t *whole = p;
+    while (p != end && isDigit(*p))
+        ++p;
+    const char16_t *wholeEnd = p;
+    const char16_t *fraction = p;
+    const char16_t *fractionEnd = p;
+    if (p != end && *p == separator.unicode()) {
+        fraction = ++p;
+        while (p != end && isDigit(*p))
+            ++p;
+        fractionEnd = p;
+        if (fraction == fractionEnd)
+            return 0; // "12." is read by the writer's caller, not here
+    }
+    const qsizetype digits = (wholeEnd - whole) + (fractionEnd - fraction);
+    if (p != end || whole == wholeEnd || digits > 4)
+        return 0;
+    while (whole + 1 < wholeEnd && *whole == u'0')
+        ++whole;
+    for (; whole != wholeEnd; ++whole)
+        out[n++] = char(*whole);
+    // The fraction without its trailing zeros; at least one digit.
+    while (fractionEnd != fraction && fractionEnd[-1] == u'0')
+        --fractionEnd;
+    out[n++] = '.';
+    if (fraction == fractionEnd)
+        out[n++] = '0';
+    for (; fraction != fractionEnd; ++fraction)
+        out[n++] = char(*fraction);
+    return n;
+}
+
 struct JsonRowWriter::State
 {
     rapidjson::StringBuffer buffer;
@@ -195,7 +241,16 @@ struct JsonRowWriter::State
     QStringList names;
     std::vector<QByteArray> keys; // the names in UTF-8
     std::vector<bool> isValue; // the column's name ends in "Value"
-    std::vector<std::optional<double>> numbers;
+    // A value field's number: as JSON text made from its digits, or else as
+    // the double the writer prints.
+    struct Number
+    {
+        bool present = false;
+        qsizetype rawSize = 0;
+        char raw[16];
+        double value = 0;
+    };
+    std::vector<Number> numbers;
 };
 
 JsonRowWriter::JsonRowWriter()
@@ -220,7 +275,11 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
     JsonWriter &w = d->writer;
     d->buffer.Clear();
     w.Reset(d->buffer);
-    d->numbers.assign(size_t(d->names.size()), std::nullopt);
+    d->numbers.assign(size_t(d->names.size()), State::Number {});
+    // The separator the plain decimals are written with straight from their digits.
+    const QChar separator = decimal.isEmpty() ? QChar(u'.')
+        : decimal.size() == 1                 ? decimal.front()
+                                              : QChar();
 
     w.StartObject();
     w.Key("model", 5);
@@ -245,24 +304,40 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
         }
         writeText(w, text, d->scratch);
         if (d->isValue[size_t(c)]) {
-            d->numbers[size_t(c)] = numberOf(text, decimal);
-            anyNumber = anyNumber || d->numbers[size_t(c)].has_value();
+            State::Number &number = d->numbers[size_t(c)];
+            number.rawSize = plainDecimalJson(text, separator, number.raw);
+            if (number.rawSize > 0) {
+                number.present = true;
+            } else if (const auto value = numberOf(text, decimal)) {
+                number.present = true;
+                number.value = *value;
+            }
+            anyNumber = anyNumber || number.present;
         }
     }
     w.Key("numbers", 7);
     w.StartObject();
     if (anyNumber) {
         for (int c = 0; c < int(d->names.size()); ++c) {
-            if (!d->numbers[size_t(c)])
+            const State::Number &number = d->numbers[size_t(c)];
+            if (!number.present)
                 continue;
             const QByteArray &key = d->keys[size_t(c)];
             w.Key(key.constData(), rapidjson::SizeType(key.size()));
-            w.Double(*d->numbers[size_t(c)]);
+            if (number.rawSize > 0)
+                w.RawValue(number.raw, size_t(number.rawSize), rapidjson::kNumberType);
+            else
+                w.Double(number.value);
         }
     }
     w.EndObject();
     w.EndObject();
-    out.append(d->buffer.GetString(), qsizetype(d->buffer.GetSize()));
+    // Grown and copied into directly: QByteArray::append costs several times
+    // the copy for a line this short.
+    const qsizetype size = qsizetype(d->buffer.GetSize());
+    const qsizetype at = out.size();
+    out.resize(at + size);
+    std::memcpy(out.data() + at, d->buffer.GetString(), size_t(size));
 }
 
 QByteArray jsonRow(const ModelDescription &model, const ReadingTable &table, int row,

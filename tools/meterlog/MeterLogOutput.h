@@ -67,6 +67,14 @@ QString csvRow(const ReadingTable &table, int row);
 QByteArray jsonRow(const ModelDescription &model, const ReadingTable &table, int row,
     const QString &recorded, const QString &decimal);
 
+// The JSON number that RapidJSON's writer prints for the value of a plain
+// decimal text, made from the text's digits: an optional minus, one to four
+// digits with at most one separator between two of them (all a meter's
+// readings are), the separator '.' or ','. Integers get ".0" as RapidJSON
+// writes them, and a negative zero is "-0.0". Returns the number of bytes
+// written to out, 0 when the text is not such a decimal.
+qsizetype plainDecimalJson(QStringView text, QChar separator, char (&out)[16]);
+
 // Writes the JSON objects of jsonRow with RapidJSON's writer, keeping its
 // buffer and the table's column facts from row to row (a logger writes a row
 // in about a microsecond this way; a QJsonObject per row costs ten).

@@ -53,6 +53,8 @@ public:
     // Line number used in messages about frames that could not be decoded.
     void setLineNumber(int n) { m_lineNumber = n; }
 
+    // meterlog prints no link history.
+    bool wantsReportLines() const override { return false; }
     void FrameBegins(const QString &frameDigits) override;
     void LinkOn() override;
     void DispInit(int mode) override;

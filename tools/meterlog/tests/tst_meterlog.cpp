@@ -234,6 +234,18 @@ void TestMeterLog::badLinesAndUsage_data()
                                       << 1 << "line 1: not a frame";
     QTest::newRow("sign in a hex token") << QStringList { "--model", "km90" } << "00 +3\n"
                                          << 1 << "line 1: not a cable report: 00 +3";
+    // Lines shaped like the usual "00 F7 30 ..." but not quite: each byte
+    // and each separator counts.
+    QTest::newRow("other separators") << QStringList { "--model", "km90" } << "00 F0\n00-F7-30\n"
+                                      << 1 << "line 2: not a cable report: 00-F7-30";
+    QTest::newRow("last digit not hex") << QStringList { "--model", "km90" } << "00 F7 3G\n"
+                                        << 1 << "line 1: not a cable report: 00 F7 3G";
+    QTest::newRow("first digit not hex") << QStringList { "--model", "km90" } << "X0 F7 30\n"
+                                         << 1 << "line 1: not a cable report: X0 F7 30";
+    QTest::newRow("tab between bytes") << QStringList { "--model", "km90" } << "00 F7\t30\n"
+                                       << 1 << "line 1: not a cable report: 00 F7\\x0930";
+    QTest::newRow("lower case, doubled spaces and a history line read") << QStringList { "--model",
+        "km90" } << "00 f0 3a\n00  F0\nR 00  F0 30\nr00 F0\n" << 0 << "";
     QTest::newRow("control characters echoed escaped")
         << QStringList { "--model", "km90" } << "00 F0\n\x1b[31mred\x07\n"
         << 1 << "line 2: not a cable report: \\x1b[31mred\\x07";

@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 #include <cmath>
 
 namespace {
@@ -141,6 +144,7 @@ private Q_SLOTS:
     void jsonLinesParseBack();
     void jsonNumbersReadAsQtReadsThem_data();
     void jsonNumbersReadAsQtReadsThem();
+    void plainDecimalsAreWrittenAsTheWriterPrintsTheirNumber();
     void writtenRowsAreDroppedButRepeatRuleHolds();
     void killedWhileWritingLeavesWholeLines();
 };
@@ -376,6 +380,62 @@ void TestMeterLogOutput::jsonNumbersReadAsQtReadsThem()
     QCOMPARE(numbers.contains("Value"), ok && std::isfinite(expected));
     if (numbers.contains("Value"))
         QCOMPARE(numbers.value("Value").toDouble(), expected);
+}
+
+// The JSON number made from a reading's digits is, byte for byte, what
+// RapidJSON's writer prints for the double the text reads as: checked for every
+// text of one to four digits, with the separator at every place, both signs
+// and both separators. Texts of any other form are left to the writer.
+void TestMeterLogOutput::plainDecimalsAreWrittenAsTheWriterPrintsTheirNumber()
+{
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    const auto printed = [&](double value) {
+        buffer.Clear();
+        writer.Reset(buffer);
+        writer.Double(value);
+        return QByteArray(buffer.GetString(), qsizetype(buffer.GetSize()));
+    };
+    char out[16];
+    int checked = 0;
+    int mismatches = 0;
+    for (const QChar separator : { QChar(u'.'), QChar(u',') }) {
+        for (int digits = 1; digits <= 4; ++digits) {
+            int limit = 1;
+            for (int i = 0; i < digits; ++i)
+                limit *= 10;
+            for (int n = 0; n < limit; ++n) {
+                const QString plain = QString::number(n).rightJustified(digits, u'0');
+                for (int point = 0; point < digits; ++point) { // 0: none, else digits before it
+                    for (const bool negative : { false, true }) {
+                        QString text = plain;
+                        if (point > 0)
+                            text.insert(point, separator);
+                        if (negative)
+                            text.prepend(u'-');
+                        bool ok = false;
+                        const double value = QString(text).replace(separator, u'.').toDouble(&ok);
+                        const qsizetype size
+                            = MeterLogFormat::plainDecimalJson(text, separator, out);
+                        ++checked;
+                        if (!ok || QByteArray(out, size) != printed(value)) {
+                            if (++mismatches < 5)
+                                qWarning() << text << QByteArray(out, size) << printed(value);
+                        }
+                    }
+                }
+            }
+        }
+    }
+    QCOMPARE(mismatches, 0);
+    QCOMPARE(checked, 2 * 2 * (10 * 1 + 100 * 2 + 1000 * 3 + 10000 * 4));
+
+    for (const char *text : { "", "-", ".", "-.5", ".5", "7.", "+5", "12345", "1.2345", "1e3",
+             "1.2.3", "--5", "1 ", " 1", "OL", "1,5" }) {
+        QCOMPARE(MeterLogFormat::plainDecimalJson(QString::fromLatin1(text), u'.', out), 0);
+    }
+    QCOMPARE(MeterLogFormat::plainDecimalJson(u"1.5", u',', out), 0);
+    QCOMPARE(MeterLogFormat::plainDecimalJson(u"1-5", u'-', out), 0);
 }
 
 void TestMeterLogOutput::writtenRowsAreDroppedButRepeatRuleHolds()
