@@ -14,6 +14,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -231,15 +232,40 @@ qsizetype plainDecimalJson(QStringView text, QChar separator, char (&out)[16])
     return n;
 }
 
+namespace {
+
+// A key as the writer writes a string: quoted and escaped, in UTF-8. Made
+// once; each row then hands the writer these bytes as they are, instead of
+// having it escape the same key again character by character.
+QByteArray quotedKey(QStringView name)
+{
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    QByteArray scratch;
+    writeText(writer, name, scratch);
+    return QByteArray(buffer.GetString(), qsizetype(buffer.GetSize()));
+}
+
+void writeKey(JsonWriter &writer, const QByteArray &quoted)
+{
+    writer.RawValue(quoted.constData(), size_t(quoted.size()), rapidjson::kStringType);
+}
+
+} // namespace
+
 struct JsonRowWriter::State
 {
     rapidjson::StringBuffer buffer;
     JsonWriter writer { buffer };
     QByteArray scratch;
+    const QByteArray modelKey = quotedKey(u"model");
+    const QByteArray recordedKey = quotedKey(u"recorded");
+    const QByteArray numbersKey = quotedKey(u"numbers");
     // The table whose columns are described below.
     const ReadingTable *table = nullptr;
     QStringList names;
-    std::vector<QByteArray> keys; // the names in UTF-8
+    std::vector<QByteArray> keys; // the names as quotedKey writes them
+    std::array<ReadingTable::StoredText, ReadingTable::MaxColumns> texts;
     std::vector<bool> isValue; // the column's name ends in "Value"
     // A value field's number: as JSON text made from its digits, or else as
     // the double the writer prints.
@@ -269,7 +295,7 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
         d->keys.clear();
         for (const QString &name : std::as_const(d->names)) {
             d->isValue.push_back(name.endsWith(u"Value", Qt::CaseInsensitive));
-            d->keys.push_back(name.toUtf8());
+            d->keys.push_back(quotedKey(name));
         }
     }
     JsonWriter &w = d->writer;
@@ -282,14 +308,14 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
                                               : QChar();
 
     w.StartObject();
-    w.Key("model", 5);
+    writeKey(w, d->modelKey);
     writeText(w, model.name, d->scratch);
-    w.Key("recorded", 8);
+    writeKey(w, d->recordedKey);
     writeText(w, recorded, d->scratch);
     bool anyNumber = false;
+    table.rowTexts(row, d->texts);
     for (int c = 0; c < int(d->names.size()); ++c) {
-        const QByteArray &key = d->keys[size_t(c)];
-        w.Key(key.constData(), rapidjson::SizeType(key.size()));
+        writeKey(w, d->keys[size_t(c)]);
         if (c == ReadingTable::NoColumn) {
             if (const auto no = table.no(row))
                 w.Int64(*no);
@@ -297,7 +323,7 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
                 w.Null();
             continue;
         }
-        const QStringView text = TableFiles::trimmedField(table.textView(row, c));
+        const QStringView text = TableFiles::trimmedField(d->texts[size_t(c - 1)].text);
         if (text.isEmpty()) {
             w.Null();
             continue;
@@ -315,15 +341,14 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
             anyNumber = anyNumber || number.present;
         }
     }
-    w.Key("numbers", 7);
+    writeKey(w, d->numbersKey);
     w.StartObject();
     if (anyNumber) {
         for (int c = 0; c < int(d->names.size()); ++c) {
             const State::Number &number = d->numbers[size_t(c)];
             if (!number.present)
                 continue;
-            const QByteArray &key = d->keys[size_t(c)];
-            w.Key(key.constData(), rapidjson::SizeType(key.size()));
+            writeKey(w, d->keys[size_t(c)]);
             if (number.rawSize > 0)
                 w.RawValue(number.raw, size_t(number.rawSize), rapidjson::kNumberType);
             else
