@@ -234,9 +234,10 @@ qsizetype plainDecimalJson(QStringView text, QChar separator, char (&out)[16])
 
 namespace {
 
-// A key as the writer writes a string: quoted and escaped, in UTF-8. Made
-// once; each row then hands the writer these bytes as they are, instead of
-// having it escape the same key again character by character.
+// A key (or a text that never changes) as the writer writes a string: quoted
+// and escaped, in UTF-8. Made once; each row then hands the writer these bytes
+// as they are, instead of having it escape the same text again character by
+// character.
 QByteArray quotedKey(QStringView name)
 {
     rapidjson::StringBuffer buffer;
@@ -261,6 +262,9 @@ struct JsonRowWriter::State
     const QByteArray modelKey = quotedKey(u"model");
     const QByteArray recordedKey = quotedKey(u"recorded");
     const QByteArray numbersKey = quotedKey(u"numbers");
+    // The model's name, quoted the same way.
+    const ModelDescription *model = nullptr;
+    QByteArray modelName;
     // The table whose columns are described below.
     const ReadingTable *table = nullptr;
     QStringList names;
@@ -308,8 +312,12 @@ void JsonRowWriter::append(const ModelDescription &model, const ReadingTable &ta
                                               : QChar();
 
     w.StartObject();
+    if (d->model != &model) {
+        d->model = &model;
+        d->modelName = quotedKey(model.name);
+    }
     writeKey(w, d->modelKey);
-    writeText(w, model.name, d->scratch);
+    writeKey(w, d->modelName);
     writeKey(w, d->recordedKey);
     writeText(w, recorded, d->scratch);
     bool anyNumber = false;
