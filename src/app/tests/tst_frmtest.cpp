@@ -10,6 +10,7 @@
 #include "dialogs/RecordingUserDialogs.h"
 #include "hid/FakeHidBackend.h"
 #include "hid/HidControllerClass.h"
+#include "link/FrameAssembler.h"
 #include "models/common/lcd/LcdPanel.h"
 #include "recording/ReadingTable.h"
 #include "recording/Recorder.h"
@@ -200,6 +201,11 @@ void TestFrmTest::framesReachEveryView()
     QVERIFY(w.PBar2().value() > 0);
     // The grid follows the newest row.
     QCOMPARE(w.DBGrid1().currentIndex().row(), 2);
+    // The link history shows the cable's data reports.
+    const QByteArray report
+        = CableReports::frameReports(readings(model, { "0100" }).first()).first();
+    QVERIFY(w.link().history().contains(
+        FrameAssembler::reportText(quint8(report[0]), QByteArrayView(report).sliced(1))));
 
     // Three watchdog ticks switch the indicator off again.
     w.ConTimer().stop();
