@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/ClickableImage.h"
 #include "widgets/PaintedIcon.h"
+#include "widgets/StandardIcons.h"
 #include "widgets/TypedCharacters.h"
 
 #include <QApplication>
@@ -8,7 +9,10 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -31,6 +35,8 @@ private Q_SLOTS:
     void clickableByKeyboard();
     void paintedIconAtEveryDensity_data();
     void paintedIconAtEveryDensity();
+    void standardIconOnDemand_data();
+    void standardIconOnDemand();
 };
 
 void TestWidgets::keysThatType_data()
@@ -173,6 +179,67 @@ void TestWidgets::paintedIconAtEveryDensity()
     for (int x = 0; x < image.width(); ++x)
         dark += qAlpha(image.pixel(x, image.height() / 2)) > 128 ? 1 : 0;
     QCOMPARE(dark, 1);
+}
+
+void TestWidgets::standardIconOnDemand_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::newRow("save") << int(QStyle::SP_DialogSaveButton);
+    QTest::newRow("trash") << int(QStyle::SP_TrashIcon);
+    QTest::newRow("open") << int(QStyle::SP_DialogOpenButton);
+    QTest::newRow("detailed view") << int(QStyle::SP_FileDialogDetailedView);
+}
+
+void TestWidgets::standardIconOnDemand()
+{
+    QFETCH(int, which);
+    const auto sp = QStyle::StandardPixmap(which);
+    const std::unique_ptr<QStyle> style(QStyleFactory::create(QStringLiteral("Windows")));
+    QVERIFY(style);
+    // The icon must really be the on-demand one here, or the comparison below
+    // would compare the style's icon with itself.
+    QVERIFY(standardIconLoadsOnDemand(sp, style.get()));
+    const QIcon expected = style->standardIcon(sp);
+    const QIcon icon = ::standardIconOnDemand(sp, style.get());
+    QCOMPARE(icon.isNull(), false);
+    QCOMPARE(icon.availableSizes(), expected.availableSizes());
+    QCOMPARE(icon.availableSizes(QIcon::Disabled), expected.availableSizes(QIcon::Disabled));
+    // Every size around and between the pictures' own, at the usual densities,
+    // in every mode and state: the same pixels as the style's icon.
+    const QIcon::Mode modes[] = { QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected };
+    for (int edge : { 8, 15, 16, 17, 20, 24, 31, 32, 33, 48, 64, 100, 128, 129, 256 }) {
+        const QSize size(edge, edge == 24 ? 20 : edge); // one size not square
+        QCOMPARE(icon.actualSize(size), expected.actualSize(size));
+        for (qreal ratio : { 1.0, 1.25, 1.5, 2.0 }) {
+            for (QIcon::Mode mode : modes) {
+                for (QIcon::State state : { QIcon::Off, QIcon::On }) {
+                    const QPixmap got = icon.pixmap(size, ratio, mode, state);
+                    const QPixmap want = expected.pixmap(size, ratio, mode, state);
+                    const QByteArray where = QByteArray::number(edge) + " at "
+                        + QByteArray::number(ratio) + ", mode " + QByteArray::number(mode)
+                        + ", state " + QByteArray::number(state);
+                    QVERIFY2(got.devicePixelRatio() == want.devicePixelRatio(), where);
+                    QVERIFY2(got.toImage() == want.toImage(), where);
+                }
+            }
+        }
+    }
+    // Drawn by a painter into a scaled surface, as a button draws it.
+    for (qreal ratio : { 1.0, 2.0 }) {
+        QImage got(QSize(40, 40) * ratio, QImage::Format_ARGB32_Premultiplied);
+        got.setDevicePixelRatio(ratio);
+        got.fill(Qt::transparent);
+        QImage want = got;
+        {
+            QPainter p(&got);
+            icon.paint(&p, QRect(2, 3, 32, 32));
+        }
+        {
+            QPainter p(&want);
+            expected.paint(&p, QRect(2, 3, 32, 32));
+        }
+        QVERIFY(got == want);
+    }
 }
 
 QTEST_MAIN(TestWidgets)
