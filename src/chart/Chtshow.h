@@ -71,6 +71,11 @@ public:
     QValueAxis *bottomAxis() const { return m_axisX; }
     QValueAxis *leftAxis() const { return m_axisY; }
 
+protected:
+    // A chart that comes into view shows its present state in its first frame,
+    // not the one before the changes still waiting for the refresh.
+    void showEvent(QShowEvent *event) override;
+
 private:
     void scheduleRefresh();
     void placeLeftWall();
