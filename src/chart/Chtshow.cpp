@@ -267,6 +267,13 @@ void Chtshow::refreshNow()
     m_line->setVisible(m_visible[1]);
 }
 
+void Chtshow::resizeEvent(QResizeEvent *event)
+{
+    if (refreshPending())
+        refreshNow();
+    QChartView::resizeEvent(event);
+}
+
 void Chtshow::showEvent(QShowEvent *event)
 {
     if (refreshPending())

@@ -73,7 +73,10 @@ public:
 
 protected:
     // A chart that comes into view shows its present state in its first frame,
-    // not the one before the changes still waiting for the refresh.
+    // not the one before the changes still waiting for the refresh. A hidden
+    // widget gets its resize when it is shown, before its show event; taking
+    // the changes there lays the chart out once, with its final axes.
+    void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
