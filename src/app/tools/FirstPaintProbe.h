@@ -23,6 +23,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 class FirstPaintProbe : public QObject
 {
@@ -48,9 +49,13 @@ private:
     void painted()
     {
         const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        std::printf("first_paint_ns %lld\n",
+        // The processor time the process has used so far (all its threads):
+        // unlike the wall time it hardly depends on what else the machine runs.
+        const std::clock_t cpu = std::clock();
+        std::printf("first_paint_ns %lld\nfirst_paint_cpu_ms %.3f\n",
             static_cast<long long>(
-                std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+                std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
+            cpu == std::clock_t(-1) ? -1.0 : 1000.0 * double(cpu) / CLOCKS_PER_SEC);
         std::fflush(stdout);
         int status = 0;
         if (!m_grabFile.isEmpty()) {
