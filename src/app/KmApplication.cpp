@@ -4,6 +4,7 @@
 #include "app/ErrorReport.h"
 #include "dialogs/FileIconProvider.h"
 #include "dialogs/UserDialogs.h"
+#include "widgets/StandardIcons.h"
 
 #include <QStyle>
 #include <QStyleFactory>
@@ -22,10 +23,15 @@ KmApplication::KmApplication(int &argc, char **argv)
 QString KmApplication::useProgramStyle()
 {
     if (qEnvironmentVariableIsEmpty("QT_STYLE_OVERRIDE")) {
+        // The style's standard icons (the record tool bar's, the menu bar's
+        // overflow button) read their pictures only when drawn.
         if (QStyle *style = QStyleFactory::create(QStringLiteral("Windows")))
-            QApplication::setStyle(style);
+            QApplication::setStyle(new OnDemandIconStyle(style));
     }
-    return QApplication::style()->name();
+    const QStyle *style = QApplication::style();
+    if (const auto *proxy = qobject_cast<const QProxyStyle *>(style))
+        style = proxy->baseStyle();
+    return style->name();
 }
 
 bool KmApplication::notify(QObject *receiver, QEvent *event)

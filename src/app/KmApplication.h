@@ -23,7 +23,9 @@ public:
     // Gives the running application the programs' look: the classic "Windows"
     // widget style, whose controls fit the windows' fixed pixel rectangles and
     // are cheap to redraw on every meter frame. A style named in
-    // QT_STYLE_OVERRIDE wins. Returns the name of the style in use.
+    // QT_STYLE_OVERRIDE wins. Its standard icons read their pictures only
+    // when first drawn (OnDemandIconStyle). Returns the name of the style in
+    // use (of the style it draws as).
     static QString useProgramStyle();
 
 private:

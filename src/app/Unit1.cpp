@@ -25,6 +25,7 @@
 #include "widgets/ClickableImage.h"
 #include "widgets/GrowingTableView.h"
 #include "widgets/PaintedIcon.h"
+#include "widgets/StandardIcons.h"
 #include "widgets/TypedCharacters.h"
 
 #include <QActionGroup>
@@ -333,7 +334,8 @@ void TFrmTest::buildPanel7()
         auto *button = new QToolButton(m_panel7);
         button->setObjectName(QString::fromLatin1(b.name));
         button->setToolTip(QString::fromLatin1(b.hint));
-        button->setIcon(style()->standardIcon(b.icon));
+        // Each picture is read when the button is first drawn at that size.
+        button->setIcon(standardIconOnDemand(b.icon, style()));
         button->setAutoRaise(true);
         button->setGeometry(x, 1, h - 2, h - 2);
         connect(button, &QToolButton::clicked, this, b.slot);

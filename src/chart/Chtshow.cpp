@@ -267,6 +267,20 @@ void Chtshow::refreshNow()
     m_line->setVisible(m_visible[1]);
 }
 
+void Chtshow::resizeEvent(QResizeEvent *event)
+{
+    if (refreshPending())
+        refreshNow();
+    QChartView::resizeEvent(event);
+}
+
+void Chtshow::showEvent(QShowEvent *event)
+{
+    if (refreshPending())
+        refreshNow();
+    QChartView::showEvent(event);
+}
+
 QImage Chtshow::picture()
 {
     refreshNow();

@@ -71,6 +71,14 @@ public:
     QValueAxis *bottomAxis() const { return m_axisX; }
     QValueAxis *leftAxis() const { return m_axisY; }
 
+protected:
+    // A chart that comes into view shows its present state in its first frame,
+    // not the one before the changes still waiting for the refresh. A hidden
+    // widget gets its resize when it is shown, before its show event; taking
+    // the changes there lays the chart out once, with its final axes.
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
 private:
     void scheduleRefresh();
     void placeLeftWall();

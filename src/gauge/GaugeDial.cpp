@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -191,21 +192,29 @@ bool hasInk(const QImage &mask, const QRect &area)
 
 } // namespace
 
-QList<PlacedLegend> layOutDialLegends(const GaugeDial &dial, MeterModel model,
-    const GaugeScale &scale, QSize surfaceSize, const QFontMetrics &metrics)
+namespace {
+
+// The arc and its dots on whole pixels, black on a white image of the
+// surface's size: what a legend keeps a pixel away from.
+QImage dotsOnWhite(
+    const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize)
+{
+    QImage image(surfaceSize, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    drawDotsOnPixels(p, dial, scale.Step, largeDotEvery(model, scale.DialKey));
+    return image;
+}
+
+// layOutDialLegends over a given picture of the dots (dotsOnWhite).
+QList<PlacedLegend> layOutLegendsAround(const GaugeDial &dial, MeterModel model,
+    const GaugeScale &scale, QSize surfaceSize, const QFontMetrics &metrics, const QImage &mask)
 {
     QList<PlacedLegend> placed;
     const int step = scale.Step;
     const QList<DialLegendEntry> legend = dialLegend(model, scale.DialKey);
     if (step <= 0 || legend.isEmpty())
         return placed;
-    // Where the arc and its dots are: a legend keeps a pixel away from them.
-    QImage mask(surfaceSize, QImage::Format_RGB32);
-    mask.fill(Qt::white);
-    {
-        QPainter p(&mask);
-        drawDotsOnPixels(p, dial, step, largeDotEvery(model, scale.DialKey));
-    }
     const QRect surface(QPoint(0, 0), surfaceSize);
     const QPointF centre = dial.exactPointAt(0, 0.5);
     const auto fits = [&](const QRect &box) {
@@ -250,30 +259,64 @@ QList<PlacedLegend> layOutDialLegends(const GaugeDial &dial, MeterModel model,
     return placed;
 }
 
+} // namespace
+
+QList<PlacedLegend> layOutDialLegends(const GaugeDial &dial, MeterModel model,
+    const GaugeScale &scale, QSize surfaceSize, const QFontMetrics &metrics)
+{
+    if (scale.Step <= 0 || dialLegend(model, scale.DialKey).isEmpty())
+        return {};
+    return layOutLegendsAround(
+        dial, model, scale, surfaceSize, metrics, dotsOnWhite(dial, model, scale, surfaceSize));
+}
+
 QImage drawDial(const GaugeDial &dial, MeterModel model, const GaugeScale &scale, QSize surfaceSize,
     qreal devicePixelRatio)
 {
     const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
-    QImage image(surfaceSize * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::white);
     const int step = scale.Step;
-    if (step <= 0)
+    if (step <= 0) {
+        QImage image(surfaceSize * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
         return image;
-    QPainter p(&image);
+    }
     const QFont font = surfaceFont();
-    p.setFont(font);
     const QFontMetrics metrics(font);
+    const int dotEvery = largeDotEvery(model, scale.DialKey);
+    // On whole pixels the picture of the dots the legends are laid out around
+    // is the dial's own start: the legends keep clear of every dot, so writing
+    // them afterwards gives the pixels of writing them first and the dots over
+    // them. Only a legend that found no clear place is written before the dots
+    // (they are drawn again over it).
+    QImage dots = dotsOnWhite(dial, model, scale, surfaceSize);
+    const QList<PlacedLegend> legends
+        = layOutLegendsAround(dial, model, scale, surfaceSize, metrics, dots);
+    const bool dotsFirst = ratio == 1
+        && std::none_of(legends.begin(), legends.end(),
+            [&dots](const PlacedLegend &legend) { return hasInk(dots, legend.box); });
+    QImage image;
+    if (dotsFirst) {
+        image = std::move(dots);
+    } else {
+        image = QImage(surfaceSize * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+    }
+    QPainter p(&image);
+    p.setFont(font);
     p.setPen(Qt::black);
-    for (const PlacedLegend &legend : layOutDialLegends(dial, model, scale, surfaceSize, metrics)) {
+    for (const PlacedLegend &legend : legends) {
         p.fillRect(legend.box, Qt::white);
         p.drawText(legend.box, Qt::AlignLeft | Qt::AlignTop, legend.text);
     }
-    const int dotEvery = largeDotEvery(model, scale.DialKey);
-    if (ratio == 1)
-        drawDotsOnPixels(p, dial, step, dotEvery);
-    else
-        drawDotsSmooth(p, dial, step, dotEvery);
+    if (!dotsFirst) {
+        if (ratio == 1)
+            drawDotsOnPixels(p, dial, step, dotEvery);
+        else
+            drawDotsSmooth(p, dial, step, dotEvery);
+    }
+    p.end();
     return image;
 }
 

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void pagesLikeTheSimpleChart();
     void qtChartsHoldsOnlyThePageOnView();
     void burstOfReadingsIsOneUpdate();
+    void firstFrameShowsPendingChanges();
     void widePageIsReducedKeepingExtremes();
     void hiddenAreaIsBroughtUpToDateWhenShown();
     void valueAxisKeepsLastGoodRange();
@@ -138,6 +139,25 @@ void TestChtshow::burstOfReadingsIsOneUpdate()
         control.AddValue(i);
     QVERIFY(!chart.refreshPending());
     QCOMPARE(lineUpdates.size(), 0);
+}
+
+void TestChtshow::firstFrameShowsPendingChanges()
+{
+    // Changes made while the chart is being set up wait for the coalescing
+    // timer; the chart's first frame must not show the state before them.
+    Chtshow chart;
+    chart.resize(400, 300);
+    chart.setLeftAxisMinimum(-50);
+    chart.setLeftAxisMaximum(250);
+    chart.setBottomAxisRange(100, 200);
+    chart.addValue(1, 75);
+    QVERIFY(chart.refreshPending());
+    chart.show(); // no event is handled between the changes and the show
+    QVERIFY(!chart.refreshPending());
+    QCOMPARE(chart.leftAxis()->min(), -50.0);
+    QCOMPARE(chart.leftAxis()->max(), 250.0);
+    QCOMPARE(chart.bottomAxis()->min(), 100.0);
+    QCOMPARE(chart.bottomAxis()->max(), 200.0);
 }
 
 void TestChtshow::widePageIsReducedKeepingExtremes()

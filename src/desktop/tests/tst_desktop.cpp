@@ -100,6 +100,12 @@ void TestDesktop::bundledIconsHaveEveryInstalledSize()
             QVERIFY2(qAlpha(image.pixel(size / 2, size * 3 / 4)) == 255,
                 qPrintable(QString::number(size)));
             QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+            // The very picture built in, as any image reader gives it.
+            const QImage file(QStringLiteral(":/km/icons/hicolor/%1x%1/apps/%2.png")
+                                  .arg(size)
+                                  .arg(ProgramFiles::applicationId(model)));
+            QVERIFY(!file.isNull());
+            QCOMPARE(image, file.convertToFormat(image.format()));
         }
         pictures[index++] = icon.pixmap(QSize(48, 48)).toImage();
     }

@@ -66,6 +66,8 @@ private Q_SLOTS:
     void renderedPixels();
     void legendsWholeAndClear_data();
     void legendsWholeAndClear();
+    void legendsUnderTheDots_data() { legendsWholeAndClear_data(); }
+    void legendsUnderTheDots();
     void smoothAtHigherDensity_data();
     void smoothAtHigherDensity();
     void dotsOnPixelsAsEachDotDrawn_data();
@@ -251,6 +253,34 @@ void TestGaugeDial::legendsWholeAndClear()
     const DialLegendEntry &middle = designed[designed.size() / 2];
     const QPoint anchor = dial.legendAnchor(double(middle.step) / scale.Step);
     QCOMPARE(placed[designed.size() / 2].box.topLeft(), anchor - QPoint(middle.dx, middle.dy));
+}
+
+void TestGaugeDial::legendsUnderTheDots()
+{
+    // The dial as its parts are meant to stack: the legends' white boxes and
+    // texts on the white surface, the arc and its dots over them. drawDial
+    // may draw in another order only where that gives the same pixels.
+    QFETCH(MeterModel, model);
+    QFETCH(int, scaleIndex);
+    GaugeScale scale;
+    SelectGaugeScale(scale, *modelDescription(model).gaugeScales, scaleIndex);
+    QFont font = QGuiApplication::font();
+    font.setPointSize(8);
+    const GaugeDial dial;
+    QImage expected(kSurface, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter p(&expected);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        for (const PlacedLegend &legend :
+            layOutDialLegends(dial, model, scale, kSurface, QFontMetrics(font))) {
+            p.fillRect(legend.box, Qt::white);
+            p.drawText(legend.box, Qt::AlignLeft | Qt::AlignTop, legend.text);
+        }
+        drawDotsOnPixels(p, dial, scale.Step, largeDotEvery(model, scale.DialKey));
+    }
+    QCOMPARE(drawDial(dial, model, scale, kSurface), expected);
 }
 
 void TestGaugeDial::smoothAtHigherDensity_data()

@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/ClickableImage.h"
 #include "widgets/PaintedIcon.h"
+#include "widgets/StandardIcons.h"
 #include "widgets/TypedCharacters.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -31,6 +36,9 @@ private Q_SLOTS:
     void clickableByKeyboard();
     void paintedIconAtEveryDensity_data();
     void paintedIconAtEveryDensity();
+    void standardIconOnDemand_data();
+    void standardIconOnDemand();
+    void onDemandIconStyleDrawsAsItsBase();
 };
 
 void TestWidgets::keysThatType_data()
@@ -173,6 +181,99 @@ void TestWidgets::paintedIconAtEveryDensity()
     for (int x = 0; x < image.width(); ++x)
         dark += qAlpha(image.pixel(x, image.height() / 2)) > 128 ? 1 : 0;
     QCOMPARE(dark, 1);
+}
+
+void TestWidgets::standardIconOnDemand_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<bool>("rightToLeft");
+    QTest::newRow("save") << int(QStyle::SP_DialogSaveButton) << false;
+    QTest::newRow("trash") << int(QStyle::SP_TrashIcon) << false;
+    QTest::newRow("open") << int(QStyle::SP_DialogOpenButton) << false;
+    QTest::newRow("detailed view") << int(QStyle::SP_FileDialogDetailedView) << false;
+    QTest::newRow("bar overflow") << int(QStyle::SP_ToolBarHorizontalExtensionButton) << false;
+    QTest::newRow("bar overflow, right to left")
+        << int(QStyle::SP_ToolBarHorizontalExtensionButton) << true;
+    QTest::newRow("vertical bar overflow")
+        << int(QStyle::SP_ToolBarVerticalExtensionButton) << false;
+}
+
+void TestWidgets::standardIconOnDemand()
+{
+    QFETCH(int, which);
+    QFETCH(bool, rightToLeft);
+    const auto sp = QStyle::StandardPixmap(which);
+    QGuiApplication::setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    const auto restoreDirection
+        = qScopeGuard([] { QGuiApplication::setLayoutDirection(Qt::LeftToRight); });
+    const std::unique_ptr<QStyle> style(QStyleFactory::create(QStringLiteral("Windows")));
+    QVERIFY(style);
+    OnDemandIconStyle proxy(QStyleFactory::create(QStringLiteral("Windows")));
+    // The icons must really be the on-demand ones here, or the comparisons
+    // below would compare the style's icon with itself.
+    QVERIFY(standardIconLoadsOnDemand(sp, style.get()));
+    QVERIFY(standardIconLoadsOnDemand(sp, &proxy));
+    const QIcon expected = style->standardIcon(sp);
+    const QList<QIcon> icons = { ::standardIconOnDemand(sp, style.get()), proxy.standardIcon(sp) };
+    for (const QIcon &icon : icons) {
+        QCOMPARE(icon.isNull(), false);
+        QCOMPARE(icon.availableSizes(), expected.availableSizes());
+        QCOMPARE(icon.availableSizes(QIcon::Disabled), expected.availableSizes(QIcon::Disabled));
+        // Every size around and between the pictures' own, at the usual
+        // densities, in every mode and state: the same pixels as the style's.
+        const QIcon::Mode modes[]
+            = { QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected };
+        for (int edge : { 4, 8, 10, 15, 16, 17, 20, 24, 31, 32, 33, 48, 64, 100, 128, 129, 256 }) {
+            for (const QSize size : { QSize(edge, edge), QSize(edge, edge * 5 / 8 + 1) }) {
+                QCOMPARE(icon.actualSize(size), expected.actualSize(size));
+                for (qreal ratio : { 1.0, 1.25, 1.5, 2.0 }) {
+                    for (QIcon::Mode mode : modes) {
+                        for (QIcon::State state : { QIcon::Off, QIcon::On }) {
+                            const QPixmap got = icon.pixmap(size, ratio, mode, state);
+                            const QPixmap want = expected.pixmap(size, ratio, mode, state);
+                            const QByteArray where = QByteArray::number(size.width()) + "x"
+                                + QByteArray::number(size.height()) + " at "
+                                + QByteArray::number(ratio) + ", mode " + QByteArray::number(mode)
+                                + ", state " + QByteArray::number(state);
+                            QVERIFY2(got.devicePixelRatio() == want.devicePixelRatio(), where);
+                            QVERIFY2(got.toImage() == want.toImage(), where);
+                        }
+                    }
+                }
+            }
+        }
+        // Drawn by a painter into a scaled surface, as a button draws it.
+        for (qreal ratio : { 1.0, 2.0 }) {
+            QImage got(QSize(40, 40) * ratio, QImage::Format_ARGB32_Premultiplied);
+            got.setDevicePixelRatio(ratio);
+            got.fill(Qt::transparent);
+            QImage want = got;
+            {
+                QPainter p(&got);
+                icon.paint(&p, QRect(2, 3, 32, 32));
+            }
+            {
+                QPainter p(&want);
+                expected.paint(&p, QRect(2, 3, 32, 32));
+            }
+            QVERIFY(got == want);
+        }
+    }
+}
+
+void TestWidgets::onDemandIconStyleDrawsAsItsBase()
+{
+    // Icons not known here and everything else come from the base style.
+    const std::unique_ptr<QStyle> style(QStyleFactory::create(QStringLiteral("Windows")));
+    OnDemandIconStyle proxy(QStyleFactory::create(QStringLiteral("Windows")));
+    QVERIFY(!standardIconLoadsOnDemand(QStyle::SP_MessageBoxWarning, &proxy));
+    QCOMPARE(proxy.standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32).toImage(),
+        style->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32).toImage());
+    QCOMPARE(
+        proxy.pixelMetric(QStyle::PM_SmallIconSize), style->pixelMetric(QStyle::PM_SmallIconSize));
+    // Another base style keeps its own icons.
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    QVERIFY(!standardIconLoadsOnDemand(QStyle::SP_DialogSaveButton, fusion.get()));
 }
 
 QTEST_MAIN(TestWidgets)
