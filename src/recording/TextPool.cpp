@@ -5,21 +5,81 @@
 #include <limits>
 #include <new>
 
+namespace {
+
+// The hash takes the UTF-16 units four at a time as one 64-bit word (the
+// first unit in the low bits), so a text costs a multiply per four
+// characters; the same text as ASCII bytes gives the same words once each
+// byte is widened to 16 bits.
+constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
+
+inline quint64 mixWord(quint64 h, quint64 word)
+{
+    h = (h ^ word) * kMultiplier;
+    return h ^ (h >> 29);
+}
+
+inline quint32 finish(quint64 h)
+{
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    return quint32(h);
+}
+
+// Four bytes b0 b1 b2 b3 as the units b0 b1 b2 b3.
+inline quint64 widen(quint32 bytes)
+{
+    quint64 x = bytes;
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+    return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+}
+
+} // namespace
+
 quint32 TextPool::hashOf(QStringView text)
 {
-    // FNV-1a over the UTF-16 units, then a final mix so the low bits, which
-    // pick the slot, depend on every character.
-    quint32 h = 2166136261u;
-    for (QChar c : text) {
-        h ^= c.unicode();
-        h *= 16777619u;
+    const char16_t *s = text.utf16();
+    const auto n = quint64(text.size());
+    quint64 h = n * kMultiplier;
+    quint64 i = 0;
+    for (; i + 4 <= n; i += 4) {
+        quint64 word = 0;
+        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            std::memcpy(&word, s + i, sizeof(word));
+        } else {
+            for (int k = 0; k < 4; ++k)
+                word |= quint64(s[i + k]) << (16 * k);
+        }
+        h = mixWord(h, word);
     }
-    h ^= h >> 16;
-    h *= 0x85ebca6bu;
-    h ^= h >> 13;
-    h *= 0xc2b2ae35u;
-    h ^= h >> 16;
-    return h;
+    if (i < n) {
+        quint64 word = 0;
+        for (int k = 0; i < n; ++i, ++k)
+            word |= quint64(s[i]) << (16 * k);
+        h = mixWord(h, word);
+    }
+    return finish(h);
+}
+
+quint32 TextPool::hashOfAscii(const char *bytes, qsizetype length)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes);
+    const auto n = quint64(length);
+    quint64 h = n * kMultiplier;
+    quint64 i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const quint32 four = quint32(b[i]) | quint32(b[i + 1]) << 8 | quint32(b[i + 2]) << 16
+            | quint32(b[i + 3]) << 24;
+        h = mixWord(h, widen(four));
+    }
+    if (i < n) {
+        quint64 word = 0;
+        for (int k = 0; i < n; ++i, ++k)
+            word |= quint64(b[i]) << (16 * k);
+        h = mixWord(h, word);
+    }
+    return finish(h);
 }
 
 void TextPool::rebuildIndex(size_t slotCount)
@@ -52,44 +112,73 @@ quint32 TextPool::reserveChars(quint32 length)
     return quint32(m_chunks.size() - 1) << kChunkBits;
 }
 
-quint32 TextPool::intern(QStringView text, quint32 hash)
+template<typename Holds>
+size_t TextPool::findSlot(quint32 hash, Holds &&holds)
 {
-    if (text.size() > qsizetype(kLengthMask))
-        throw std::bad_alloc();
-    const auto length = quint32(text.size());
-    const size_t bytes = size_t(length) * sizeof(char16_t);
     // Room for one more text first, so that a failed allocation leaves the
     // pool as it was.
     if ((m_entries.size() + 1) * 2 > m_slots.size())
         rebuildIndex(m_slots.empty() ? 1024 : m_slots.size() * 2);
-
     const size_t mask = m_slots.size() - 1;
     size_t i = hash & mask;
     for (; m_slots[i] != 0; i = (i + 1) & mask) {
         const quint64 slot = m_slots[i];
-        if (quint32(slot >> 32) != hash)
-            continue;
-        const auto id = quint32(slot);
-        if (holds(id, text))
-            return id;
+        if (quint32(slot >> 32) == hash && holds(quint32(slot)))
+            return i;
     }
+    return i;
+}
 
+template<typename Fill>
+quint32 TextPool::add(size_t slot, quint32 hash, quint32 length, bool printable, Fill &&fill)
+{
     if (m_entries.size() >= size_t(std::numeric_limits<quint32>::max()))
         throw std::bad_alloc();
     if (m_entries.size() == m_entries.capacity())
         m_entries.reserve(qMax<size_t>(m_entries.capacity() * 2, 256));
     const quint32 start = reserveChars(length);
     // Nothing can fail from here on.
-    std::memcpy(m_chunks.back().get() + (start & kChunkMask), text.utf16(), bytes);
+    fill(m_chunks.back().get() + (start & kChunkMask));
     // A text that got a chunk of its own fills it.
     m_chunkUsed = qMin((start & kChunkMask) + length, kChunkSize);
+    m_entries.push_back({ start, length | (printable ? kPrintableFlag : 0) });
+    const auto id = quint32(m_entries.size());
+    m_slots[slot] = (quint64(hash) << 32) | id;
+    return id;
+}
+
+quint32 TextPool::intern(QStringView text, quint32 hash)
+{
+    if (text.size() > qsizetype(kLengthMask))
+        throw std::bad_alloc();
+    const size_t i = findSlot(hash, [&](quint32 id) { return holds(id, text); });
+    if (m_slots[i] != 0)
+        return quint32(m_slots[i]);
     bool printable = true;
     for (QChar c : text)
         printable = printable && c.unicode() > 32 && c.unicode() < 127;
-    m_entries.push_back({ start, length | (printable ? kPrintableFlag : 0) });
-    const auto id = quint32(m_entries.size());
-    m_slots[i] = (quint64(hash) << 32) | id;
-    return id;
+    const auto length = quint32(text.size());
+    return add(i, hash, length, printable,
+        [&](char16_t *to) { std::memcpy(to, text.utf16(), size_t(length) * sizeof(char16_t)); });
+}
+
+quint32 TextPool::internAscii(const char *bytes, quint32 length, quint32 hash)
+{
+    if (length > kLengthMask)
+        throw std::bad_alloc();
+    const size_t i = findSlot(hash, [&](quint32 id) { return holdsAscii(id, bytes, length); });
+    if (m_slots[i] != 0)
+        return quint32(m_slots[i]);
+    bool printable = true;
+    for (quint32 k = 0; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(bytes[k]);
+        Q_ASSERT(c < 0x80);
+        printable = printable && c > 32 && c < 127;
+    }
+    return add(i, hash, length, printable, [&](char16_t *to) {
+        for (quint32 k = 0; k < length; ++k)
+            to[k] = char16_t(static_cast<unsigned char>(bytes[k]));
+    });
 }
 
 void TextPool::clear()

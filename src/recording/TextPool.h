@@ -25,6 +25,11 @@ public:
     // The same with the text's hash (hashOf) worked out beforehand.
     quint32 intern(QStringView text, quint32 hash);
     static quint32 hashOf(QStringView text);
+    // The same for a text given as ASCII bytes (every byte below 0x80), as a
+    // file reader finds it: interned like the UTF-16 text of the same
+    // characters, with the same hash, and widened only when it is new.
+    quint32 internAscii(const char *bytes, quint32 length, quint32 hash);
+    static quint32 hashOfAscii(const char *bytes, qsizetype length);
     // Asks the processor to fetch the index slot where a text of this hash is
     // looked for. The index is too large for the caches, so a look-up waits
     // for memory; a writer that has several texts to look up announces them
@@ -63,6 +68,19 @@ public:
         }
         return true;
     }
+    // Whether the text of an id is the ASCII text of these bytes.
+    bool holdsAscii(quint32 id, const char *bytes, quint32 length) const
+    {
+        const Entry &e = m_entries[size_t(id - 1)];
+        if ((e.length & kLengthMask) != length)
+            return false;
+        const char16_t *a = m_chunks[e.start >> kChunkBits].get() + (e.start & kChunkMask);
+        for (quint32 i = 0; i < length; ++i) {
+            if (a[i] != char16_t(static_cast<unsigned char>(bytes[i])))
+                return false;
+        }
+        return true;
+    }
     // The same as a QString of its own.
     QString string(quint32 id) const
     {
@@ -74,7 +92,10 @@ public:
     {
         return (m_entries[size_t(id - 1)].length & kPrintableFlag) != 0;
     }
-    qsizetype size() const { return qsizetype(m_entries.size()); }
+    qsizetype size() const
+    {
+        return qsizetype(m_entries.size());
+    }
     // Bytes the pool holds on the heap: character chunks, entries and index.
     qint64 storageBytes() const;
 
@@ -95,6 +116,14 @@ private:
     };
 
     void rebuildIndex(size_t slotCount);
+    // Where the text of this hash is, or where it goes, with room for one more
+    // text made first; holds(id) tells whether an id found is the text.
+    template<typename Holds>
+    size_t findSlot(quint32 hash, Holds &&holds);
+    // Adds a new text at the free slot findSlot returned; chars fills the
+    // reserved characters.
+    template<typename Fill>
+    quint32 add(size_t slot, quint32 hash, quint32 length, bool printable, Fill &&fill);
     // Where a text of this length will be stored, making room for it first.
     quint32 reserveChars(quint32 length);
 
