@@ -133,7 +133,7 @@ public:
     // there are too many or a number is not one of the store's.
     bool appendRowOfIds(std::optional<qint32> no, std::span<const quint32> ids);
     // For a reader of files that are nearly all plain ASCII: the number of a
-    // text given as bytes, each below 0x80, 1 to MaxTextLength of them, with
+    // text given as bytes, each from 1 to 127, 1 to MaxTextLength of them, with
     // its hash from TextPool::hashOfAscii; the text is added when it is new.
     quint32 storeAsciiText(const char *bytes, qsizetype size, quint32 hash)
     {

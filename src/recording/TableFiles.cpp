@@ -1356,13 +1356,12 @@ const char *tokenEnd(const char *p, const char *end, unsigned char &seen)
 // after the batch before it.
 //
 // Most texts of a recording come again and again: units, a time stamp for
-// several readings, values that move slowly. A text is first compared with
-// its column's text in the line before; a short text (eight bytes or fewer,
-// nearly every text of a table) is then looked for in a small cache of the
-// column that maps its bytes, as one 64-bit word, to its number. Only texts
-// found in neither are hashed and looked up in the table's store, and those
-// look-ups are announced for the whole batch before any is made, so their
-// waits for memory overlap.
+// several readings. A text is first compared with its column's text in the
+// line before, a short one (eight bytes or fewer, nearly every text of a
+// table) as one 64-bit word. Only the others are hashed and looked up in the
+// table's store, which finds a short text by its slot alone (see TextPool);
+// those look-ups are announced for the whole batch before any is made, so
+// their waits for memory overlap.
 class PlainRowBatch
 {
 public:
@@ -1391,32 +1390,19 @@ public:
         m_lastKey.fill(0);
         m_lastLength.fill(0);
         m_lastId.fill(0);
-        m_cache.clear();
     }
 
 private:
-    static constexpr int kCacheBits = 12;
-
-    enum class Source : quint8 { Null, Repeat, Known, LookUp };
+    enum class Source : quint8 { Null, Repeat, LookUp };
     struct Field
     {
         const char *bytes;
         quint32 length;
         Source source;
         quint32 hash; // LookUp: the text's hash
-        quint32 id; // Known: the text's number
         quint64 key; // the bytes of a short text, 0 for a long one
     };
-    struct CacheEntry
-    {
-        quint64 key = 0; // no text has the key 0: a token holds no zero byte
-        quint32 id = 0;
-    };
 
-    static size_t cacheSlot(quint64 key)
-    {
-        return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
-    }
     // The bytes of a token of at most eight bytes as one word, zero above them.
     static quint64 shortKey(const char *bytes, quint32 length, const char *end)
     {
@@ -1442,8 +1428,6 @@ private:
     std::array<quint32, ReadingTable::MaxColumns> m_lastLength {};
     std::array<std::array<char, ReadingTable::MaxTextLength>, ReadingTable::MaxColumns> m_last {};
     std::array<quint32, ReadingTable::MaxColumns> m_lastId {};
-    // Per column, made on the first look-up.
-    std::vector<CacheEntry> m_cache;
     quint64 m_numbering = m_table.textNumbering();
 };
 
@@ -1474,7 +1458,7 @@ bool PlainRowBatch::take(const char *p, const char *end)
         } else {
             if (length > quint32(ReadingTable::MaxTextLength))
                 return false;
-            fields[size_t(count)] = { start, length, Source::LookUp, 0, 0,
+            fields[size_t(count)] = { start, length, Source::LookUp, 0,
                 length <= 8 ? shortKey(start, length, end) : 0 };
         }
         ++count;
@@ -1504,14 +1488,6 @@ void PlainRowBatch::resolve(int column, Field &field)
         }
         m_lastKey[c] = field.key;
         m_lastLength[c] = field.length;
-        if (m_cache.empty())
-            m_cache.resize(size_t(m_columns) << kCacheBits);
-        const CacheEntry &entry = m_cache[(c << kCacheBits) | cacheSlot(field.key)];
-        if (entry.key == field.key) {
-            field.source = Source::Known;
-            field.id = entry.id;
-            return;
-        }
     } else {
         if (m_lastKey[c] == 0 && field.length == m_lastLength[c]
             && std::memcmp(field.bytes, m_last[c].data(), field.length) == 0) {
@@ -1541,13 +1517,8 @@ bool PlainRowBatch::flush()
                 break;
             case Source::Repeat:
                 break;
-            case Source::Known:
-                last = f.id;
-                break;
             case Source::LookUp:
                 last = m_table.storeAsciiText(f.bytes, f.length, f.hash);
-                if (f.key != 0)
-                    m_cache[(size_t(c) << kCacheBits) | cacheSlot(f.key)] = { f.key, last };
                 break;
             }
             record[c] = last;

@@ -82,17 +82,31 @@ quint32 TextPool::hashOfAscii(const char *bytes, qsizetype length)
     return finish(h);
 }
 
+quint64 TextPool::shortKey(QStringView text)
+{
+    if (text.size() > 8)
+        return 0;
+    quint64 key = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == 0 || c > 0x7F)
+            return 0;
+        key |= quint64(c) << (8 * i);
+    }
+    return key;
+}
+
 void TextPool::rebuildIndex(size_t slotCount)
 {
-    std::vector<quint64> slots(slotCount, 0);
+    std::vector<Slot> slots(slotCount);
     const size_t mask = slotCount - 1;
-    for (quint64 entry : m_slots) {
-        if (entry == 0)
+    for (const Slot &slot : m_slots) {
+        if (slot.id == 0)
             continue;
-        size_t i = size_t(entry >> 32) & mask;
-        while (slots[i] != 0)
+        size_t i = slot.hash & mask;
+        while (slots[i].id != 0)
             i = (i + 1) & mask;
-        slots[i] = entry;
+        slots[i] = slot;
     }
     m_slots.swap(slots);
 }
@@ -113,7 +127,7 @@ quint32 TextPool::reserveChars(quint32 length)
 }
 
 template<typename Holds>
-size_t TextPool::findSlot(quint32 hash, Holds &&holds)
+size_t TextPool::findSlot(quint32 hash, quint64 key, Holds &&holds)
 {
     // Room for one more text first, so that a failed allocation leaves the
     // pool as it was.
@@ -121,16 +135,19 @@ size_t TextPool::findSlot(quint32 hash, Holds &&holds)
         rebuildIndex(m_slots.empty() ? 1024 : m_slots.size() * 2);
     const size_t mask = m_slots.size() - 1;
     size_t i = hash & mask;
-    for (; m_slots[i] != 0; i = (i + 1) & mask) {
-        const quint64 slot = m_slots[i];
-        if (quint32(slot >> 32) == hash && holds(quint32(slot)))
+    for (; m_slots[i].id != 0; i = (i + 1) & mask) {
+        const Slot &slot = m_slots[i];
+        if (slot.hash != hash || slot.key != key)
+            continue;
+        if (key != 0 || holds(slot.id))
             return i;
     }
     return i;
 }
 
 template<typename Fill>
-quint32 TextPool::add(size_t slot, quint32 hash, quint32 length, bool printable, Fill &&fill)
+quint32 TextPool::add(
+    size_t slot, quint32 hash, quint64 key, quint32 length, bool printable, Fill &&fill)
 {
     if (m_entries.size() >= size_t(std::numeric_limits<quint32>::max()))
         throw std::bad_alloc();
@@ -143,7 +160,7 @@ quint32 TextPool::add(size_t slot, quint32 hash, quint32 length, bool printable,
     m_chunkUsed = qMin((start & kChunkMask) + length, kChunkSize);
     m_entries.push_back({ start, length | (printable ? kPrintableFlag : 0) });
     const auto id = quint32(m_entries.size());
-    m_slots[slot] = (quint64(hash) << 32) | id;
+    m_slots[slot] = { hash, id, key };
     return id;
 }
 
@@ -151,14 +168,15 @@ quint32 TextPool::intern(QStringView text, quint32 hash)
 {
     if (text.size() > qsizetype(kLengthMask))
         throw std::bad_alloc();
-    const size_t i = findSlot(hash, [&](quint32 id) { return holds(id, text); });
-    if (m_slots[i] != 0)
-        return quint32(m_slots[i]);
+    const quint64 key = shortKey(text);
+    const size_t i = findSlot(hash, key, [&](quint32 id) { return holds(id, text); });
+    if (m_slots[i].id != 0)
+        return m_slots[i].id;
     bool printable = true;
     for (QChar c : text)
         printable = printable && c.unicode() > 32 && c.unicode() < 127;
     const auto length = quint32(text.size());
-    return add(i, hash, length, printable,
+    return add(i, hash, key, length, printable,
         [&](char16_t *to) { std::memcpy(to, text.utf16(), size_t(length) * sizeof(char16_t)); });
 }
 
@@ -166,16 +184,21 @@ quint32 TextPool::internAscii(const char *bytes, quint32 length, quint32 hash)
 {
     if (length > kLengthMask)
         throw std::bad_alloc();
-    const size_t i = findSlot(hash, [&](quint32 id) { return holdsAscii(id, bytes, length); });
-    if (m_slots[i] != 0)
-        return quint32(m_slots[i]);
+    quint64 key = 0;
+    if (length <= 8) {
+        for (quint32 k = 0; k < length; ++k)
+            key |= quint64(static_cast<unsigned char>(bytes[k])) << (8 * k);
+    }
+    const size_t i = findSlot(hash, key, [&](quint32 id) { return holdsAscii(id, bytes, length); });
+    if (m_slots[i].id != 0)
+        return m_slots[i].id;
     bool printable = true;
     for (quint32 k = 0; k < length; ++k) {
         const auto c = static_cast<unsigned char>(bytes[k]);
-        Q_ASSERT(c < 0x80);
+        Q_ASSERT(c > 0 && c < 0x80);
         printable = printable && c > 32 && c < 127;
     }
-    return add(i, hash, length, printable, [&](char16_t *to) {
+    return add(i, hash, key, length, printable, [&](char16_t *to) {
         for (quint32 k = 0; k < length; ++k)
             to[k] = char16_t(static_cast<unsigned char>(bytes[k]));
     });
@@ -197,12 +220,12 @@ void TextPool::clear()
     for (size_t e = 0; e < m_entries.size(); ++e) {
         const auto id = quint32(e + 1);
         size_t i = hashOf(text(id)) & mask;
-        while (quint32(m_slots[i]) != id)
+        while (m_slots[i].id != id)
             i = (i + 1) & mask;
         m_entries[e].start = quint32(i);
     }
     for (const Entry &entry : m_entries)
-        m_slots[entry.start] = 0;
+        m_slots[entry.start] = {};
     m_entries.clear();
     m_chunkUsed = 0;
 }
@@ -220,6 +243,5 @@ qint64 TextPool::storageBytes() const
 {
     return m_chunkUnits * qint64(sizeof(char16_t))
         + qint64(m_chunks.capacity() * sizeof(m_chunks[0]))
-        + qint64(m_entries.capacity() * sizeof(Entry))
-        + qint64(m_slots.capacity() * sizeof(quint64));
+        + qint64(m_entries.capacity() * sizeof(Entry)) + qint64(m_slots.capacity() * sizeof(Slot));
 }
