@@ -12,6 +12,19 @@ void JobProgress::setDone(qint64 done)
         cancel();
 }
 
+void JobProgress::advance(qint64 amount)
+{
+    qint64 done = m_done.load(std::memory_order_relaxed);
+    qint64 next;
+    do {
+        next = qMax<qint64>(done + amount, 0);
+        if (total() > 0)
+            next = qMin(next, total());
+    } while (!m_done.compare_exchange_weak(done, next, std::memory_order_relaxed));
+    if (total() > 0 && double(next) >= m_cancelAt.load(std::memory_order_relaxed) * double(total()))
+        cancel();
+}
+
 double JobProgress::fraction() const
 {
     const qint64 total = this->total();

@@ -26,7 +26,8 @@ public:
 
     // The part done so far; kept between 0 and the total once that is known.
     void setDone(qint64 done);
-    void advance(qint64 amount) { setDone(done() + amount); }
+    // Adds to the part done; several threads of one job may each add theirs.
+    void advance(qint64 amount);
     qint64 done() const { return m_done.load(std::memory_order_relaxed); }
     // The part done as a fraction from 0 to 1; 0 while the total is unknown.
     double fraction() const;

@@ -213,6 +213,81 @@ bool ReadingTable::appendRowOfIds(std::optional<qint32> no, std::span<const quin
     return true;
 }
 
+void ReadingTable::reserveBlocks(int rows)
+{
+    const size_t needed = (size_t(m_rows) + size_t(rows) + BlockRows - 1) / BlockRows;
+    while (m_blocks.size() < needed)
+        m_blocks.push_back(
+            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+}
+
+bool ReadingTable::appendRowsOfIds(std::span<const quint32> records, std::span<const bool> noIsNull)
+{
+    const size_t width = size_t(m_columns);
+    if (records.size() != noIsNull.size() * width
+        || noIsNull.size() > size_t(std::numeric_limits<int>::max() - m_rows))
+        return false;
+    if (noIsNull.empty())
+        return true;
+    // Every text number at once: the highest must be one of the store's.
+    const auto known = quint32(m_pool.size());
+    quint32 highest = 0;
+    for (size_t i = 0; i < records.size(); i += width) {
+        for (size_t c = 1; c < width; ++c)
+            highest = std::max(highest, records[i + c]);
+    }
+    if (highest > known)
+        return false;
+    const int rows = int(noIsNull.size());
+    reserveBlocks(rows);
+    m_noNull.insert(m_noNull.end(), noIsNull.begin(), noIsNull.end());
+    beginInsertRows(QModelIndex(), m_rows, m_rows + rows - 1);
+    const quint32 *from = records.data();
+    int row = m_rows;
+    for (int left = rows; left > 0;) {
+        const int inBlock = std::min(left, BlockRows - row % BlockRows);
+        std::memcpy(record(row), from, size_t(inBlock) * width * sizeof(quint32));
+        from += size_t(inBlock) * width;
+        row += inBlock;
+        left -= inBlock;
+    }
+    m_rows = row;
+    endInsertRows();
+    return true;
+}
+
+bool ReadingTable::appendRowsFrom(ReadingTable &other)
+{
+    if (&other == this || other.m_model != m_model)
+        return false;
+    if (other.m_rows == 0)
+        return true;
+    if (m_rows == 0 && m_pool.size() == 0)
+        return takeRowsFrom(other);
+    if (other.m_rows > std::numeric_limits<int>::max() - m_rows)
+        return false;
+    // Each of other's texts gets its number here, in the order they came.
+    std::vector<quint32> ids(size_t(other.m_pool.size()) + 1, 0);
+    for (qsizetype id = 1; id <= other.m_pool.size(); ++id)
+        ids[size_t(id)] = m_pool.intern(other.m_pool.text(quint32(id)));
+    const int rows = other.m_rows;
+    reserveBlocks(rows);
+    m_noNull.insert(m_noNull.end(), other.m_noNull.begin(), other.m_noNull.end());
+    beginInsertRows(QModelIndex(), m_rows, m_rows + rows - 1);
+    const size_t width = size_t(m_columns);
+    for (int r = 0; r < rows; ++r) {
+        const quint32 *from = other.record(r);
+        quint32 *to = record(m_rows + r);
+        to[0] = from[0];
+        for (size_t c = 1; c < width; ++c)
+            to[c] = ids[from[c]];
+    }
+    m_rows += rows;
+    endInsertRows();
+    other.clear();
+    return true;
+}
+
 template<typename Texts>
 bool ReadingTable::appendRowOf(std::optional<qint32> no, const Texts &texts)
 {
@@ -302,6 +377,7 @@ void ReadingTable::clear()
         m_blocks.resize(1);
     m_noNull.clear();
     m_pool.clear();
+    ++m_numbering;
     for (auto &last : m_lastPerColumn)
         last = {};
     endResetModel();
@@ -328,6 +404,7 @@ bool ReadingTable::takeRowsFrom(ReadingTable &other)
     std::swap(m_blocks, other.m_blocks);
     std::swap(m_noNull, other.m_noNull);
     m_pool.swap(other.m_pool);
+    ++m_numbering;
     std::swap(m_lastPerColumn, other.m_lastPerColumn);
     other.endResetModel();
     other.clear();

@@ -132,6 +132,30 @@ public:
     // null field), columns 1, 2, ... in order; false, adding nothing, when
     // there are too many or a number is not one of the store's.
     bool appendRowOfIds(std::optional<qint32> no, std::span<const quint32> ids);
+    // For a reader of files that are nearly all plain ASCII: the number of a
+    // text given as bytes, each from 1 to 127, 1 to MaxTextLength of them, with
+    // its hash from TextPool::hashOfAscii; the text is added when it is new.
+    quint32 storeAsciiText(const char *bytes, qsizetype size, quint32 hash)
+    {
+        Q_ASSERT(size > 0 && size <= MaxTextLength);
+        return m_pool.internAscii(bytes, quint32(size), hash);
+    }
+    // Asks for the memory where a text of this hash is looked up (see
+    // TextPool::prefetch).
+    void prefetchText(quint32 hash) const { m_pool.prefetch(hash); }
+    // Changes whenever the text numbers start again (the table cleared or its
+    // rows replaced): a reader that keeps numbers of texts between calls
+    // forgets them when it changes.
+    quint64 textNumbering() const { return m_numbering; }
+    // Appends rows at once, as appendRowOfIds one by one but with one notice
+    // of the insert: records holds columnCount() numbers a row (No, then the
+    // text numbers), noIsNull one flag a row. False, adding nothing, when the
+    // sizes disagree or a number is not one of the store's.
+    bool appendRowsOfIds(std::span<const quint32> records, std::span<const bool> noIsNull);
+    // Appends the rows of other (same columns), which is left empty; its texts
+    // are stored here as they first come. False, changing nothing, when the
+    // columns differ.
+    bool appendRowsFrom(ReadingTable &other);
     // Bytes the rows and their texts hold on the heap (records, null bits,
     // the text pool), for memory figures.
     qint64 storageBytes() const;
@@ -140,6 +164,8 @@ private:
     static constexpr int BlockRows = 1 << 14;
 
     quint32 *record(int row) const;
+    // Makes room for rows more rows, adding blocks; the rows are not counted yet.
+    void reserveBlocks(int rows);
     // The part of a text the table stores: at most MaxTextLength characters.
     static QStringView storedPart(QStringView text);
     // The id of the column's last text when stored (the part kept of text, the
@@ -168,4 +194,5 @@ private:
         quint32 id = 0;
     };
     std::vector<LastText> m_lastPerColumn;
+    quint64 m_numbering = 0;
 };

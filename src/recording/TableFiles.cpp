@@ -10,17 +10,21 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QtEndian>
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlwriter.h>
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <span>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -30,6 +34,26 @@ namespace TableFiles {
 namespace {
 
 constexpr char kCodePage[] = "GBK";
+
+// Eight bytes from p, the first in the low bits.
+inline quint64 loadWord(const char *p)
+{
+    quint64 word;
+    std::memcpy(&word, p, sizeof(word));
+    if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN)
+        word = qbswap(word);
+    return word;
+}
+
+constexpr quint64 kOnes = 0x0101010101010101ull;
+constexpr quint64 kHighBits = 0x8080808080808080ull;
+
+// The high bit of each byte of word that is below limit (at most 0x80), exact
+// up to the first such byte: enough to find the first.
+constexpr quint64 bytesBelow(quint64 word, unsigned char limit)
+{
+    return (word - kOnes * limit) & ~word & kHighBits;
+}
 
 // Characters of codes 0 to 32: separators when reading, trimmed when writing.
 constexpr bool isBlank(char16_t c)
@@ -247,6 +271,15 @@ private:
 
 const char *lineEnd(const char *p, const char *end)
 {
+    // Eight bytes at a time while eight are left: a line is tens of bytes.
+    while (end - p >= 8) {
+        const quint64 word = loadWord(p);
+        const quint64 ends
+            = bytesBelow(word ^ (kOnes * '\r'), 1) | bytesBelow(word ^ (kOnes * '\n'), 1);
+        if (ends)
+            return p + std::countr_zero(ends) / 8;
+        p += 8;
+    }
     while (p < end && *p != '\r' && *p != '\n')
         ++p;
     return p;
@@ -1256,35 +1289,276 @@ std::optional<Result> refuseSpecialFile(const QString &path, Format format)
 
 } // namespace
 
+namespace {
+
+// A No as a table file holds it: an optionally signed decimal integer that
+// fits 32 bits (see ReadingTable::parseNo), from bytes.
+std::optional<qint32> parseNo(const char *p, quint32 length)
+{
+    const char *const end = p + length;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p == end)
+        return std::nullopt;
+    qint64 value = 0;
+    for (; p < end; ++p) {
+        if (*p < '0' || *p > '9')
+            return std::nullopt;
+        value = value * 10 + (*p - '0');
+        if (value > qint64(std::numeric_limits<qint32>::max()) + 1)
+            return std::nullopt;
+    }
+    if (negative)
+        return qint32(-value);
+    if (value > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return qint32(value);
+}
+
+// The end of the token that starts at p: the first blank or control
+// character (code 32 or less) or end. seen collects the bits of the token's
+// bytes, to tell whether all are ASCII. Eight bytes at a time while eight
+// are left before end.
+const char *tokenEnd(const char *p, const char *end, unsigned char &seen)
+{
+    quint64 bits = 0;
+    while (end - p >= 8) {
+        const quint64 word = loadWord(p);
+        const quint64 blanks = bytesBelow(word, 33);
+        if (blanks) {
+            const int at = std::countr_zero(blanks) / 8;
+            // Only the bytes before the blank count.
+            bits |= at ? word & (~quint64(0) >> (64 - 8 * at)) : 0;
+            p += at;
+            seen |= (bits & kHighBits) ? 0x80 : 0;
+            return p;
+        }
+        bits |= word;
+        p += 8;
+    }
+    seen |= (bits & kHighBits) ? 0x80 : 0;
+    for (; p < end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c <= 32)
+            break;
+        seen |= c;
+    }
+    return p;
+}
+
+// The lines of a table file are nearly all plain: unquoted ASCII tokens, a
+// decimal No and texts no longer than the table keeps. Such a line is read
+// straight from its bytes into a batch of rows; any other line (quotes, GBK
+// characters, long texts, a bad No, too many fields) goes the general way,
+// after the batch before it.
+//
+// Most texts of a recording come again and again: units, a time stamp for
+// several readings. A text is first compared with its column's text in the
+// line before, a short one (eight bytes or fewer, nearly every text of a
+// table) as one 64-bit word. Only the others are hashed and looked up in the
+// table's store, which finds a short text by its slot alone (see TextPool);
+// those look-ups are announced for the whole batch before any is made, so
+// their waits for memory overlap.
+class PlainRowBatch
+{
+public:
+    static constexpr int kRows = 64;
+
+    explicit PlainRowBatch(ReadingTable &table)
+        : m_table(table)
+        , m_columns(table.columnCount())
+    { }
+
+    // Takes the line when it is plain and returns true; the bytes must stay
+    // where they are until flush(), which must come once the batch is full.
+    bool take(const char *p, const char *end);
+    // Stores the texts of the batch and appends its rows. False when the table
+    // refuses them (it cannot, for rows made here).
+    bool flush();
+    int size() const { return m_size; }
+    bool full() const { return m_size == kRows; }
+    // Forgets the numbers of texts it knows when the table numbers its texts
+    // anew (it was cleared between two pieces of a file).
+    void followNumbering()
+    {
+        if (m_table.textNumbering() == m_numbering)
+            return;
+        m_numbering = m_table.textNumbering();
+        m_lastKey.fill(0);
+        m_lastLength.fill(0);
+        m_lastId.fill(0);
+    }
+
+private:
+    enum class Source : quint8 { Null, Repeat, LookUp };
+    struct Field
+    {
+        const char *bytes;
+        quint32 length;
+        Source source;
+        quint32 hash; // LookUp: the text's hash
+        quint64 key; // the bytes of a short text, 0 for a long one
+    };
+
+    // The bytes of a token of at most eight bytes as one word, zero above them.
+    static quint64 shortKey(const char *bytes, quint32 length, const char *end)
+    {
+        if (end - bytes >= 8)
+            return loadWord(bytes) & (~quint64(0) >> (64 - 8 * length));
+        quint64 key = 0;
+        for (quint32 i = 0; i < length; ++i)
+            key |= quint64(static_cast<unsigned char>(bytes[i])) << (8 * i);
+        return key;
+    }
+    // Decides where the text of a field comes from, given the line before.
+    void resolve(int column, Field &field);
+
+    ReadingTable &m_table;
+    const int m_columns;
+    int m_size = 0;
+    std::array<std::array<Field, ReadingTable::MaxColumns>, kRows> m_fields {};
+    std::array<quint32, kRows * ReadingTable::MaxColumns> m_records {};
+    std::array<bool, kRows> m_noNull {};
+    // The texts of the last line taken, per column: the key of a short one,
+    // the bytes of a long one; and their numbers once stored.
+    std::array<quint64, ReadingTable::MaxColumns> m_lastKey {};
+    std::array<quint32, ReadingTable::MaxColumns> m_lastLength {};
+    std::array<std::array<char, ReadingTable::MaxTextLength>, ReadingTable::MaxColumns> m_last {};
+    std::array<quint32, ReadingTable::MaxColumns> m_lastId {};
+    quint64 m_numbering = m_table.textNumbering();
+};
+
+bool PlainRowBatch::take(const char *p, const char *end)
+{
+    std::array<Field, ReadingTable::MaxColumns> &fields = m_fields[size_t(m_size)];
+    quint32 *record = m_records.data() + size_t(m_size) * size_t(m_columns);
+    int count = 0;
+    while (p < end) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c <= 32) {
+            ++p;
+            continue;
+        }
+        if (c == '"' || count == m_columns)
+            return false;
+        const char *const start = p;
+        unsigned char seen = 0;
+        p = tokenEnd(p, end, seen);
+        if (seen & 0x80)
+            return false;
+        const auto length = quint32(p - start);
+        if (count == 0) {
+            const std::optional<qint32> no = parseNo(start, length);
+            if (!no)
+                return false;
+            record[0] = quint32(*no);
+        } else {
+            if (length > quint32(ReadingTable::MaxTextLength))
+                return false;
+            fields[size_t(count)] = { start, length, Source::LookUp, 0,
+                length <= 8 ? shortKey(start, length, end) : 0 };
+        }
+        ++count;
+    }
+    if (count == 0)
+        return true; // a blank line: no row
+    // Only now is the line sure to be plain.
+    for (int c = 1; c < count; ++c)
+        resolve(c, fields[size_t(c)]);
+    for (int c = count; c < m_columns; ++c) {
+        fields[size_t(c)].source = Source::Null;
+        m_lastKey[size_t(c)] = 0;
+        m_lastLength[size_t(c)] = 0;
+    }
+    m_noNull[size_t(m_size)] = false;
+    ++m_size;
+    return true;
+}
+
+void PlainRowBatch::resolve(int column, Field &field)
+{
+    const auto c = size_t(column);
+    if (field.key != 0) {
+        if (field.key == m_lastKey[c]) {
+            field.source = Source::Repeat;
+            return;
+        }
+        m_lastKey[c] = field.key;
+        m_lastLength[c] = field.length;
+    } else {
+        if (m_lastKey[c] == 0 && field.length == m_lastLength[c]
+            && std::memcmp(field.bytes, m_last[c].data(), field.length) == 0) {
+            field.source = Source::Repeat;
+            return;
+        }
+        m_lastKey[c] = 0;
+        m_lastLength[c] = field.length;
+        std::memcpy(m_last[c].data(), field.bytes, field.length);
+    }
+    field.source = Source::LookUp;
+    field.hash = TextPool::hashOfAscii(field.bytes, field.length);
+    m_table.prefetchText(field.hash);
+}
+
+bool PlainRowBatch::flush()
+{
+    for (int r = 0; r < m_size; ++r) {
+        const std::array<Field, ReadingTable::MaxColumns> &fields = m_fields[size_t(r)];
+        quint32 *record = m_records.data() + size_t(r) * size_t(m_columns);
+        for (int c = 1; c < m_columns; ++c) {
+            const Field &f = fields[size_t(c)];
+            quint32 &last = m_lastId[size_t(c)];
+            switch (f.source) {
+            case Source::Null:
+                last = 0;
+                break;
+            case Source::Repeat:
+                break;
+            case Source::LookUp:
+                last = m_table.storeAsciiText(f.bytes, f.length, f.hash);
+                break;
+            }
+            record[c] = last;
+        }
+    }
+    const bool ok = m_table.appendRowsOfIds(
+        std::span<const quint32>(m_records.data(), size_t(m_size) * size_t(m_columns)),
+        std::span<const bool>(m_noNull.data(), size_t(m_size)));
+    m_size = 0;
+    return ok;
+}
+
+} // namespace
+
 struct TextTableReader::Private
 {
-    explicit Private(ReadingTable &t)
+    Private(ReadingTable &t, TextTableReader::FirstLine first)
         : table(t)
+        , plain(t)
+        , line(first == TextTableReader::FirstLine::Header ? 0 : 1)
     { }
 
     // Reads the complete lines of data and returns how many bytes they took.
     // Unless this is the end of the file, a line is complete only once its end
-    // is seen; a CR at the very end might still be followed by its LF.
+    // is seen; a CR at the very end might still be followed by its LF. The
+    // rows of the lines are in the table when it returns.
     qsizetype readLines(QByteArrayView data, bool endOfFile);
     // One line, without its line end; false when it fails.
     bool readLine(const char *p, const char *end);
+    // Appends the rows of the plain lines read so far; false when it fails.
+    bool flushPlain();
 
     // Keeps the start of a line that the next piece completes; fails once it
     // is longer than any line of a table file.
     void keepCarry(QByteArrayView start);
     bool tooLong(qsizetype bytes);
-    // Appends the line read last, if any; false when it fails. A line's row
-    // is appended only once the next line is read (or the file ends): its
-    // texts are announced to the table first, and their look-ups overlap
-    // with appending the row before.
-    bool appendPending();
 
     ReadingTable &table;
-    // Two lines' fields: the one being read and the one waiting to be appended.
-    std::array<LineDecoder, 2> decoders;
-    int reading = 0;
-    bool pending = false;
-    qsizetype pendingLine = 0;
+    PlainRowBatch plain;
+    LineDecoder decoder;
     QByteArray carry; // the start of a line that the next piece completes
     qint64 bytesSeen = 0;
     qsizetype line = 0;
@@ -1297,6 +1571,7 @@ qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFil
     const char *const begin = data.data();
     const char *const end = begin + data.size();
     const char *p = begin;
+    plain.followNumbering();
     while (p < end && !failed) {
         const char *const eol = lineEnd(p, end);
         if (!endOfFile && (eol == end || (*eol == '\r' && eol + 1 == end)))
@@ -1304,24 +1579,24 @@ qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFil
         failed = !readLine(p, eol);
         p = skipLineEnd(eol, end);
     }
+    if (!failed)
+        flushPlain();
     return p - begin;
 }
 
-bool TextTableReader::Private::appendPending()
+bool TextTableReader::Private::flushPlain()
 {
-    if (!pending)
+    const int rows = plain.size();
+    if (rows == 0)
         return true;
-    pending = false;
-    const auto fields = decoders[size_t(reading ^ 1)].fields();
-    if (!table.appendFields(fields)) {
-        result.failedLine = pendingLine;
-        result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
-                           .arg(pendingLine)
-                           .arg(fields[0].toString(), table.columnName(ReadingTable::NoColumn));
+    if (!plain.flush()) {
+        // Rows of texts the table itself numbered: it has no reason to refuse.
+        result.failedLine = line;
+        result.error = QStringLiteral("Line %1 could not be stored").arg(line);
         failed = true;
         return false;
     }
-    ++result.rows;
+    result.rows += rows;
     return true;
 }
 
@@ -1330,7 +1605,7 @@ bool TextTableReader::Private::tooLong(qsizetype bytes)
     if (bytes <= MaxLineBytes)
         return false;
     // The lines before fail first.
-    if (!appendPending())
+    if (!flushPlain())
         return true;
     result.failedLine = line + 1;
     result.error = QStringLiteral("Line %1 is longer than any line of a table file (%2 bytes)")
@@ -1356,9 +1631,13 @@ bool TextTableReader::Private::readLine(const char *p, const char *end)
     // The first line is the header; whatever it holds, it is skipped.
     if (++line == 1)
         return true;
+    if (plain.take(p, end))
+        return !plain.full() || flushPlain();
+    // Not a plain line: the rows before go first.
+    if (!flushPlain())
+        return false;
     const int columns = table.columnCount();
     bool tooMany = false;
-    LineDecoder &decoder = decoders[size_t(reading)];
     decoder.startLine();
     forEachToken(p, end, [&](const TokenSpan<char> &token) {
         if (decoder.count() == columns)
@@ -1368,24 +1647,26 @@ bool TextTableReader::Private::readLine(const char *p, const char *end)
     });
     if (decoder.count() == 0)
         return true;
-    if (!tooMany)
-        table.prefetchFields(decoder.fields());
-    if (!appendPending())
-        return false;
     if (tooMany) {
         result.failedLine = line;
         result.error
             = QStringLiteral("Line %1 has more fields than the table has columns").arg(line);
         return false;
     }
-    pending = true;
-    pendingLine = line;
-    reading ^= 1;
+    const auto fields = decoder.fields();
+    if (!table.appendFields(fields)) {
+        result.failedLine = line;
+        result.error = QStringLiteral("Line %1: \"%2\" is not a number for the column %3")
+                           .arg(line)
+                           .arg(fields[0].toString(), table.columnName(ReadingTable::NoColumn));
+        return false;
+    }
+    ++result.rows;
     return true;
 }
 
-TextTableReader::TextTableReader(ReadingTable &table)
-    : d(std::make_unique<Private>(table))
+TextTableReader::TextTableReader(ReadingTable &table, FirstLine first)
+    : d(std::make_unique<Private>(table, first))
 {
     d->result.format = Format::Text;
 }
@@ -1442,14 +1723,27 @@ Result TextTableReader::finish()
         d->readLines(d->carry, true);
         d->carry.clear();
     }
-    if (!d->failed)
-        d->appendPending();
     if (d->bytesSeen == 0) {
         d->failed = true;
         d->result.error = QStringLiteral("The file is empty");
     }
     d->result.ok = !d->failed;
     return d->result;
+}
+
+bool TextTableReader::appendRowsReadOn(ReadingTable &rows)
+{
+    if (d->failed || !d->flushPlain())
+        return false;
+    Q_ASSERT(d->carry.isEmpty());
+    const int count = rows.rowCount();
+    if (!d->table.appendRowsFrom(rows)) {
+        d->failed = true;
+        d->result.error = QStringLiteral("The rows of the file could not be stored");
+        return false;
+    }
+    d->result.rows += count;
+    return true;
 }
 
 Result appendTableText(QByteArrayView bytes, ReadingTable &table)
@@ -1459,7 +1753,76 @@ Result appendTableText(QByteArrayView bytes, ReadingTable &table)
     return reader.finish();
 }
 
+namespace {
+
+// Pieces of a mebibyte: a table file never sits in memory whole.
+constexpr qint64 kReadPiece = qint64(1) << 20;
+
+// Feeds the reader the device's bytes up to its end, or up to stop bytes
+// when stop is not negative; false when a read failed (error says why) or a
+// line failed.
+bool feedFrom(QIODevice &input, TextTableReader &reader, qint64 stop, QString &error)
+{
+    QByteArray buffer(kReadPiece, Qt::Uninitialized);
+    qint64 left = stop;
+    for (;;) {
+        const qint64 want = stop < 0 ? kReadPiece : qMin(kReadPiece, left);
+        if (want == 0)
+            return true;
+        const qint64 n = input.read(buffer.data(), want);
+        if (n < 0) {
+            error = input.errorString();
+            return false;
+        }
+        if (n == 0)
+            return true;
+        if (!reader.feed(QByteArrayView(buffer.constData(), n)))
+            return false;
+        left -= n;
+    }
+}
+
+// Where the second half of a file of size bytes starts: after the first LF
+// from the middle on (an LF always ends a line, alone or after a CR); -1
+// when there is none within the longest line a table file has.
+qint64 secondHalfStart(QFile &file, qint64 size)
+{
+    const qint64 middle = size / 2;
+    if (!file.seek(middle))
+        return -1;
+    const QByteArray look = file.read(MaxLineBytes + 2);
+    const qsizetype lf = look.indexOf('\n');
+    if (!file.seek(0) || lf < 0 || middle + lf + 1 >= size)
+        return -1;
+    return middle + lf + 1;
+}
+
+// Reads the file from start to its end into rows, on the calling thread.
+bool readSecondHalf(const QString &path, qint64 start, ReadingTable &rows, JobProgress *job)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(start))
+        return false;
+    std::optional<ProgressDevice> counted;
+    if (job)
+        counted.emplace(file, *job);
+    QIODevice &input = counted ? static_cast<QIODevice &>(*counted) : file;
+    TextTableReader reader(rows, TextTableReader::FirstLine::Row);
+    QString error;
+    if (!feedFrom(input, reader, -1, error))
+        return false;
+    return reader.finish().ok;
+}
+
+} // namespace
+
 Result readTableTextFile(const QString &path, ReadingTable &table, JobProgress *job)
+{
+    return readTableTextFileInParts(path, table, job, qint64(4) << 20);
+}
+
+Result readTableTextFileInParts(
+    const QString &path, ReadingTable &table, JobProgress *job, qint64 partBytes)
 {
     if (std::optional<Result> refused = refuseSpecialFile(path, Format::Text))
         return *refused;
@@ -1469,26 +1832,54 @@ Result readTableTextFile(const QString &path, ReadingTable &table, JobProgress *
         result.error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
         return result;
     }
-    std::optional<ProgressDevice> counted;
-    if (job) {
-        job->setTotal(file.size());
-        counted.emplace(file, *job);
+    const qint64 size = file.size();
+    if (job)
+        job->setTotal(size);
+    const qint64 split = partBytes > 0 && size >= 2 * partBytes ? secondHalfStart(file, size) : -1;
+
+    // The second half is read on a thread of its own while this one reads the
+    // first; its table is used by that thread alone until it has ended.
+    ReadingTable second(table.meterModel());
+    bool secondRead = false;
+    std::thread worker;
+    if (split > 0) {
+        worker = std::thread([&path, split, &second, &secondRead, job] {
+            try {
+                secondRead = readSecondHalf(path, split, second, job);
+            } catch (...) {
+                secondRead = false; // read again below, in order
+            }
+        });
     }
-    QIODevice &input = counted ? static_cast<QIODevice &>(*counted) : file;
-    // Pieces of a mebibyte: the file never sits in memory whole.
-    constexpr qint64 kPiece = qint64(1) << 20;
-    QByteArray buffer(kPiece, Qt::Uninitialized);
-    TextTableReader reader(table);
-    for (;;) {
-        const qint64 n = input.read(buffer.data(), kPiece);
-        if (n < 0) {
-            Result result = reader.finish();
-            result.ok = false;
-            result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, input.errorString());
-            return result;
+    struct Join
+    {
+        std::thread &thread;
+        ~Join()
+        {
+            if (thread.joinable())
+                thread.join();
         }
-        if (n == 0 || !reader.feed(QByteArrayView(buffer.constData(), n)))
-            break;
+    } join { worker };
+
+    std::optional<ProgressDevice> counted;
+    if (job)
+        counted.emplace(file, *job);
+    QIODevice &input = counted ? static_cast<QIODevice &>(*counted) : file;
+    TextTableReader reader(table);
+    QString error;
+    bool readOk = feedFrom(input, reader, split, error);
+    if (split > 0) {
+        worker.join();
+        // The second half's rows follow; had a line of it failed, it is read
+        // again here in order, so the failure is told as it would be then.
+        if (readOk && !(secondRead && reader.appendRowsReadOn(second)))
+            readOk = feedFrom(input, reader, -1, error);
+    }
+    if (!error.isEmpty()) {
+        Result result = reader.finish();
+        result.ok = false;
+        result.error = QStringLiteral("Cannot read \"%1\": %2").arg(path, error);
+        return result;
     }
     return reader.finish();
 }

@@ -140,7 +140,11 @@ inline constexpr qsizetype MaxLineBytes = 64 * 1024;
 class TextTableReader
 {
 public:
-    explicit TextTableReader(ReadingTable &table);
+    // What the first line of the content is: the file's header, which is
+    // skipped, or already a row (the content starts inside a file).
+    enum class FirstLine { Header, Row };
+
+    explicit TextTableReader(ReadingTable &table, FirstLine first = FirstLine::Header);
     ~TextTableReader();
     TextTableReader(const TextTableReader &) = delete;
     TextTableReader &operator=(const TextTableReader &) = delete;
@@ -150,6 +154,10 @@ public:
     // The end of the file: reads a last line without line end and gives the
     // outcome. A file without any byte fails: it has no first line to drop.
     Result finish();
+    // Appends the rows that another reader (made with FirstLine::Row) read
+    // from the content that follows this reader's, which must end with a
+    // complete line; rows is left empty. False once a line has failed.
+    bool appendRowsReadOn(ReadingTable &rows);
 
 private:
     struct Private;
@@ -161,6 +169,15 @@ Result appendTableText(QByteArrayView bytes, ReadingTable &table);
 // Reads a text file into the table. A file that cannot be read, or is empty
 // (it has no first line to drop), fails without touching the table.
 Result readTableTextFile(const QString &path, ReadingTable &table, JobProgress *job = nullptr);
+// The same, with a file of at least twice partBytes read as two halves on two
+// threads at once: the second half's rows are read into a table of their own
+// and appended after the first half's. Should a line of the second half fail,
+// the second half is read again after the first, so that the outcome, the
+// message and the rows kept are always those of reading the file in order.
+// readTableTextFile splits files of a few mebibytes and more; tests pass a
+// small partBytes to split small files.
+Result readTableTextFileInParts(
+    const QString &path, ReadingTable &table, JobProgress *job, qint64 partBytes);
 // Replaces the table's rows with those of an XML data packet.
 Result readTableXml(QIODevice &device, ReadingTable &table);
 Result readTableXmlFile(const QString &path, ReadingTable &table, JobProgress *job = nullptr);

@@ -5,34 +5,108 @@
 #include <limits>
 #include <new>
 
+namespace {
+
+// The hash takes the UTF-16 units four at a time as one 64-bit word (the
+// first unit in the low bits), so a text costs a multiply per four
+// characters; the same text as ASCII bytes gives the same words once each
+// byte is widened to 16 bits.
+constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
+
+inline quint64 mixWord(quint64 h, quint64 word)
+{
+    h = (h ^ word) * kMultiplier;
+    return h ^ (h >> 29);
+}
+
+inline quint32 finish(quint64 h)
+{
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    return quint32(h);
+}
+
+// Four bytes b0 b1 b2 b3 as the units b0 b1 b2 b3.
+inline quint64 widen(quint32 bytes)
+{
+    quint64 x = bytes;
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+    return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+}
+
+} // namespace
+
 quint32 TextPool::hashOf(QStringView text)
 {
-    // FNV-1a over the UTF-16 units, then a final mix so the low bits, which
-    // pick the slot, depend on every character.
-    quint32 h = 2166136261u;
-    for (QChar c : text) {
-        h ^= c.unicode();
-        h *= 16777619u;
+    const char16_t *s = text.utf16();
+    const auto n = quint64(text.size());
+    quint64 h = n * kMultiplier;
+    quint64 i = 0;
+    for (; i + 4 <= n; i += 4) {
+        quint64 word = 0;
+        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            std::memcpy(&word, s + i, sizeof(word));
+        } else {
+            for (int k = 0; k < 4; ++k)
+                word |= quint64(s[i + k]) << (16 * k);
+        }
+        h = mixWord(h, word);
     }
-    h ^= h >> 16;
-    h *= 0x85ebca6bu;
-    h ^= h >> 13;
-    h *= 0xc2b2ae35u;
-    h ^= h >> 16;
-    return h;
+    if (i < n) {
+        quint64 word = 0;
+        for (int k = 0; i < n; ++i, ++k)
+            word |= quint64(s[i]) << (16 * k);
+        h = mixWord(h, word);
+    }
+    return finish(h);
+}
+
+quint32 TextPool::hashOfAscii(const char *bytes, qsizetype length)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes);
+    const auto n = quint64(length);
+    quint64 h = n * kMultiplier;
+    quint64 i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const quint32 four = quint32(b[i]) | quint32(b[i + 1]) << 8 | quint32(b[i + 2]) << 16
+            | quint32(b[i + 3]) << 24;
+        h = mixWord(h, widen(four));
+    }
+    if (i < n) {
+        quint64 word = 0;
+        for (int k = 0; i < n; ++i, ++k)
+            word |= quint64(b[i]) << (16 * k);
+        h = mixWord(h, word);
+    }
+    return finish(h);
+}
+
+quint64 TextPool::shortKey(QStringView text)
+{
+    if (text.size() > 8)
+        return 0;
+    quint64 key = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == 0 || c > 0x7F)
+            return 0;
+        key |= quint64(c) << (8 * i);
+    }
+    return key;
 }
 
 void TextPool::rebuildIndex(size_t slotCount)
 {
-    std::vector<quint64> slots(slotCount, 0);
+    std::vector<Slot> slots(slotCount);
     const size_t mask = slotCount - 1;
-    for (quint64 entry : m_slots) {
-        if (entry == 0)
+    for (const Slot &slot : m_slots) {
+        if (slot.id == 0)
             continue;
-        size_t i = size_t(entry >> 32) & mask;
-        while (slots[i] != 0)
+        size_t i = slot.hash & mask;
+        while (slots[i].id != 0)
             i = (i + 1) & mask;
-        slots[i] = entry;
+        slots[i] = slot;
     }
     m_slots.swap(slots);
 }
@@ -52,44 +126,82 @@ quint32 TextPool::reserveChars(quint32 length)
     return quint32(m_chunks.size() - 1) << kChunkBits;
 }
 
-quint32 TextPool::intern(QStringView text, quint32 hash)
+template<typename Holds>
+size_t TextPool::findSlot(quint32 hash, quint64 key, Holds &&holds)
 {
-    if (text.size() > qsizetype(kLengthMask))
-        throw std::bad_alloc();
-    const auto length = quint32(text.size());
-    const size_t bytes = size_t(length) * sizeof(char16_t);
     // Room for one more text first, so that a failed allocation leaves the
     // pool as it was.
     if ((m_entries.size() + 1) * 2 > m_slots.size())
         rebuildIndex(m_slots.empty() ? 1024 : m_slots.size() * 2);
-
     const size_t mask = m_slots.size() - 1;
     size_t i = hash & mask;
-    for (; m_slots[i] != 0; i = (i + 1) & mask) {
-        const quint64 slot = m_slots[i];
-        if (quint32(slot >> 32) != hash)
+    for (; m_slots[i].id != 0; i = (i + 1) & mask) {
+        const Slot &slot = m_slots[i];
+        if (slot.hash != hash || slot.key != key)
             continue;
-        const auto id = quint32(slot);
-        if (holds(id, text))
-            return id;
+        if (key != 0 || holds(slot.id))
+            return i;
     }
+    return i;
+}
 
+template<typename Fill>
+quint32 TextPool::add(
+    size_t slot, quint32 hash, quint64 key, quint32 length, bool printable, Fill &&fill)
+{
     if (m_entries.size() >= size_t(std::numeric_limits<quint32>::max()))
         throw std::bad_alloc();
     if (m_entries.size() == m_entries.capacity())
         m_entries.reserve(qMax<size_t>(m_entries.capacity() * 2, 256));
     const quint32 start = reserveChars(length);
     // Nothing can fail from here on.
-    std::memcpy(m_chunks.back().get() + (start & kChunkMask), text.utf16(), bytes);
+    fill(m_chunks.back().get() + (start & kChunkMask));
     // A text that got a chunk of its own fills it.
     m_chunkUsed = qMin((start & kChunkMask) + length, kChunkSize);
+    m_entries.push_back({ start, length | (printable ? kPrintableFlag : 0) });
+    const auto id = quint32(m_entries.size());
+    m_slots[slot] = { hash, id, key };
+    return id;
+}
+
+quint32 TextPool::intern(QStringView text, quint32 hash)
+{
+    if (text.size() > qsizetype(kLengthMask))
+        throw std::bad_alloc();
+    const quint64 key = shortKey(text);
+    const size_t i = findSlot(hash, key, [&](quint32 id) { return holds(id, text); });
+    if (m_slots[i].id != 0)
+        return m_slots[i].id;
     bool printable = true;
     for (QChar c : text)
         printable = printable && c.unicode() > 32 && c.unicode() < 127;
-    m_entries.push_back({ start, length | (printable ? kPrintableFlag : 0) });
-    const auto id = quint32(m_entries.size());
-    m_slots[i] = (quint64(hash) << 32) | id;
-    return id;
+    const auto length = quint32(text.size());
+    return add(i, hash, key, length, printable,
+        [&](char16_t *to) { std::memcpy(to, text.utf16(), size_t(length) * sizeof(char16_t)); });
+}
+
+quint32 TextPool::internAscii(const char *bytes, quint32 length, quint32 hash)
+{
+    if (length > kLengthMask)
+        throw std::bad_alloc();
+    quint64 key = 0;
+    if (length <= 8) {
+        for (quint32 k = 0; k < length; ++k)
+            key |= quint64(static_cast<unsigned char>(bytes[k])) << (8 * k);
+    }
+    const size_t i = findSlot(hash, key, [&](quint32 id) { return holdsAscii(id, bytes, length); });
+    if (m_slots[i].id != 0)
+        return m_slots[i].id;
+    bool printable = true;
+    for (quint32 k = 0; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(bytes[k]);
+        Q_ASSERT(c > 0 && c < 0x80);
+        printable = printable && c > 32 && c < 127;
+    }
+    return add(i, hash, key, length, printable, [&](char16_t *to) {
+        for (quint32 k = 0; k < length; ++k)
+            to[k] = char16_t(static_cast<unsigned char>(bytes[k]));
+    });
 }
 
 void TextPool::clear()
@@ -108,12 +220,12 @@ void TextPool::clear()
     for (size_t e = 0; e < m_entries.size(); ++e) {
         const auto id = quint32(e + 1);
         size_t i = hashOf(text(id)) & mask;
-        while (quint32(m_slots[i]) != id)
+        while (m_slots[i].id != id)
             i = (i + 1) & mask;
         m_entries[e].start = quint32(i);
     }
     for (const Entry &entry : m_entries)
-        m_slots[entry.start] = 0;
+        m_slots[entry.start] = {};
     m_entries.clear();
     m_chunkUsed = 0;
 }
@@ -131,6 +243,5 @@ qint64 TextPool::storageBytes() const
 {
     return m_chunkUnits * qint64(sizeof(char16_t))
         + qint64(m_chunks.capacity() * sizeof(m_chunks[0]))
-        + qint64(m_entries.capacity() * sizeof(Entry))
-        + qint64(m_slots.capacity() * sizeof(quint64));
+        + qint64(m_entries.capacity() * sizeof(Entry)) + qint64(m_slots.capacity() * sizeof(Slot));
 }

@@ -13,8 +13,10 @@
 // The characters of all texts lie back to back in chunks of 64 KiB, and each id
 // has an 8-byte entry (where its text starts, its length), so looking a text up
 // touches two dense arrays instead of a QString each with its own allocation.
-// The index is an open-addressing hash table of (hash, id) pairs, 8 bytes a
-// slot, kept at most half full.
+// The index is an open-addressing hash table kept at most half full, 16 bytes
+// a slot: hash, id and, for a short ASCII text (nearly every text of a
+// recording: values, units, time stamps), its characters, so that such a text
+// is found or found missing by reading its slot alone.
 class TextPool
 {
 public:
@@ -25,6 +27,15 @@ public:
     // The same with the text's hash (hashOf) worked out beforehand.
     quint32 intern(QStringView text, quint32 hash);
     static quint32 hashOf(QStringView text);
+    // The same for a text given as ASCII bytes (every byte from 1 to 127), as a
+    // file reader finds it: interned like the UTF-16 text of the same
+    // characters, with the same hash, and widened only when it is new.
+    quint32 internAscii(const char *bytes, quint32 length, quint32 hash);
+    // The key of a short text: up to eight characters, each from 1 to 127, as
+    // one word of bytes, the first character in the low bits; 0 for any other
+    // text. Different texts have different keys.
+    static quint64 shortKey(QStringView text);
+    static quint32 hashOfAscii(const char *bytes, qsizetype length);
     // Asks the processor to fetch the index slot where a text of this hash is
     // looked for. The index is too large for the caches, so a look-up waits
     // for memory; a writer that has several texts to look up announces them
@@ -33,7 +44,7 @@ public:
     {
         if (m_slots.empty())
             return;
-        const quint64 *slot = m_slots.data() + (hash & (m_slots.size() - 1));
+        const Slot *slot = m_slots.data() + (hash & (m_slots.size() - 1));
 #if defined(__GNUC__) || defined(__clang__)
         __builtin_prefetch(slot);
 #else
@@ -63,6 +74,19 @@ public:
         }
         return true;
     }
+    // Whether the text of an id is the ASCII text of these bytes.
+    bool holdsAscii(quint32 id, const char *bytes, quint32 length) const
+    {
+        const Entry &e = m_entries[size_t(id - 1)];
+        if ((e.length & kLengthMask) != length)
+            return false;
+        const char16_t *a = m_chunks[e.start >> kChunkBits].get() + (e.start & kChunkMask);
+        for (quint32 i = 0; i < length; ++i) {
+            if (a[i] != char16_t(static_cast<unsigned char>(bytes[i])))
+                return false;
+        }
+        return true;
+    }
     // The same as a QString of its own.
     QString string(quint32 id) const
     {
@@ -74,7 +98,10 @@ public:
     {
         return (m_entries[size_t(id - 1)].length & kPrintableFlag) != 0;
     }
-    qsizetype size() const { return qsizetype(m_entries.size()); }
+    qsizetype size() const
+    {
+        return qsizetype(m_entries.size());
+    }
     // Bytes the pool holds on the heap: character chunks, entries and index.
     qint64 storageBytes() const;
 
@@ -95,6 +122,16 @@ private:
     };
 
     void rebuildIndex(size_t slotCount);
+    // Where the text of this hash and key is, or where it goes, with room for
+    // one more text made first; holds(id) tells whether an id found is the
+    // text when it has no key.
+    template<typename Holds>
+    size_t findSlot(quint32 hash, quint64 key, Holds &&holds);
+    // Adds a new text at the free slot findSlot returned; chars fills the
+    // reserved characters.
+    template<typename Fill>
+    quint32 add(
+        size_t slot, quint32 hash, quint64 key, quint32 length, bool printable, Fill &&fill);
     // Where a text of this length will be stored, making room for it first.
     quint32 reserveChars(quint32 length);
 
@@ -102,5 +139,14 @@ private:
     quint32 m_chunkUsed = kChunkSize; // units used in the last chunk; full when there is none
     qint64 m_chunkUnits = 0; // units allocated in all chunks
     std::vector<Entry> m_entries;
-    std::vector<quint64> m_slots; // (hash << 32) | id; 0 is a free slot
+    // A slot of the index holds a text's hash and id and, for a short ASCII
+    // text, its characters as a key (see shortKey), so that looking up such a
+    // text reads nothing but its slot.
+    struct Slot
+    {
+        quint32 hash = 0;
+        quint32 id = 0; // 0: a free slot
+        quint64 key = 0;
+    };
+    std::vector<Slot> m_slots;
 };

@@ -27,6 +27,8 @@ private Q_SLOTS:
     void refusedAppendAddsNoRow_data();
     void refusedAppendAddsNoRow();
     void poolHoldsLongAndShortTextsTogether();
+    void asciiBytesAndTextsShareNumbers();
+    void rowsAppendedAtOnce();
     void clearedPoolAndTableStartAfresh_data();
     void clearedPoolAndTableStartAfresh();
     void poolMarksPrintableAscii_data();
@@ -290,6 +292,81 @@ void TestReadingTable::refusedAppendAddsNoRow()
     QCOMPARE(table.fieldText(1, 0), QStringLiteral("3"));
     QCOMPARE(table.fieldText(1, 2), QStringLiteral("3.0"));
     QVERIFY(table.isNull(1, 3));
+}
+
+void TestReadingTable::asciiBytesAndTextsShareNumbers()
+{
+    // Every length from 1 to 20 (whole and partial words of the hash), the
+    // bytes first or the text first: one number for one text.
+    TextPool pool;
+    const QByteArray all = "0123456789ABCDEFGHIJ:.-+ ~";
+    for (int length = 1; length <= 20; ++length) {
+        const QByteArray bytes = all.mid(length % 5, length);
+        const QString text = QString::fromLatin1(bytes);
+        QCOMPARE(TextPool::hashOfAscii(bytes.constData(), bytes.size()), TextPool::hashOf(text));
+        const bool bytesFirst = length % 2 == 0;
+        const quint32 first = bytesFirst
+            ? pool.internAscii(bytes.constData(), quint32(bytes.size()),
+                TextPool::hashOfAscii(bytes.constData(), bytes.size()))
+            : pool.intern(text);
+        const quint32 second = bytesFirst
+            ? pool.intern(text)
+            : pool.internAscii(bytes.constData(), quint32(bytes.size()),
+                TextPool::hashOfAscii(bytes.constData(), bytes.size()));
+        QCOMPARE(second, first);
+        QCOMPARE(pool.text(first), QStringView(text));
+        QCOMPARE(pool.isPrintableAscii(first), !bytes.contains(' '));
+    }
+    QCOMPARE(pool.size(), 20);
+}
+
+void TestReadingTable::rowsAppendedAtOnce()
+{
+    ReadingTable table(MeterModel::Km50_60);
+    QVERIFY(table.appendFields(QStringList { "1", "08:00:00", "1.0", "V" }));
+    const quint32 time = table.storeText(u"08:00:01");
+    const quint32 volt = table.storeText(u"V");
+    QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
+
+    // Rows of numbers the store gave, across a block of rows, one notice.
+    std::vector<quint32> records;
+    std::vector<bool> noNull;
+    for (int r = 0; r < 20000; ++r) {
+        records.insert(records.end(), { quint32(r + 2), time, r % 2 ? 0u : volt, volt });
+        noNull.push_back(r == 5);
+    }
+    std::unique_ptr<bool[]> flags(new bool[noNull.size()]);
+    std::copy(noNull.begin(), noNull.end(), flags.get());
+    QVERIFY(table.appendRowsOfIds(records, std::span<const bool>(flags.get(), noNull.size())));
+    QCOMPARE(table.rowCount(), 20001);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 1);
+    QCOMPARE(inserted.first().at(2).toInt(), 20000);
+    QCOMPARE(table.fieldText(20000, 0), QStringLiteral("20001"));
+    QCOMPARE(table.fieldText(20000, 1), QStringLiteral("08:00:01"));
+    QVERIFY(table.isNull(2, 2));
+    QVERIFY(table.isNull(6, 0));
+
+    // Refused whole: a number the store never gave, or sizes that disagree.
+    const quint32 beyond = quint32(table.textCount() + 1);
+    const std::array<quint32, 8> bad { 1, time, volt, volt, 2, time, beyond, volt };
+    const std::array<bool, 2> two { false, false };
+    QVERIFY(!table.appendRowsOfIds(bad, two));
+    QVERIFY(!table.appendRowsOfIds(std::span(bad).first(7), two));
+    QCOMPARE(table.rowCount(), 20001);
+    QCOMPARE(inserted.size(), 1);
+
+    // The rows of another table follow with their texts numbered here.
+    ReadingTable other(MeterModel::Km50_60);
+    QVERIFY(other.appendFields(QStringList { "9", "new", "V", "08:00:01" }));
+    QVERIFY(table.appendRowsFrom(other));
+    QCOMPARE(other.rowCount(), 0);
+    QCOMPARE(table.rowCount(), 20002);
+    QCOMPARE(table.fieldText(20001, 1), QStringLiteral("new"));
+    QCOMPARE(table.textIds(20001)[1], volt);
+    QCOMPARE(table.textIds(20001)[2], time);
+    ReadingTable km90(MeterModel::Km90);
+    QVERIFY(!table.appendRowsFrom(km90));
 }
 
 void TestReadingTable::gridColumnsGrowToTheirTexts_data()

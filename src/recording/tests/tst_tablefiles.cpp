@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "recording/TableFiles.h"
 
+#include "jobs/JobProgress.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -111,6 +113,10 @@ private Q_SLOTS:
     void readText();
     void textRoundTrip_data();
     void textRoundTrip();
+    void halvesReadAsInOrder_data();
+    void halvesReadAsInOrder();
+    void halvesReportProgressAndStop();
+    void tableClearedBetweenPieces();
     void fileOpenedTwiceAppendsTwice();
     void unreadableFileLeavesTableAlone();
     void xmlBytes_data();
@@ -311,6 +317,31 @@ void TestTableFiles::readText_data()
         << "7|a|b|c\n1|a|~|~" << 3;
     QTest::newRow("endless first line")
         << false << QByteArray(MaxLineBytes + 1, ' ') << "7|a|b|c" << 1;
+    // Texts that come again, in the line before or further back, short
+    // (eight bytes or fewer) and long, and fields that go missing between.
+    QTest::newRow("texts that come again")
+        << false
+        << header
+            + "1\tAAAAAAAA\tAAAAAAAAA\tx\r\n2\tAAAAAAAA\tAAAAAAAAA\tx\r\n"
+              "3\tAAAAAAAB\tAAAAAAAAB\r\n4\tAAAAAAAA\tAAAAAAAAA\tx\r\n5\r\n"
+              "6\tAAAAAAAA\tAAAAAAAAA\tx\r\n"
+              "7\t12345678901234567890\t1234567890123456789\ty\r\n"
+              "8\t12345678901234567890\t1234567890123456789\ty\r\n"
+        << "7|a|b|c\n1|AAAAAAAA|AAAAAAAAA|x\n2|AAAAAAAA|AAAAAAAAA|x\n"
+           "3|AAAAAAAB|AAAAAAAAB|~\n4|AAAAAAAA|AAAAAAAAA|x\n5|~|~|~\n"
+           "6|AAAAAAAA|AAAAAAAAA|x\n7|12345678901234567890|1234567890123456789|y\n"
+           "8|12345678901234567890|1234567890123456789|y"
+        << 0;
+    QTest::newRow("signed No up to the 32-bit limits")
+        << false << header + "+5\ta\r\n-2147483648\tb\r\n2147483647\tc\r\n-0\td\r\n"
+        << "7|a|b|c\n5|a|~|~\n-2147483648|b|~|~\n2147483647|c|~|~\n0|d|~|~" << 0;
+    QTest::newRow("No below 32 bits fails") << false << header + "1\ta\r\n-2147483649\tb\r\n"
+                                            << "7|a|b|c\n1|a|~|~" << 3;
+    QTest::newRow("a sign alone is no number") << false << header + "-\ta\r\n"
+                                               << "7|a|b|c" << 2;
+    QTest::newRow("texts of the first rows come again after other lines")
+        << false << header + "1\tOL\tV\r\n2\t\"OL\"\tV\r\n3\tOL\t\xA1\xE6\r\n4\tOL\tV\r\n"
+        << QStringLiteral("7|a|b|c\n1|OL|V|~\n2|OL|V|~\n3|OL|%1|~\n4|OL|V|~").arg(Celsius) << 0;
 }
 
 void TestTableFiles::readText()
@@ -343,6 +374,127 @@ void TestTableFiles::readText()
     QCOMPARE(pieces.failedLine, result.failedLine);
     QCOMPARE(pieces.rows, result.rows);
     QCOMPARE(dump(piecewise), rows);
+
+    // The same content as a file read in two halves on two threads.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xls"));
+    QVERIFY(writeBytes(path, bytes));
+    ReadingTable halves(modelOf(km90));
+    if (!km90)
+        fill(halves, QStringLiteral("7|a|b|c"));
+    const Result split = readTableTextFileInParts(path, halves, nullptr, 1);
+    QCOMPARE(split.ok, result.ok);
+    QCOMPARE(split.failedLine, result.failedLine);
+    QCOMPARE(split.rows, result.rows);
+    QCOMPARE(dump(halves), rows);
+}
+
+// Long files in two halves: whatever the second half holds (a failing line, a
+// line the general reader reads, texts of the first half), the outcome is
+// that of reading the file in order, message included.
+void TestTableFiles::halvesReadAsInOrder_data()
+{
+    QTest::addColumn<bool>("tableHoldsRows");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QByteArray rows = "No\tTime\tValue\tUnit\tV_Value\tV_Unit\tI_Value\tI_Unit\r\n";
+    for (int i = 1; i <= 3000; ++i) {
+        rows += QByteArray::number(i) + '\t' + QByteArray::number(10 + i / 9) + ":00:00\t"
+            + QByteArray::number(300.0 + (i % 97) / 10.0, 'f', 1) + "\tKW\t"
+            + QByteArray::number(229 + i % 3) + ".0\tv\t" + QByteArray::number(i * 7 % 1000)
+            + "\tA\r\n";
+    }
+    const qsizetype late = rows.size() * 3 / 4; // a line start in the second half
+    const qsizetype at = rows.indexOf('\n', late) + 1;
+    const auto inserted = [&](const QByteArray &line) { return QByteArray(rows).insert(at, line); };
+    QTest::newRow("plain rows") << false << rows;
+    QTest::newRow("plain rows after rows the table holds") << true << rows;
+    QTest::newRow("bad No in the second half") << false << inserted("x1\ta\r\n");
+    QTest::newRow("too many fields in the second half")
+        << true << inserted("1 2 3 4 5 6 7 8 9\r\n");
+    QTest::newRow("line too long in the second half")
+        << false << inserted(QByteArray(MaxLineBytes + 1, 'y') + "\r\n");
+    QTest::newRow("quotes and GBK in the second half")
+        << true << inserted("\"5\"\t\"a b\"\t\xA1\xE6\r\n");
+    QTest::newRow("last line without line end") << false << rows + "9999\t1\t2";
+    QTest::newRow("bad No on the last line without line end") << false << rows + "x\t1";
+    QTest::newRow("only CR line ends") << false << QByteArray(rows).replace("\r\n", "\r");
+    QTest::newRow("bad No in the first half")
+        << false << QByteArray(rows).insert(rows.indexOf('\n') + 1, "x\ta\r\n");
+}
+
+void TestTableFiles::halvesReadAsInOrder()
+{
+    QFETCH(bool, tableHoldsRows);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xls"));
+    QVERIFY(writeBytes(path, bytes));
+    const auto read = [&](qint64 partBytes, ReadingTable &table) {
+        if (tableHoldsRows)
+            fill(table, QStringLiteral("7|x|2|KW|~|~|9.9|A\n8|OL|~|~|~|~|~|~"));
+        return readTableTextFileInParts(path, table, nullptr, partBytes);
+    };
+    ReadingTable inOrder(MeterModel::Km90);
+    const Result expected = read(0, inOrder);
+    ReadingTable halves(MeterModel::Km90);
+    const Result split = read(1, halves);
+    QCOMPARE(split.ok, expected.ok);
+    QCOMPARE(split.error, expected.error);
+    QCOMPARE(split.failedLine, expected.failedLine);
+    QCOMPARE(split.rows, expected.rows);
+    // Every row appended is counted, in batches or not.
+    QCOMPARE(expected.rows, inOrder.rowCount() - (tableHoldsRows ? 2 : 0));
+    QCOMPARE(halves.rowCount(), inOrder.rowCount());
+    QCOMPARE(halves.textCount(), inOrder.textCount());
+    QCOMPARE(dump(halves), dump(inOrder));
+    // The texts are numbered in the order they first came, as in one reading.
+    for (quint32 id = 1; id <= quint32(inOrder.textCount()); ++id)
+        QCOMPARE(halves.storedText(id), inOrder.storedText(id));
+}
+
+void TestTableFiles::halvesReportProgressAndStop()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xls"));
+    QByteArray bytes = "No\ttime\tValue\tUnit\r\n";
+    for (int i = 1; i <= 20000; ++i)
+        bytes += QByteArray::number(i) + "\t08:00:00\t" + QByteArray::number(i % 500) + "\tV\r\n";
+    QVERIFY(writeBytes(path, bytes));
+
+    JobProgress whole;
+    ReadingTable table(MeterModel::Km50_60);
+    QVERIFY(readTableTextFileInParts(path, table, &whole, 1).ok);
+    QCOMPARE(table.rowCount(), 20000);
+    QCOMPARE(whole.total(), bytes.size());
+    QCOMPARE(whole.done(), whole.total());
+
+    JobProgress stopped;
+    stopped.cancelAtFraction(0.1);
+    ReadingTable partial(MeterModel::Km50_60);
+    const Result result = readTableTextFileInParts(path, partial, &stopped, 1);
+    QVERIFY(stopped.isCanceled());
+    QVERIFY(!result.ok);
+    QVERIFY(partial.rowCount() < 20000);
+}
+
+// A reader that keeps numbers of texts between pieces must not use them once
+// the table has numbered its texts anew (a logger empties its table after
+// each piece and keeps reading).
+void TestTableFiles::tableClearedBetweenPieces()
+{
+    ReadingTable table(MeterModel::Km50_60);
+    TextTableReader reader(table);
+    QVERIFY(reader.feed("No\ttime\tValue\tUnit\r\n1\tab\tcdefghijk\tV\r\n"));
+    QCOMPARE(dump(table), QStringLiteral("1|ab|cdefghijk|V"));
+    table.clear();
+    QVERIFY(reader.feed("2\tzz\tyyyyyyyyyy\tW\r\n3\tab\tcdefghijk\tV\r\n"));
+    table.clear();
+    QVERIFY(reader.feed("4\tab\tcdefghijk\tV\r\n"));
+    const Result result = reader.finish();
+    QVERIFY(result.ok);
+    QCOMPARE(result.rows, 4);
+    QCOMPARE(dump(table), QStringLiteral("4|ab|cdefghijk|V"));
 }
 
 void TestTableFiles::textRoundTrip_data()
