@@ -271,16 +271,40 @@ bool ReadingTable::appendRowsFrom(ReadingTable &other)
     for (qsizetype id = 1; id <= other.m_pool.size(); ++id)
         ids[size_t(id)] = m_pool.intern(other.m_pool.text(quint32(id)));
     const int rows = other.m_rows;
-    reserveBlocks(rows);
     m_noNull.insert(m_noNull.end(), other.m_noNull.begin(), other.m_noNull.end());
     beginInsertRows(QModelIndex(), m_rows, m_rows + rows - 1);
+    // Other's rows are copied block by block, and each of its blocks, once
+    // copied, becomes the room for the rows that follow: the copy touches no
+    // memory the rows did not hold already.
     const size_t width = size_t(m_columns);
-    for (int r = 0; r < rows; ++r) {
-        const quint32 *from = other.record(r);
-        quint32 *to = record(m_rows + r);
-        to[0] = from[0];
-        for (size_t c = 1; c < width; ++c)
-            to[c] = ids[from[c]];
+    std::vector<std::unique_ptr<quint32[]>> from = std::move(other.m_blocks);
+    std::vector<std::unique_ptr<quint32[]>> spare;
+    size_t consumed = 0; // other's blocks copied whole
+    int r = 0; // other's next row
+    while (r < rows) {
+        const int to = m_rows + r;
+        if (size_t(to / BlockRows) == m_blocks.size()) {
+            if (!spare.empty()) {
+                m_blocks.push_back(std::move(spare.back()));
+                spare.pop_back();
+            } else {
+                m_blocks.push_back(
+                    std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * width));
+            }
+        }
+        // The rows that fit both this block of ours and the block of other's they come from.
+        const int n = std::min({ BlockRows - to % BlockRows, BlockRows - r % BlockRows, rows - r });
+        const quint32 *source = from[size_t(r / BlockRows)].get() + size_t(r % BlockRows) * width;
+        quint32 *target = record(to);
+        for (const quint32 *end = source + size_t(n) * width; source < end;
+             source += width, target += width) {
+            target[0] = source[0];
+            for (size_t c = 1; c < width; ++c)
+                target[c] = ids[source[c]];
+        }
+        r += n;
+        for (; consumed < size_t(r / BlockRows); ++consumed)
+            spare.push_back(std::move(from[consumed]));
     }
     m_rows += rows;
     endInsertRows();

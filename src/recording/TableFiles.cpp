@@ -1499,7 +1499,8 @@ void PlainRowBatch::resolve(int column, Field &field)
         std::memcpy(m_last[c].data(), field.bytes, field.length);
     }
     field.source = Source::LookUp;
-    field.hash = TextPool::hashOfAscii(field.bytes, field.length);
+    field.hash = field.key != 0 ? TextPool::hashOfShortKey(field.key, field.length)
+                                : TextPool::hashOfAscii(field.bytes, field.length);
     m_table.prefetchText(field.hash);
 }
 

@@ -5,43 +5,11 @@
 #include <limits>
 #include <new>
 
-namespace {
-
-// The hash takes the UTF-16 units four at a time as one 64-bit word (the
-// first unit in the low bits), so a text costs a multiply per four
-// characters; the same text as ASCII bytes gives the same words once each
-// byte is widened to 16 bits.
-constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
-
-inline quint64 mixWord(quint64 h, quint64 word)
-{
-    h = (h ^ word) * kMultiplier;
-    return h ^ (h >> 29);
-}
-
-inline quint32 finish(quint64 h)
-{
-    h ^= h >> 32;
-    h *= 0xD6E8FEB86659FD93ull;
-    h ^= h >> 32;
-    return quint32(h);
-}
-
-// Four bytes b0 b1 b2 b3 as the units b0 b1 b2 b3.
-inline quint64 widen(quint32 bytes)
-{
-    quint64 x = bytes;
-    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
-    return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
-}
-
-} // namespace
-
 quint32 TextPool::hashOf(QStringView text)
 {
     const char16_t *s = text.utf16();
     const auto n = quint64(text.size());
-    quint64 h = n * kMultiplier;
+    quint64 h = n * kHashMultiplier;
     quint64 i = 0;
     for (; i + 4 <= n; i += 4) {
         quint64 word = 0;
@@ -51,35 +19,15 @@ quint32 TextPool::hashOf(QStringView text)
             for (int k = 0; k < 4; ++k)
                 word |= quint64(s[i + k]) << (16 * k);
         }
-        h = mixWord(h, word);
+        h = hashWord(h, word);
     }
     if (i < n) {
         quint64 word = 0;
         for (int k = 0; i < n; ++i, ++k)
             word |= quint64(s[i]) << (16 * k);
-        h = mixWord(h, word);
+        h = hashWord(h, word);
     }
-    return finish(h);
-}
-
-quint32 TextPool::hashOfAscii(const char *bytes, qsizetype length)
-{
-    const auto *b = reinterpret_cast<const unsigned char *>(bytes);
-    const auto n = quint64(length);
-    quint64 h = n * kMultiplier;
-    quint64 i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const quint32 four = quint32(b[i]) | quint32(b[i + 1]) << 8 | quint32(b[i + 2]) << 16
-            | quint32(b[i + 3]) << 24;
-        h = mixWord(h, widen(four));
-    }
-    if (i < n) {
-        quint64 word = 0;
-        for (int k = 0; i < n; ++i, ++k)
-            word |= quint64(b[i]) << (16 * k);
-        h = mixWord(h, word);
-    }
-    return finish(h);
+    return hashFinish(h);
 }
 
 quint64 TextPool::shortKey(QStringView text)

@@ -31,11 +31,37 @@ public:
     // file reader finds it: interned like the UTF-16 text of the same
     // characters, with the same hash, and widened only when it is new.
     quint32 internAscii(const char *bytes, quint32 length, quint32 hash);
+    // The hash of a short ASCII text from its key (see shortKey) and length.
+    static quint32 hashOfShortKey(quint64 key, quint32 length)
+    {
+        quint64 h = hashWord(quint64(length) * kHashMultiplier, widen(quint32(key)));
+        if (length > 4)
+            h = hashWord(h, widen(quint32(key >> 32)));
+        return hashFinish(h);
+    }
     // The key of a short text: up to eight characters, each from 1 to 127, as
     // one word of bytes, the first character in the low bits; 0 for any other
     // text. Different texts have different keys.
     static quint64 shortKey(QStringView text);
-    static quint32 hashOfAscii(const char *bytes, qsizetype length);
+    static quint32 hashOfAscii(const char *bytes, qsizetype length)
+    {
+        const auto *b = reinterpret_cast<const unsigned char *>(bytes);
+        const auto n = quint64(length);
+        quint64 h = n * kHashMultiplier;
+        quint64 i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const quint32 four = quint32(b[i]) | quint32(b[i + 1]) << 8 | quint32(b[i + 2]) << 16
+                | quint32(b[i + 3]) << 24;
+            h = hashWord(h, widen(four));
+        }
+        if (i < n) {
+            quint64 word = 0;
+            for (int k = 0; i < n; ++i, ++k)
+                word |= quint64(b[i]) << (16 * k);
+            h = hashWord(h, word);
+        }
+        return hashFinish(h);
+    }
     // Asks the processor to fetch the index slot where a text of this hash is
     // looked for. The index is too large for the caches, so a look-up waits
     // for memory; a writer that has several texts to look up announces them
@@ -109,6 +135,31 @@ public:
     void swap(TextPool &other) noexcept;
 
 private:
+    // The hash takes the UTF-16 units four at a time as one 64-bit word (the
+    // first unit in the low bits), so a text costs a multiply per four
+    // characters; the same text as ASCII bytes gives the same words once each
+    // byte is widened to 16 bits.
+    static constexpr quint64 kHashMultiplier = 0x9E3779B97F4A7C15ull;
+    static quint64 hashWord(quint64 h, quint64 word)
+    {
+        h = (h ^ word) * kHashMultiplier;
+        return h ^ (h >> 29);
+    }
+    static quint32 hashFinish(quint64 h)
+    {
+        h ^= h >> 32;
+        h *= 0xD6E8FEB86659FD93ull;
+        h ^= h >> 32;
+        return quint32(h);
+    }
+    // Four bytes b0 b1 b2 b3 as the units b0 b1 b2 b3.
+    static quint64 widen(quint32 bytes)
+    {
+        quint64 x = bytes;
+        x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+        return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+    }
+
     static constexpr int kChunkBits = 15; // 32768 UTF-16 units a chunk
     static constexpr quint32 kChunkSize = quint32(1) << kChunkBits;
     static constexpr quint32 kChunkMask = kChunkSize - 1;

@@ -304,6 +304,10 @@ void TestReadingTable::asciiBytesAndTextsShareNumbers()
         const QByteArray bytes = all.mid(length % 5, length);
         const QString text = QString::fromLatin1(bytes);
         QCOMPARE(TextPool::hashOfAscii(bytes.constData(), bytes.size()), TextPool::hashOf(text));
+        if (length <= 8) {
+            QCOMPARE(TextPool::hashOfShortKey(TextPool::shortKey(text), quint32(length)),
+                TextPool::hashOf(text));
+        }
         const bool bytesFirst = length % 2 == 0;
         const quint32 first = bytesFirst
             ? pool.internAscii(bytes.constData(), quint32(bytes.size()),
@@ -367,6 +371,24 @@ void TestReadingTable::rowsAppendedAtOnce()
     QCOMPARE(table.textIds(20001)[2], time);
     ReadingTable km90(MeterModel::Km90);
     QVERIFY(!table.appendRowsFrom(km90));
+
+    // Many blocks of rows after a table whose last block is partly full: each
+    // row lands where it belongs, with its texts.
+    ReadingTable many(MeterModel::Km50_60);
+    for (int r = 0; r < 50000; ++r) {
+        const QString text = QString::number(r % 777);
+        QVERIFY(many.appendRow(r, std::array<QString, 3> { text, QStringLiteral("V"), text }));
+    }
+    QVERIFY(table.appendRowsFrom(many));
+    QCOMPARE(table.rowCount(), 70002);
+    QCOMPARE(inserted.size(), 3);
+    for (int r = 0; r < 50000; ++r) {
+        const int row = 20002 + r;
+        if (table.no(row) != r || table.fieldText(row, 1) != QString::number(r % 777)
+            || table.fieldText(row, 3) != QString::number(r % 777))
+            QFAIL(qPrintable(QStringLiteral("row %1 is wrong").arg(row)));
+    }
+    QCOMPARE(table.fieldText(20001, 1), QStringLiteral("new"));
 }
 
 void TestReadingTable::gridColumnsGrowToTheirTexts_data()
