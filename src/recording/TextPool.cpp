@@ -7,27 +7,16 @@
 
 quint32 TextPool::hashOf(QStringView text)
 {
-    const char16_t *s = text.utf16();
-    const auto n = quint64(text.size());
-    quint64 h = n * kHashMultiplier;
-    quint64 i = 0;
-    for (; i + 4 <= n; i += 4) {
+    return hashUnits(text.utf16(), quint64(text.size()), [](const char16_t *four) {
         quint64 word = 0;
         if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-            std::memcpy(&word, s + i, sizeof(word));
+            std::memcpy(&word, four, sizeof(word));
         } else {
             for (int k = 0; k < 4; ++k)
-                word |= quint64(s[i + k]) << (16 * k);
+                word |= quint64(four[k]) << (16 * k);
         }
-        h = hashWord(h, word);
-    }
-    if (i < n) {
-        quint64 word = 0;
-        for (int k = 0; i < n; ++i, ++k)
-            word |= quint64(s[i]) << (16 * k);
-        h = hashWord(h, word);
-    }
-    return hashFinish(h);
+        return word;
+    });
 }
 
 quint64 TextPool::shortKey(QStringView text)

@@ -46,21 +46,10 @@ public:
     static quint32 hashOfAscii(const char *bytes, qsizetype length)
     {
         const auto *b = reinterpret_cast<const unsigned char *>(bytes);
-        const auto n = quint64(length);
-        quint64 h = n * kHashMultiplier;
-        quint64 i = 0;
-        for (; i + 4 <= n; i += 4) {
-            const quint32 four = quint32(b[i]) | quint32(b[i + 1]) << 8 | quint32(b[i + 2]) << 16
-                | quint32(b[i + 3]) << 24;
-            h = hashWord(h, widen(four));
-        }
-        if (i < n) {
-            quint64 word = 0;
-            for (int k = 0; i < n; ++i, ++k)
-                word |= quint64(b[i]) << (16 * k);
-            h = hashWord(h, word);
-        }
-        return hashFinish(h);
+        return hashUnits(b, quint64(length), [](const unsigned char *four) {
+            return widen(quint32(four[0]) | quint32(four[1]) << 8 | quint32(four[2]) << 16
+                | quint32(four[3]) << 24);
+        });
     }
     // Asks the processor to fetch the index slot where a text of this hash is
     // looked for. The index is too large for the caches, so a look-up waits
@@ -151,6 +140,22 @@ private:
         h *= 0xD6E8FEB86659FD93ull;
         h ^= h >> 32;
         return quint32(h);
+    }
+    // The hash of n units: word(p) gives four units from p as one word.
+    template<typename Unit, typename Word>
+    static quint32 hashUnits(const Unit *s, quint64 n, Word &&word)
+    {
+        quint64 h = n * kHashMultiplier;
+        quint64 i = 0;
+        for (; i + 4 <= n; i += 4)
+            h = hashWord(h, word(s + i));
+        if (i < n) {
+            quint64 last = 0;
+            for (int k = 0; i < n; ++i, ++k)
+                last |= quint64(s[i]) << (16 * k);
+            h = hashWord(h, last);
+        }
+        return hashFinish(h);
     }
     // Four bytes b0 b1 b2 b3 as the units b0 b1 b2 b3.
     static quint64 widen(quint32 bytes)
