@@ -105,21 +105,24 @@ quint32 ReadingTable::lastId(const QString *text, QStringView stored, int column
     return m_pool.holds(last.id, stored) ? last.id : 0;
 }
 
-std::optional<qint32> ReadingTable::parseNo(QStringView text)
+namespace {
+
+template<typename Char>
+std::optional<qint32> parseDecimalNo(const Char *p, const Char *end)
 {
     bool negative = false;
-    if (text.startsWith(u'-') || text.startsWith(u'+')) {
-        negative = text.front() == u'-';
-        text = text.sliced(1);
+    if (p < end && (*p == Char('-') || *p == Char('+'))) {
+        negative = *p == Char('-');
+        ++p;
     }
-    if (text.isEmpty())
+    if (p == end)
         return std::nullopt;
     // Accumulate as a negative number so that the smallest 32-bit value fits.
     qint64 value = 0;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
+    for (; p < end; ++p) {
+        if (*p < Char('0') || *p > Char('9'))
             return std::nullopt;
-        value = value * 10 - (c.unicode() - u'0');
+        value = value * 10 - (*p - Char('0'));
         if (value < qint64(std::numeric_limits<qint32>::min()))
             return std::nullopt;
     }
@@ -129,6 +132,18 @@ std::optional<qint32> ReadingTable::parseNo(QStringView text)
             return std::nullopt;
     }
     return qint32(value);
+}
+
+} // namespace
+
+std::optional<qint32> ReadingTable::parseNo(QStringView text)
+{
+    return parseDecimalNo(text.utf16(), text.utf16() + text.size());
+}
+
+std::optional<qint32> ReadingTable::parseNo(QLatin1String text)
+{
+    return parseDecimalNo(text.data(), text.data() + text.size());
 }
 
 template<typename Field>

@@ -5,6 +5,7 @@
 #include "recording/TextPool.h"
 
 #include <QAbstractTableModel>
+#include <QLatin1String>
 #include <QString>
 #include <QStringView>
 
@@ -79,6 +80,8 @@ public:
     // An optionally signed decimal integer that fits 32 bits, nothing else
     // (no blanks, no other characters); nullopt otherwise.
     static std::optional<qint32> parseNo(QStringView text);
+    // The same for a No as Latin-1 bytes (a file reader's).
+    static std::optional<qint32> parseNo(QLatin1String text);
 
     // Removes every row.
     void clear();

@@ -1287,37 +1287,6 @@ std::optional<Result> refuseSpecialFile(const QString &path, Format format)
     return result;
 }
 
-} // namespace
-
-namespace {
-
-// A No as a table file holds it: an optionally signed decimal integer that
-// fits 32 bits (see ReadingTable::parseNo), from bytes.
-std::optional<qint32> parseNo(const char *p, quint32 length)
-{
-    const char *const end = p + length;
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) {
-        negative = *p == '-';
-        ++p;
-    }
-    if (p == end)
-        return std::nullopt;
-    qint64 value = 0;
-    for (; p < end; ++p) {
-        if (*p < '0' || *p > '9')
-            return std::nullopt;
-        value = value * 10 + (*p - '0');
-        if (value > qint64(std::numeric_limits<qint32>::max()) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        return qint32(-value);
-    if (value > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return qint32(value);
-}
-
 // The end of the token that starts at p: the first blank or control
 // character (code 32 or less) or end. seen collects the bits of the token's
 // bytes, to tell whether all are ASCII. Eight bytes at a time while eight
@@ -1451,7 +1420,8 @@ bool PlainRowBatch::take(const char *p, const char *end)
             return false;
         const auto length = quint32(p - start);
         if (count == 0) {
-            const std::optional<qint32> no = parseNo(start, length);
+            const std::optional<qint32> no
+                = ReadingTable::parseNo(QLatin1String(start, qsizetype(length)));
             if (!no)
                 return false;
             record[0] = quint32(*no);
