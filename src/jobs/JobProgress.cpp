@@ -1,15 +1,25 @@
 // SPDX-License-Identifier: MIT
 #include "jobs/JobProgress.h"
 
-void JobProgress::setDone(qint64 done)
+qint64 JobProgress::bounded(qint64 done) const
+{
+    done = qMax<qint64>(done, 0);
+    const qint64 total = this->total();
+    return total > 0 ? qMin(done, total) : done;
+}
+
+void JobProgress::cancelIfReached(qint64 done)
 {
     const qint64 total = this->total();
-    done = qMax<qint64>(done, 0);
-    if (total > 0)
-        done = qMin(done, total);
-    m_done.store(done, std::memory_order_relaxed);
     if (total > 0 && double(done) >= m_cancelAt.load(std::memory_order_relaxed) * double(total))
         cancel();
+}
+
+void JobProgress::setDone(qint64 done)
+{
+    done = bounded(done);
+    m_done.store(done, std::memory_order_relaxed);
+    cancelIfReached(done);
 }
 
 void JobProgress::advance(qint64 amount)
@@ -17,12 +27,9 @@ void JobProgress::advance(qint64 amount)
     qint64 done = m_done.load(std::memory_order_relaxed);
     qint64 next;
     do {
-        next = qMax<qint64>(done + amount, 0);
-        if (total() > 0)
-            next = qMin(next, total());
+        next = bounded(done + amount);
     } while (!m_done.compare_exchange_weak(done, next, std::memory_order_relaxed));
-    if (total() > 0 && double(next) >= m_cancelAt.load(std::memory_order_relaxed) * double(total()))
-        cancel();
+    cancelIfReached(next);
 }
 
 double JobProgress::fraction() const

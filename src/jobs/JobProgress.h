@@ -43,6 +43,11 @@ public:
     }
 
 private:
+    // done kept between 0 and the total once that is known.
+    qint64 bounded(qint64 done) const;
+    // Cancels the job once done reaches the fraction set by cancelAtFraction.
+    void cancelIfReached(qint64 done);
+
     std::atomic<qint64> m_total { 0 };
     std::atomic<qint64> m_done { 0 };
     std::atomic<bool> m_canceled { false };
