@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The programs' main window:
-//   startup_first_paint_ms  from starting a process (km_first_paint km90,
-//                           offscreen) to its window's first complete frame on the
-//                           screen, as the process reports it (FirstPaintProbe.h)
+//   startup_first_paint_ms  from starting a process (km_first_paint km90) to its
+//                           window's first complete frame on the screen, as the
+//                           process reports it (FirstPaintProbe.h), on a private
+//                           X server (Xvfb, started by the benchmark on a display
+//                           of its own, reached through its local socket only)
 //   startup_bare_qt_ms      the same for a bare Qt Widgets program (an application
 //                           object and a window with a label), run alternately
 //   startup_vs_bare_qt_ratio  the first over the second
@@ -12,6 +14,10 @@
 //   startup_to_exit_ms, startup_bare_qt_to_exit_ms, startup_to_exit_vs_bare_qt_ratio
 //                           the same runs timed to the end of each process, that
 //                           is with each program's tear-down after its first frame
+//   startup_offscreen_first_paint_ms, startup_offscreen_bare_qt_ms,
+//   startup_offscreen_vs_bare_qt_ratio
+//                           the same two programs on Qt's offscreen platform (no
+//                           window system at all), the figures of earlier runs
 //   frame_to_screen_us      main-thread cost of one meter frame, from the cable
 //                           reports' hand-over to the end of the repaint of the
 //                           parts of the window the frame changed, with grid
@@ -70,12 +76,71 @@ struct StartupRun
     double exitMs = -1;
 };
 
-// Runs a program to its end on the offscreen platform: the time from just
-// before its start to the first frame it reports, and to its end.
-StartupRun runStartup(const QString &program, const QStringList &arguments)
+// An X server of the benchmark's own: Xvfb on the first free display, with no
+// TCP listener (clients reach it through its local socket), ended with the
+// benchmark. The start-up is timed against a real X server, where a window is
+// only visible once the server has mapped it and taken its first frame.
+class PrivateXServer
+{
+public:
+    PrivateXServer()
+    {
+        // -displayfd: Xvfb picks a free display and writes its number once it
+        // accepts clients.
+        m_server.start(QStringLiteral("Xvfb"),
+            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                QStringLiteral("1280x1024x24") });
+        if (!m_server.waitForStarted(10000))
+            return;
+        QByteArray out;
+        while (!out.contains('\n') && m_server.waitForReadyRead(10000))
+            out += m_server.readAllStandardOutput();
+        bool ok = false;
+        const int number = out.trimmed().toInt(&ok);
+        if (ok && number >= 0)
+            m_display = QStringLiteral(":%1").arg(number);
+    }
+    ~PrivateXServer()
+    {
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.terminate();
+            if (!m_server.waitForFinished(5000))
+                m_server.kill();
+            m_server.waitForFinished(5000);
+        }
+    }
+    PrivateXServer(const PrivateXServer &) = delete;
+    PrivateXServer &operator=(const PrivateXServer &) = delete;
+
+    // ":N", or empty when Xvfb could not be started.
+    QString display() const { return m_display; }
+
+private:
+    QProcess m_server;
+    QString m_display;
+};
+
+// The environment of a timed start: the xcb platform on display, or the
+// offscreen platform when display is empty.
+QProcessEnvironment startupEnvironment(const QString &display)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (display.isEmpty()) {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
+    return env;
+}
+
+// Runs a program to its end: the time from just before its start to the first
+// frame it reports, and to its end.
+StartupRun runStartup(
+    const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
+{
     QProcess process;
     process.setProcessEnvironment(env);
     const auto start = Clock::now();
@@ -109,45 +174,92 @@ StartupRun runStartup(const QString &program, const QStringList &arguments)
     return run;
 }
 
-void BM_StartupFirstPaint(benchmark::State &state)
+struct StartupTotals
 {
-    const QString program = programBeside(QStringLiteral("../src/app/km_first_paint"));
-    const QString bare = programBeside(QStringLiteral("bare_first_paint"));
-    // The program and the bare window take turns, so both see the same machine.
     double programMs = 0, bareMs = 0;
     double programExitMs = 0, bareExitMs = 0;
     double programCpuMs = 0, bareCpuMs = 0;
     qint64 runs = 0;
+};
+
+// One start of the program and one of the bare window, taken in turns so that
+// both see the same machine. Returns an error text, or nullptr.
+const char *startBoth(StartupTotals &totals, const QProcessEnvironment &env)
+{
+    const QString program = programBeside(QStringLiteral("../src/app/km_first_paint"));
+    const QString bare = programBeside(QStringLiteral("bare_first_paint"));
+    const StartupRun p = runStartup(program, { QStringLiteral("km90") }, env);
+    const StartupRun b = runStartup(bare, {}, env);
+    if (p.firstPaintMs < 0)
+        return "km_first_paint did not run or did not report its first frame";
+    if (b.firstPaintMs < 0)
+        return "bare_first_paint did not run or did not report its first frame";
+    totals.programMs += p.firstPaintMs;
+    totals.bareMs += b.firstPaintMs;
+    totals.programExitMs += p.exitMs;
+    totals.bareExitMs += b.exitMs;
+    totals.programCpuMs += p.firstPaintCpuMs;
+    totals.bareCpuMs += b.firstPaintCpuMs;
+    ++totals.runs;
+    return nullptr;
+}
+
+void BM_StartupFirstPaint(benchmark::State &state)
+{
+    PrivateXServer server;
+    if (server.display().isEmpty()) {
+        state.SkipWithError("Xvfb could not be started (Debian package xvfb)");
+        return;
+    }
+    const QProcessEnvironment env = startupEnvironment(server.display());
+    StartupTotals t;
+    // A first start of each, not counted, so that both find the X server and
+    // the file caches in the same state.
+    StartupTotals warm;
+    if (const char *error = startBoth(warm, env)) {
+        state.SkipWithError(error);
+        return;
+    }
     for (auto _ : state) {
-        const StartupRun p = runStartup(program, { QStringLiteral("km90") });
-        const StartupRun b = runStartup(bare, {});
-        if (p.firstPaintMs < 0 || b.firstPaintMs < 0) {
-            state.SkipWithError(p.firstPaintMs < 0
-                    ? "km_first_paint did not run or did not report its first frame"
-                    : "bare_first_paint did not run or did not report its first frame");
+        if (const char *error = startBoth(t, env)) {
+            state.SkipWithError(error);
             return;
         }
-        programMs += p.firstPaintMs;
-        bareMs += b.firstPaintMs;
-        programExitMs += p.exitMs;
-        bareExitMs += b.exitMs;
-        programCpuMs += p.firstPaintCpuMs;
-        bareCpuMs += b.firstPaintCpuMs;
-        ++runs;
     }
-    if (!runs)
+    if (!t.runs)
         return;
-    reportFigure(state, "startup_first_paint_ms", programMs / double(runs), "ms");
-    reportFigure(state, "startup_bare_qt_ms", bareMs / double(runs), "ms");
-    reportFigure(state, "startup_vs_bare_qt_ratio", programMs / bareMs, "x");
-    reportFigure(state, "startup_first_paint_cpu_ms", programCpuMs / double(runs), "ms");
-    reportFigure(state, "startup_bare_qt_cpu_ms", bareCpuMs / double(runs), "ms");
-    reportFigure(state, "startup_cpu_vs_bare_qt_ratio", programCpuMs / bareCpuMs, "x");
-    reportFigure(state, "startup_to_exit_ms", programExitMs / double(runs), "ms");
-    reportFigure(state, "startup_bare_qt_to_exit_ms", bareExitMs / double(runs), "ms");
-    reportFigure(state, "startup_to_exit_vs_bare_qt_ratio", programExitMs / bareExitMs, "x");
+    const double runs = double(t.runs);
+    reportFigure(state, "startup_first_paint_ms", t.programMs / runs, "ms");
+    reportFigure(state, "startup_bare_qt_ms", t.bareMs / runs, "ms");
+    reportFigure(state, "startup_vs_bare_qt_ratio", t.programMs / t.bareMs, "x");
+    reportFigure(state, "startup_first_paint_cpu_ms", t.programCpuMs / runs, "ms");
+    reportFigure(state, "startup_bare_qt_cpu_ms", t.bareCpuMs / runs, "ms");
+    reportFigure(state, "startup_cpu_vs_bare_qt_ratio", t.programCpuMs / t.bareCpuMs, "x");
+    reportFigure(state, "startup_to_exit_ms", t.programExitMs / runs, "ms");
+    reportFigure(state, "startup_bare_qt_to_exit_ms", t.bareExitMs / runs, "ms");
+    reportFigure(state, "startup_to_exit_vs_bare_qt_ratio", t.programExitMs / t.bareExitMs, "x");
 }
-BENCHMARK(BM_StartupFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_StartupFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// The same on the offscreen platform, where no window system takes part.
+void BM_StartupFirstPaintOffscreen(benchmark::State &state)
+{
+    const QProcessEnvironment env = startupEnvironment(QString());
+    StartupTotals t;
+    for (auto _ : state) {
+        if (const char *error = startBoth(t, env)) {
+            state.SkipWithError(error);
+            return;
+        }
+    }
+    if (!t.runs)
+        return;
+    const double runs = double(t.runs);
+    reportFigure(state, "startup_offscreen_first_paint_ms", t.programMs / runs, "ms");
+    reportFigure(state, "startup_offscreen_bare_qt_ms", t.bareMs / runs, "ms");
+    reportFigure(state, "startup_offscreen_vs_bare_qt_ratio", t.programMs / t.bareMs, "x");
+}
+BENCHMARK(BM_StartupFirstPaintOffscreen)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // The KM90 window's resident memory at rest and after a million recorded rows,
 // in a process of its own so that nothing else of the benchmark counts.

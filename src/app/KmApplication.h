@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include <thread>
+
 class UserDialogs;
 
 // The programs' application object. An exception that leaves an event handler
@@ -13,6 +15,7 @@ class KmApplication : public QApplication
     Q_OBJECT
 public:
     KmApplication(int &argc, char **argv);
+    ~KmApplication() override;
 
     void setDialogs(UserDialogs *dialogs) { m_dialogs = dialogs; }
     bool notify(QObject *receiver, QEvent *event) override;
@@ -30,4 +33,5 @@ public:
 
 private:
     UserDialogs *m_dialogs = nullptr;
+    std::thread m_fontDatabaseFill;
 };

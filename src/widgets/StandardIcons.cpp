@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/StandardIcons.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
+#include <QSet>
 
+#include <filesystem>
+#include <future>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -163,13 +169,272 @@ private:
     QList<QIcon> m_icons;
 };
 
+// The name Qt's common style asks the icon theme for, before it falls back on
+// its built-in pictures; empty for the icons it never asks the theme for (the
+// bars' overflow buttons).
+QString themeIconName(QStyle::StandardPixmap which)
+{
+    switch (which) {
+    case QStyle::SP_DialogSaveButton:
+        return QStringLiteral("document-save");
+    case QStyle::SP_DialogOpenButton:
+        return QStringLiteral("folder-open");
+    case QStyle::SP_TrashIcon:
+        return QStringLiteral("user-trash");
+    case QStyle::SP_FileDialogDetailedView:
+        return QStringLiteral("view-list-details");
+    default:
+        return {};
+    }
+}
+
+// The theme icons the on-demand icons stand in for when the theme has none.
+QStringList themeIconNames()
+{
+    return { themeIconName(QStyle::SP_DialogSaveButton), themeIconName(QStyle::SP_DialogOpenButton),
+        themeIconName(QStyle::SP_TrashIcon), themeIconName(QStyle::SP_FileDialogDetailedView) };
+}
+
+// Whether a folder scan decides whether the theme can have an icon: true where
+// Qt's own icon loader finds theme icons (in the theme's folders). Desktops
+// whose Qt platform theme brings an icon loader of its own (KDE's, LXQt's, ...)
+// and platform themes not known here are left to Qt.
+bool themeIconsLoadedByQt()
+{
+    const QString platformTheme = qEnvironmentVariable("QT_QPA_PLATFORMTHEME").trimmed();
+    static const QStringList qtLoaded = { QStringLiteral("gtk3"), QStringLiteral("gnome"),
+        QStringLiteral("generic"), QStringLiteral("xdgdesktopportal"), QStringLiteral("flatpak"),
+        QStringLiteral("snap") };
+    if (!platformTheme.isEmpty() && !qtLoaded.contains(platformTheme, Qt::CaseInsensitive))
+        return false;
+    static const QStringList ownLoaders = { QStringLiteral("KDE"), QStringLiteral("LXQt"),
+        QStringLiteral("Deepin"), QStringLiteral("DDE"), QStringLiteral("UKUI") };
+    const QStringList desktops
+        = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts);
+    for (const QString &desktop : desktops) {
+        if (ownLoaders.contains(desktop.trimmed(), Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
+}
+
+// The icon theme settings a lookup depends on, read on the GUI thread.
+struct ThemeLookup
+{
+    QString theme;
+    QString fallbackTheme;
+    QStringList searchPaths;
+    QStringList fallbackPaths;
+
+    static ThemeLookup current()
+    {
+        return { QIcon::themeName(), QIcon::fallbackThemeName(), QIcon::themeSearchPaths(),
+            QIcon::fallbackSearchPaths() };
+    }
+    bool operator==(const ThemeLookup &) const = default;
+};
+
+// More entries than any icon theme folder holds: a scan that meets them stops
+// and counts every name as found, so Qt looks the icons up itself.
+constexpr int kScanLimit = 200'000;
+
+// The themes it inherits from, as the "Inherits" key of the "Icon Theme" group
+// of an index.theme file lists them.
+QStringList inheritedThemes(const QString &indexFile)
+{
+    QFile index(indexFile);
+    if (!index.open(QIODevice::ReadOnly))
+        return {};
+    // The group comes first; a mebibyte is far more than any index holds.
+    const QByteArray text = index.read(1 << 20);
+    QStringList themes;
+    bool inGroup = false;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype end = text.indexOf('\n', at);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView line = QByteArrayView(text).sliced(at, end - at).trimmed();
+        at = end + 1;
+        if (line.startsWith('[')) {
+            if (inGroup)
+                break;
+            inGroup = line == "[Icon Theme]";
+            continue;
+        }
+        if (!inGroup || !line.startsWith("Inherits"))
+            continue;
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0 || line.first(equals).trimmed() != "Inherits")
+            continue;
+        for (const QByteArray &parent : line.sliced(equals + 1).toByteArray().split(','))
+            themes.append(QString::fromUtf8(parent.trimmed()));
+    }
+    return themes;
+}
+
+// The themes to scan: the theme, the themes it inherits from (in any of the
+// search paths), the fallback theme and "hicolor", which every theme inherits.
+QStringList themesToScan(const ThemeLookup &lookup)
+{
+    QStringList themes = { lookup.theme, lookup.fallbackTheme, QStringLiteral("hicolor") };
+    for (qsizetype i = 0; i < themes.size(); ++i) {
+        for (const QString &path : lookup.searchPaths) {
+            const QString index = path + u'/' + themes.at(i) + QStringLiteral("/index.theme");
+            for (const QString &name : inheritedThemes(index)) {
+                if (!name.isEmpty() && !name.contains(u'/') && name != u".."
+                    && !themes.contains(name))
+                    themes.append(name);
+            }
+        }
+    }
+    themes.removeAll(QString());
+    return themes;
+}
+
+// Whether fileName is "name.<anything>" for one of names.
+bool namesIconFile(QStringView fileName, const QStringList &names)
+{
+    const qsizetype dot = fileName.indexOf(u'.');
+    if (dot <= 0)
+        return false;
+    return names.contains(fileName.first(dot));
+}
+
+} // namespace
+
+QStringList iconThemeLookupNames(const QString &name)
+{
+    // The icon theme rules look for "a-b-c", then "a-b", then "a".
+    QStringList names;
+    QString shorter = name;
+    while (!shorter.isEmpty()) {
+        names.append(shorter);
+        const qsizetype dash = shorter.lastIndexOf(u'-');
+        if (dash < 0)
+            break;
+        shorter.truncate(dash);
+    }
+    return names;
+}
+
+QSet<QString> iconFilesInThemes(const QStringList &names, const QString &theme,
+    const QString &fallbackTheme, const QStringList &searchPaths, const QStringList &fallbackPaths)
+{
+    const ThemeLookup lookup { theme, fallbackTheme, searchPaths, fallbackPaths };
+    QStringList wanted;
+    for (const QString &name : names) {
+        for (const QString &n : iconThemeLookupNames(name)) {
+            if (!wanted.contains(n))
+                wanted.append(n);
+        }
+    }
+    QStringList folders;
+    for (const QString &t : themesToScan(lookup)) {
+        for (const QString &path : lookup.searchPaths)
+            folders.append(path + u'/' + t);
+    }
+    folders += lookup.fallbackPaths;
+    QSet<QString> found;
+    const auto foundFile = [&](QStringView fileName) {
+        const qsizetype dot = fileName.indexOf(u'.');
+        if (dot > 0 && namesIconFile(fileName, wanted))
+            found.insert(fileName.first(dot).toString());
+    };
+    int seen = 0;
+    for (const QString &folder : std::as_const(folders)) {
+        // Every file below the folder, in folders the theme lists or not: an
+        // icon file is "name.png", "name.svg", "name.xpm" and the like.
+        if (folder.startsWith(u':')) {
+            // Qt's resources, read through Qt.
+            QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                QDirIterator::Subdirectories);
+            while (files.hasNext()) {
+                if (++seen > kScanLimit)
+                    return QSet<QString>(wanted.cbegin(), wanted.cend());
+                foundFile(files.nextFileInfo().fileName());
+            }
+            continue;
+        }
+        // The file system, read by the standard library: Qt's iterator makes
+        // a file information object of every entry, several times the cost.
+        namespace fs = std::filesystem;
+        std::error_code error;
+        fs::recursive_directory_iterator entries(fs::path(folder.toStdU16String()),
+            fs::directory_options::follow_directory_symlink
+                | fs::directory_options::skip_permission_denied,
+            error);
+        for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
+            // A folder linked into itself ends here as well.
+            if (++seen > kScanLimit)
+                return QSet<QString>(wanted.cbegin(), wanted.cend());
+            const std::u16string fileName = entries->path().filename().u16string();
+            foundFile(QStringView(fileName));
+        }
+    }
+    return found;
+}
+
+namespace {
+
+// The scan for the on-demand icons' theme names. The programs' style starts it
+// on a thread of its own when it is made, so that it runs while the window is
+// built; the first icon that needs its answer waits for it.
+struct ThemeScan
+{
+    std::mutex mutex;
+    ThemeLookup lookup;
+    std::shared_future<QSet<QString>> found;
+    bool started = false;
+};
+
+ThemeScan &themeScan()
+{
+    static ThemeScan scan;
+    return scan;
+}
+
+std::shared_future<QSet<QString>> scanFor(const ThemeLookup &lookup, std::launch how)
+{
+    ThemeScan &scan = themeScan();
+    std::lock_guard lock(scan.mutex);
+    if (!scan.started || !(scan.lookup == lookup)) {
+        scan.lookup = lookup;
+        scan.started = true;
+        scan.found = std::async(how, [lookup] {
+            return iconFilesInThemes(themeIconNames(), lookup.theme, lookup.fallbackTheme,
+                lookup.searchPaths, lookup.fallbackPaths);
+        }).share();
+    }
+    return scan.found;
+}
+
+// Whether Qt's common style would find a theme icon for which (as far as the
+// theme's files tell): then it is the style's icon that shows.
+bool themeMayHaveIcon(QStyle::StandardPixmap which)
+{
+    if (!QGuiApplication::desktopSettingsAware() || QIcon::themeName().isEmpty())
+        return false;
+    const QString name = themeIconName(which);
+    if (name.isEmpty())
+        return false; // the style never asks the theme for it
+    if (!themeIconsLoadedByQt())
+        return true;
+    const QSet<QString> found = scanFor(ThemeLookup::current(), std::launch::deferred).get();
+    for (const QString &n : iconThemeLookupNames(name)) {
+        if (found.contains(n))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool standardIconLoadsOnDemand(QStyle::StandardPixmap which, const QStyle *style)
 {
-    // The built-in pictures are what the Windows style draws when no icon
-    // theme is set; a theme's icons load on demand already.
-    if (!style || !QIcon::themeName().isEmpty())
+    // The built-in pictures are what the Windows style draws when the icon
+    // theme has no icon of that name (or no theme is set); a theme's icons
+    // load on demand already.
+    if (!style || themeMayHaveIcon(which))
         return false;
     if (const auto *proxy = qobject_cast<const QProxyStyle *>(style))
         style = proxy->baseStyle();
@@ -194,7 +459,13 @@ QIcon standardIconOnDemand(QStyle::StandardPixmap which, const QStyle *style)
 
 OnDemandIconStyle::OnDemandIconStyle(QStyle *base)
     : QProxyStyle(base)
-{ }
+{
+    // Whether the icon theme has the icons is found out while the window is
+    // built: the scan reads the theme's folders on a thread of its own.
+    if (QGuiApplication::desktopSettingsAware() && !QIcon::themeName().isEmpty()
+        && themeIconsLoadedByQt())
+        scanFor(ThemeLookup::current(), std::launch::async);
+}
 
 QIcon OnDemandIconStyle::standardIcon(
     StandardPixmap which, const QStyleOption *option, const QWidget *widget) const

@@ -17,8 +17,8 @@
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    KmApplication::useProgramStyle();
+    // The programs' own application object, as KM90 and KM50_60 start.
+    KmApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     QString grabFile;
     if (const qsizetype at = arguments.indexOf(QStringLiteral("--grab")); at >= 0) {

@@ -5,12 +5,16 @@
 #include "widgets/TypedCharacters.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -20,6 +24,40 @@ namespace {
 bool digit(QChar c)
 {
     return c >= u'0' && c <= u'9';
+}
+
+// Writes the files of a made-up icon tree below root: each entry is a path
+// relative to root, "path=text" for a file with that text (an index.theme),
+// else an empty file. Returns false when one could not be written.
+bool writeIconTree(const QString &root, const QStringList &entries)
+{
+    for (const QString &entry : entries) {
+        const qsizetype equals = entry.indexOf(u'=');
+        const QString path = root + u'/' + (equals < 0 ? entry : entry.left(equals));
+        if (!QDir().mkpath(QFileInfo(path).path()))
+            return false;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        if (equals >= 0) {
+            QByteArray text = entry.mid(equals + 1).toUtf8();
+            text.replace("\\n", "\n");
+            file.write(text);
+        }
+    }
+    return true;
+}
+
+// A picture Qt can read, for the made-up themes' icons.
+QByteArray pngOfColour(QColor colour)
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 } // namespace
@@ -39,6 +77,13 @@ private Q_SLOTS:
     void standardIconOnDemand_data();
     void standardIconOnDemand();
     void onDemandIconStyleDrawsAsItsBase();
+    void iconThemeLookupNames_data();
+    void iconThemeLookupNames();
+    void iconFilesInThemes_data();
+    void iconFilesInThemes();
+    void iconFilesInThemesEndsOnALinkLoop();
+    void onDemandIconsFollowTheTheme_data();
+    void onDemandIconsFollowTheTheme();
 };
 
 void TestWidgets::keysThatType_data()
@@ -274,6 +319,192 @@ void TestWidgets::onDemandIconStyleDrawsAsItsBase()
     // Another base style keeps its own icons.
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
     QVERIFY(!standardIconLoadsOnDemand(QStyle::SP_DialogSaveButton, fusion.get()));
+}
+
+void TestWidgets::iconThemeLookupNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("three parts") << QStringLiteral("view-list-details")
+                                 << QStringList { QStringLiteral("view-list-details"),
+                                        QStringLiteral("view-list"), QStringLiteral("view") };
+    QTest::newRow("one part") << QStringLiteral("folder")
+                              << QStringList { QStringLiteral("folder") };
+    QTest::newRow("empty") << QString() << QStringList();
+}
+
+void TestWidgets::iconThemeLookupNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, names);
+    QCOMPARE(::iconThemeLookupNames(name), names);
+}
+
+void TestWidgets::iconFilesInThemes_data()
+{
+    // Two search paths "a" and "b"; the theme is "mine", the fallback theme
+    // "spare"; "pixmaps" is the flat fallback folder. The names asked for are
+    // document-save and user-trash.
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("found");
+    const QString index = QStringLiteral("a/mine/index.theme=[Icon Theme]\\nName=mine\\n"
+                                         "Directories=16x16/actions\\n");
+    QTest::newRow("theme without them")
+        << QStringList { index, QStringLiteral("a/mine/16x16/actions/edit-copy.png") }
+        << QStringList();
+    QTest::newRow("in a folder of the theme")
+        << QStringList { index, QStringLiteral("a/mine/16x16/actions/document-save.png") }
+        << QStringList { QStringLiteral("document-save") };
+    QTest::newRow("in a folder its index does not list")
+        << QStringList { index, QStringLiteral("a/mine/extra/deep/user-trash.svg") }
+        << QStringList { QStringLiteral("user-trash") };
+    QTest::newRow("in the second search path")
+        << QStringList { index, QStringLiteral("b/mine/16x16/user-trash.xpm") }
+        << QStringList { QStringLiteral("user-trash") };
+    QTest::newRow("a shorter name the rules fall back on")
+        << QStringList { index, QStringLiteral("a/mine/16x16/actions/document.png") }
+        << QStringList { QStringLiteral("document") };
+    QTest::newRow("a longer name is another icon")
+        << QStringList { index, QStringLiteral("a/mine/16x16/actions/document-save-as.png") }
+        << QStringList();
+    QTest::newRow("in an inherited theme, found through the other search path")
+        << QStringList { QStringLiteral("a/mine/index.theme=[Icon Theme]\\nInherits = parent, "
+                                        "other\\n[16x16]\\nInherits=nothing\\n"),
+               QStringLiteral("b/other/16x16/document-save.png"),
+               QStringLiteral("a/nothing/16x16/user-trash.png") }
+        << QStringList { QStringLiteral("document-save") };
+    QTest::newRow("inheritance three deep, with a cycle")
+        << QStringList { QStringLiteral("a/mine/index.theme=[Icon Theme]\\nInherits=one\\n"),
+               QStringLiteral("a/one/index.theme=[Icon Theme]\\nInherits=two\\n"),
+               QStringLiteral("a/two/index.theme=[Icon Theme]\\nInherits=mine\\n"),
+               QStringLiteral("a/two/16/user-trash.png") }
+        << QStringList { QStringLiteral("user-trash") };
+    QTest::newRow("in the fallback theme")
+        << QStringList { index, QStringLiteral("a/spare/16/user-trash.png") }
+        << QStringList { QStringLiteral("user-trash") };
+    QTest::newRow("in hicolor") << QStringList { index,
+        QStringLiteral("b/hicolor/16/document-save.png") }
+                                << QStringList { QStringLiteral("document-save") };
+    QTest::newRow("in the flat fallback folder")
+        << QStringList { index, QStringLiteral("pixmaps/user-trash.png") }
+        << QStringList { QStringLiteral("user-trash") };
+    QTest::newRow("another theme is not looked at")
+        << QStringList { index, QStringLiteral("a/stranger/16/document-save.png") }
+        << QStringList();
+}
+
+void TestWidgets::iconFilesInThemes()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, found);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeIconTree(dir.path(), files));
+    const QSet<QString> got
+        = ::iconFilesInThemes({ QStringLiteral("document-save"), QStringLiteral("user-trash") },
+            QStringLiteral("mine"), QStringLiteral("spare"),
+            { dir.filePath(QStringLiteral("a")), dir.filePath(QStringLiteral("b")) },
+            { dir.filePath(QStringLiteral("pixmaps")) });
+    QCOMPARE(got, QSet<QString>(found.cbegin(), found.cend()));
+}
+
+void TestWidgets::iconFilesInThemesEndsOnALinkLoop()
+{
+    // A theme folder linked into itself: the scan ends, and with every name
+    // counted as found once it gives up.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeIconTree(dir.path(), { QStringLiteral("a/mine/16/edit-copy.png") }));
+    QVERIFY(QFile::link(
+        dir.filePath(QStringLiteral("a/mine")), dir.filePath(QStringLiteral("a/mine/16/loop"))));
+    const QSet<QString> got = ::iconFilesInThemes({ QStringLiteral("user-trash") },
+        QStringLiteral("mine"), QString(), { dir.filePath(QStringLiteral("a")) }, {});
+    QVERIFY(got.isEmpty() || got.contains(QStringLiteral("user-trash")));
+}
+
+void TestWidgets::onDemandIconsFollowTheTheme_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QString>("file"); // of the theme; empty: the theme has no icon
+    QTest::addColumn<QString>("desktop");
+    QTest::addColumn<bool>("onDemand");
+    const QString none;
+    const QString plain;
+    QTest::newRow("save, theme has none")
+        << int(QStyle::SP_DialogSaveButton) << none << plain << true;
+    QTest::newRow("save, theme has it")
+        << int(QStyle::SP_DialogSaveButton) << QStringLiteral("16x16/actions/document-save.png")
+        << plain << false;
+    QTest::newRow("open, theme has it")
+        << int(QStyle::SP_DialogOpenButton) << QStringLiteral("16x16/places/folder-open.png")
+        << plain << false;
+    QTest::newRow("open, theme has only folder")
+        << int(QStyle::SP_DialogOpenButton) << QStringLiteral("16x16/places/folder.png") << plain
+        << false;
+    QTest::newRow("trash, theme has it")
+        << int(QStyle::SP_TrashIcon) << QStringLiteral("16x16/places/user-trash.png") << plain
+        << false;
+    QTest::newRow("trash, theme has none") << int(QStyle::SP_TrashIcon) << none << plain << true;
+    QTest::newRow("details, theme has it")
+        << int(QStyle::SP_FileDialogDetailedView)
+        << QStringLiteral("16x16/actions/view-list-details.png") << plain << false;
+    QTest::newRow("details, theme has none")
+        << int(QStyle::SP_FileDialogDetailedView) << none << plain << true;
+    QTest::newRow("bar overflow, theme set")
+        << int(QStyle::SP_ToolBarHorizontalExtensionButton)
+        << QStringLiteral("16x16/actions/document-save.png") << plain << true;
+    QTest::newRow("a desktop with its own icon loader")
+        << int(QStyle::SP_DialogSaveButton) << none << QStringLiteral("KDE") << false;
+}
+
+void TestWidgets::onDemandIconsFollowTheTheme()
+{
+    QFETCH(int, which);
+    QFETCH(QString, file);
+    QFETCH(QString, desktop);
+    QFETCH(bool, onDemand);
+    const auto sp = QStyle::StandardPixmap(which);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QStringList files = { QStringLiteral("made-up/index.theme=[Icon Theme]\\nName=made-up\\n"
+                                         "Directories=16x16/actions,16x16/places\\n"
+                                         "[16x16/actions]\\nSize=16\\nType=Fixed\\n"
+                                         "[16x16/places]\\nSize=16\\nType=Fixed\\n") };
+    QVERIFY(writeIconTree(dir.path(), files));
+    if (!file.isEmpty()) {
+        QFile icon(dir.filePath(QStringLiteral("made-up/") + file));
+        QVERIFY(QDir().mkpath(QFileInfo(icon).path()));
+        QVERIFY(icon.open(QIODevice::WriteOnly));
+        icon.write(pngOfColour(Qt::magenta));
+    }
+    const QStringList oldPaths = QIcon::themeSearchPaths();
+    const QByteArray oldDesktop = qgetenv("XDG_CURRENT_DESKTOP");
+    const QByteArray oldPlatformTheme = qgetenv("QT_QPA_PLATFORMTHEME");
+    const auto restore = qScopeGuard([&] {
+        QIcon::setThemeName(QString());
+        QIcon::setThemeSearchPaths(oldPaths);
+        qputenv("XDG_CURRENT_DESKTOP", oldDesktop);
+        qputenv("QT_QPA_PLATFORMTHEME", oldPlatformTheme);
+    });
+    qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
+    qunsetenv("QT_QPA_PLATFORMTHEME");
+    QIcon::setThemeSearchPaths({ dir.path() });
+    QIcon::setThemeName(QStringLiteral("made-up"));
+
+    const std::unique_ptr<QStyle> style(QStyleFactory::create(QStringLiteral("Windows")));
+    OnDemandIconStyle proxy(QStyleFactory::create(QStringLiteral("Windows")));
+    QCOMPARE(standardIconLoadsOnDemand(sp, &proxy), onDemand);
+    // Whichever way: the icon the style itself gives, the theme's (by its
+    // name) or the built-in pictures.
+    const QIcon expected = style->standardIcon(sp);
+    for (const QIcon &icon : { ::standardIconOnDemand(sp, style.get()), proxy.standardIcon(sp) }) {
+        QCOMPARE(icon.name(), expected.name());
+        QCOMPARE(icon.isNull(), expected.isNull());
+        for (int edge : { 16, 32 })
+            QCOMPARE(icon.pixmap(edge).toImage(), expected.pixmap(edge).toImage());
+    }
+    if (!file.isEmpty() && !onDemand)
+        QVERIFY(!expected.name().isEmpty()); // the theme's icon really was in play
 }
 
 QTEST_MAIN(TestWidgets)
