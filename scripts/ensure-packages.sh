@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev
-          libhidapi-dev libudev-dev libxxhash-dev libxml2-dev libbenchmark-dev fonts-liberation2 poppler-utils
+          libhidapi-dev libudev-dev libxxhash-dev libxml2-dev libfontconfig-dev libbenchmark-dev fonts-liberation2 poppler-utils
           librsvg2-bin desktop-file-utils appstream man-db groff-base file dpkg-dev lintian python3
           qt6-qpa-plugins libmosquitto-dev mosquitto openssl rapidjson-dev clang libclang-rt-14-dev "$@")
 

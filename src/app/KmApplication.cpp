@@ -6,7 +6,6 @@
 #include "dialogs/UserDialogs.h"
 #include "widgets/StandardIcons.h"
 
-#include <QFontDatabase>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -15,12 +14,6 @@
 KmApplication::KmApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
-    // The font database reads every font the system has (fontconfig) the
-    // first time a text is measured, a good part of a bare window's start.
-    // It is filled here on a thread of its own while the window is built up
-    // to its first text; the database is safe to use from any thread, and
-    // whoever needs it first waits for it to be filled.
-    m_fontDatabaseFill = std::thread([] { QFontDatabase::families(); });
     useProgramStyle();
     // No file dialog of the program, its own or one Qt opens, reads a file's
     // contents to draw its list.
@@ -39,12 +32,6 @@ QString KmApplication::useProgramStyle()
     if (const auto *proxy = qobject_cast<const QProxyStyle *>(style))
         style = proxy->baseStyle();
     return style->name();
-}
-
-KmApplication::~KmApplication()
-{
-    if (m_fontDatabaseFill.joinable())
-        m_fontDatabaseFill.join();
 }
 
 bool KmApplication::notify(QObject *receiver, QEvent *event)

@@ -3,8 +3,6 @@
 
 #include <QApplication>
 
-#include <thread>
-
 class UserDialogs;
 
 // The programs' application object. An exception that leaves an event handler
@@ -15,7 +13,6 @@ class KmApplication : public QApplication
     Q_OBJECT
 public:
     KmApplication(int &argc, char **argv);
-    ~KmApplication() override;
 
     void setDialogs(UserDialogs *dialogs) { m_dialogs = dialogs; }
     bool notify(QObject *receiver, QEvent *event) override;
@@ -33,5 +30,4 @@ public:
 
 private:
     UserDialogs *m_dialogs = nullptr;
-    std::thread m_fontDatabaseFill;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/ProgramMain.h"
 
+#include "app/FontWarmUp.h"
 #include "app/JoinedHidBackend.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
@@ -120,6 +121,8 @@ int runProgram(MeterModel model, int argc, char **argv)
     }
 #endif
 
+    // Started first: it runs while the application object connects to the display.
+    const FontSystemWarmUp fontWarmUp;
     KmApplication app(argc, argv);
     // The desktop file's name (Wayland's app ID) and the icon the menu shows.
     QGuiApplication::setDesktopFileName(ProgramFiles::applicationId(model));

@@ -110,6 +110,11 @@ ClickableImage *commandPanel(const QString &name, const QString &caption, QWidge
 
 } // namespace
 
+namespace {
+// The property of a record bar button that names its standard icon.
+constexpr char kRecordButtonIcon[] = "recordButtonIcon";
+} // namespace
+
 TFrmTest::TFrmTest(MeterModel model, std::shared_ptr<HidBackend> backend,
     std::unique_ptr<HidChangeNotifier> notifier, UserDialogs &dialogs, const Options &options,
     QWidget *parent)
@@ -138,6 +143,19 @@ TFrmTest::TFrmTest(MeterModel model, std::shared_ptr<HidBackend> backend,
         startJournal();
 
     FormCreate();
+    setRecordButtonIcons();
+}
+
+void TFrmTest::setRecordButtonIcons()
+{
+    // Set last: whether the icon theme has these icons is found out on a
+    // thread of its own while the rest of the window is built
+    // (OnDemandIconStyle). Each picture is read when the button is first
+    // drawn at that size.
+    for (QToolButton *button : std::as_const(m_recordButtons)) {
+        const auto which = QStyle::StandardPixmap(button->property(kRecordButtonIcon).toInt());
+        button->setIcon(standardIconOnDemand(which, style()));
+    }
 }
 
 TFrmTest::~TFrmTest()
@@ -334,8 +352,7 @@ void TFrmTest::buildPanel7()
         auto *button = new QToolButton(m_panel7);
         button->setObjectName(QString::fromLatin1(b.name));
         button->setToolTip(QString::fromLatin1(b.hint));
-        // Each picture is read when the button is first drawn at that size.
-        button->setIcon(standardIconOnDemand(b.icon, style()));
+        button->setProperty(kRecordButtonIcon, int(b.icon));
         button->setAutoRaise(true);
         button->setGeometry(x, 1, h - 2, h - 2);
         connect(button, &QToolButton::clicked, this, b.slot);

@@ -135,6 +135,7 @@ private:
     void startJournal();
     void buildControls();
     void buildPanel7();
+    void setRecordButtonIcons();
     void buildGrid();
     void buildMenu();
     // The table commands' keys and the Tab order through every command.

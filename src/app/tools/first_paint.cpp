@@ -5,6 +5,7 @@
 // benchmark times the process from its start to that moment and to its end.
 // With --grab it also saves the frame, so a change of the start-up can be
 // checked to leave the first frame as it was.
+#include "app/FontWarmUp.h"
 #include "app/KmApplication.h"
 #include "app/Unit1.h"
 #include "app/tools/FirstPaintProbe.h"
@@ -18,6 +19,7 @@
 int main(int argc, char **argv)
 {
     // The programs' own application object, as KM90 and KM50_60 start.
+    const FontSystemWarmUp fontWarmUp;
     KmApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     QString grabFile;
