@@ -108,11 +108,9 @@ ClickableImage *commandPanel(const QString &name, const QString &caption, QWidge
     return panel;
 }
 
-} // namespace
-
-namespace {
 // The property of a record bar button that names its standard icon.
 constexpr char kRecordButtonIcon[] = "recordButtonIcon";
+
 } // namespace
 
 TFrmTest::TFrmTest(MeterModel model, std::shared_ptr<HidBackend> backend,
