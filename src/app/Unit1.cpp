@@ -15,6 +15,7 @@
 #include "hid/HidControllerClass.h"
 #include "models/ModelPanels.h"
 #include "models/common/FrameDecoder.h"
+#include "models/common/lcd/LcdGlyphs.h"
 #include "models/common/lcd/LcdPanel.h"
 #include "recording/GridColumns.h"
 #include "recording/ReadingTable.h"
@@ -208,7 +209,7 @@ void TFrmTest::buildControls()
     // the usual Linux default) would not fit the grid's columns and the tool
     // bar. Liberation Sans has Arial's widths where Arial is missing.
     QFont font = m_client->font();
-    font.setFamilies({ QStringLiteral("Arial"), QStringLiteral("Liberation Sans") });
+    font.setFamilies(LcdGlyphs::arialFamilies());
     font.setPointSize(8);
     m_client->setFont(font);
     setCentralWidget(m_client);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "models/common/lcd/LcdGlyphs.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -530,10 +531,22 @@ void drawPicture(QPainter &painter, LcdPicture picture, const QRectF &box)
     }
 }
 
+QStringList arialFamilies()
+{
+    static const QStringList families = [] {
+        const QStringList installed = QFontDatabase::families();
+        if (!installed.contains(QStringLiteral("Arial"), Qt::CaseInsensitive)
+            && installed.contains(QStringLiteral("Liberation Sans"), Qt::CaseInsensitive))
+            return QStringList { QStringLiteral("Liberation Sans") };
+        return QStringList { QStringLiteral("Arial"), QStringLiteral("Liberation Sans") };
+    }();
+    return families;
+}
+
 QFont wordFont(int size, bool bold)
 {
     QFont font;
-    font.setFamilies({ QStringLiteral("Arial"), QStringLiteral("Liberation Sans") });
+    font.setFamilies(arialFamilies());
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(std::max(1, size));
     font.setBold(bold);

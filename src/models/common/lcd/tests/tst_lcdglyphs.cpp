@@ -3,6 +3,8 @@
 #include "models/common/lcd/tests/LcdInk.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -24,6 +26,7 @@ private Q_SLOTS:
     void wordsFitTheMeterLayoutBoxes();
     void picturesStayInTheirBox_data();
     void picturesStayInTheirBox();
+    void arialFamiliesGiveTheSameFont();
 };
 
 namespace {
@@ -266,6 +269,38 @@ void TestLcdGlyphs::picturesStayInTheirBox()
         // A symbol, not a speck: it spans most of its box one way or the other.
         QVERIFY(bounds.width() >= c.box.width() * 0.6 || bounds.height() >= c.box.height() * 0.6);
         QVERIFY(LcdInk::inkIn(c.image, c.box, white) >= c.box.width() * c.box.height() / 12);
+    }
+}
+
+void TestLcdGlyphs::arialFamiliesGiveTheSameFont()
+{
+    // Whatever this machine has installed: the short list resolves to the
+    // font the full one does, in both weights and at several sizes.
+    const QStringList full = { QStringLiteral("Arial"), QStringLiteral("Liberation Sans") };
+    const QStringList families = LcdGlyphs::arialFamilies();
+    QVERIFY(!families.isEmpty());
+    if (families != full) {
+        QCOMPARE(families, QStringList { QStringLiteral("Liberation Sans") });
+        QVERIFY(!QFontDatabase::families().contains(QStringLiteral("Arial"), Qt::CaseInsensitive));
+    }
+    for (bool bold : { false, true }) {
+        for (int pixels : { 11, 19, 32 }) {
+            QFont a;
+            a.setFamilies(full);
+            QFont b;
+            b.setFamilies(families);
+            for (QFont *f : { &a, &b }) {
+                f->setPixelSize(pixels);
+                f->setBold(bold);
+            }
+            const QFontInfo ia(a);
+            const QFontInfo ib(b);
+            QCOMPARE(ib.family(), ia.family());
+            QCOMPARE(ib.styleName(), ia.styleName());
+            QCOMPARE(ib.pixelSize(), ia.pixelSize());
+            QCOMPARE(QFontMetricsF(b).horizontalAdvance(QStringLiteral("8.8 kWh")),
+                QFontMetricsF(a).horizontalAdvance(QStringLiteral("8.8 kWh")));
+        }
     }
 }
 
