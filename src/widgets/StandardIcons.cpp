@@ -291,15 +291,6 @@ QStringList themesToScan(const ThemeLookup &lookup)
     return themes;
 }
 
-// Whether fileName is "name.<anything>" for one of names.
-bool namesIconFile(QStringView fileName, const QStringList &names)
-{
-    const qsizetype dot = fileName.indexOf(u'.');
-    if (dot <= 0)
-        return false;
-    return names.contains(fileName.first(dot));
-}
-
 } // namespace
 
 QStringList iconThemeLookupNames(const QString &name)
@@ -335,11 +326,13 @@ QSet<QString> iconFilesInThemes(const QStringList &names, const QString &theme,
     }
     folders += lookup.fallbackPaths;
     QSet<QString> found;
+    // A file "name.<anything>" for one of the names.
     const auto foundFile = [&](QStringView fileName) {
         const qsizetype dot = fileName.indexOf(u'.');
-        if (dot > 0 && namesIconFile(fileName, wanted))
+        if (dot > 0 && wanted.contains(fileName.first(dot)))
             found.insert(fileName.first(dot).toString());
     };
+    const QSet<QString> everyName(wanted.cbegin(), wanted.cend());
     int seen = 0;
     for (const QString &folder : std::as_const(folders)) {
         // Every file below the folder, in folders the theme lists or not: an
@@ -350,7 +343,7 @@ QSet<QString> iconFilesInThemes(const QStringList &names, const QString &theme,
                 QDirIterator::Subdirectories);
             while (files.hasNext()) {
                 if (++seen > kScanLimit)
-                    return QSet<QString>(wanted.cbegin(), wanted.cend());
+                    return everyName;
                 foundFile(files.nextFileInfo().fileName());
             }
             continue;
@@ -358,17 +351,24 @@ QSet<QString> iconFilesInThemes(const QStringList &names, const QString &theme,
         // The file system, read by the standard library: Qt's iterator makes
         // a file information object of every entry, several times the cost.
         namespace fs = std::filesystem;
-        std::error_code error;
-        fs::recursive_directory_iterator entries(fs::path(folder.toStdU16String()),
-            fs::directory_options::follow_directory_symlink
-                | fs::directory_options::skip_permission_denied,
-            error);
-        for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
-            // A folder linked into itself ends here as well.
-            if (++seen > kScanLimit)
-                return QSet<QString>(wanted.cbegin(), wanted.cend());
-            const std::u16string fileName = entries->path().filename().u16string();
-            foundFile(QStringView(fileName));
+        try {
+            std::error_code error;
+            fs::recursive_directory_iterator entries(fs::path(folder.toStdU16String()),
+                fs::directory_options::follow_directory_symlink
+                    | fs::directory_options::skip_permission_denied,
+                error);
+            for (; !error && entries != fs::recursive_directory_iterator();
+                 entries.increment(error)) {
+                // A folder linked into itself ends here as well.
+                if (++seen > kScanLimit)
+                    return everyName;
+                const std::u16string fileName = entries->path().filename().u16string();
+                foundFile(QStringView(fileName));
+            }
+        } catch (const std::exception &) {
+            // A name the file system's encoding cannot hold, memory: unknown,
+            // so Qt looks the icons up itself.
+            return everyName;
         }
     }
     return found;
