@@ -13,6 +13,7 @@
 #include "hid/SystemHidChangeNotifier.h"
 #include "hid/demo/DemoCableBackend.h"
 #include "models/ModelDescription.h"
+#include "widgets/FirstPaint.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <future>
 
 ProgramArguments parseProgramArguments(const QStringList &arguments)
 {
@@ -83,7 +85,8 @@ QString noDisplayMessage(const QString &programName, const QString &modelName)
         .arg(programName, modelName);
 }
 
-int runProgram(MeterModel model, int argc, char **argv)
+int runProgram(
+    MeterModel model, int argc, char **argv, const std::function<void(QWidget &)> &windowMade)
 {
     const ModelDescription &description = modelDescription(model);
     QStringList arguments;
@@ -121,12 +124,18 @@ int runProgram(MeterModel model, int argc, char **argv)
     }
 #endif
 
-    // Started first: it runs while the application object connects to the display.
+    // Started first: both run while the application object connects to the
+    // display. The program's own pictures need no application object.
     const FontSystemWarmUp fontWarmUp;
+    std::future<QList<QImage>> iconImages
+        = std::async(std::launch::async, [model] { return bundledProgramImages(model); });
     KmApplication app(argc, argv);
-    // The desktop file's name (Wayland's app ID) and the icon the menu shows.
+    // The desktop file's name (Wayland's app ID) and the icon the menu shows:
+    // the program's own pictures first. The desktop theme's icon, when it has
+    // one (the installed program's are the same pictures), replaces them once
+    // the window shows: looking it up reads the theme's whole index.
     QGuiApplication::setDesktopFileName(ProgramFiles::applicationId(model));
-    QApplication::setWindowIcon(programIcon(model));
+    QApplication::setWindowIcon(iconOfImages(iconImages.get()));
     const QString programFolder = QCoreApplication::applicationDirPath();
     if (!QFileInfo(ProgramFiles::helpFilePath(programFolder)).isFile()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(description.programName),
@@ -149,6 +158,13 @@ int runProgram(MeterModel model, int argc, char **argv)
         frame.moveCenter(screen->availableGeometry().center());
         window.move(frame.topLeft());
     }
+    if (windowMade)
+        windowMade(window);
+    afterFirstPaint(window, [model] {
+        const QIcon themed = themeProgramIcon(model);
+        if (!themed.isNull())
+            QApplication::setWindowIcon(themed);
+    });
     window.show();
     // Recordings that ended unsaved are offered once the window shows.
     QTimer::singleShot(0, &window, &TFrmTest::offerLeftJournals);

@@ -5,6 +5,10 @@
 
 #include <QStringList>
 
+#include <functional>
+
+class QWidget;
+
 // What the command line asks for.
 struct ProgramArguments
 {
@@ -30,4 +34,7 @@ bool displayAvailable(
 QString noDisplayMessage(const QString &programName, const QString &modelName);
 
 // Runs one of the two programs: start-up, the window and its event loop.
-int runProgram(MeterModel model, int argc, char **argv);
+// windowMade, when given, is called with the window once it is made, before it
+// is shown (the start-up benchmark's probe, km_first_paint).
+int runProgram(MeterModel model, int argc, char **argv,
+    const std::function<void(QWidget &window)> &windowMade = {});

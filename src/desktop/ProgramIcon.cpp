@@ -11,10 +11,10 @@ QList<int> programIconSizes()
     return { 16, 22, 24, 32, 48, 64, 128, 256 };
 }
 
-QIcon bundledProgramIcon(MeterModel model)
+QList<QImage> bundledProgramImages(MeterModel model)
 {
     const QString name = ProgramFiles::applicationId(model);
-    QIcon icon;
+    QList<QImage> images;
     for (int size : programIconSizes()) {
         // Read by the PNG reader alone: the usual reader asks every image
         // format plug-in first, which loads them all into the program.
@@ -23,16 +23,35 @@ QIcon bundledProgramIcon(MeterModel model)
         reader.setAutoDetectImageFormat(false);
         const QImage image = reader.read();
         if (!image.isNull())
-            icon.addPixmap(QPixmap::fromImage(image));
+            images.append(image);
     }
+    return images;
+}
+
+QIcon iconOfImages(const QList<QImage> &images)
+{
+    QIcon icon;
+    for (const QImage &image : images)
+        icon.addPixmap(QPixmap::fromImage(image));
     return icon;
+}
+
+QIcon bundledProgramIcon(MeterModel model)
+{
+    return iconOfImages(bundledProgramImages(model));
+}
+
+QIcon themeProgramIcon(MeterModel model)
+{
+    const QIcon themed = QIcon::fromTheme(ProgramFiles::applicationId(model));
+    if (!themed.isNull() && !themed.availableSizes().isEmpty())
+        return themed;
+    return {};
 }
 
 QIcon programIcon(MeterModel model)
 {
     // The bundled pictures are read only when the theme has no icon.
-    const QIcon themed = QIcon::fromTheme(ProgramFiles::applicationId(model));
-    if (!themed.isNull() && !themed.availableSizes().isEmpty())
-        return themed;
-    return bundledProgramIcon(model);
+    const QIcon themed = themeProgramIcon(model);
+    return themed.isNull() ? bundledProgramIcon(model) : themed;
 }

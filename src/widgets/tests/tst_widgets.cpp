@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/ClickableImage.h"
+#include "widgets/FirstPaint.h"
 #include "widgets/PaintedIcon.h"
 #include "widgets/StandardIcons.h"
 #include "widgets/TypedCharacters.h"
@@ -84,6 +85,7 @@ private Q_SLOTS:
     void iconFilesInThemesEndsOnALinkLoop();
     void onDemandIconsFollowTheTheme_data();
     void onDemandIconsFollowTheTheme();
+    void afterFirstPaintRunsOnceAfterTheFirstFrame();
 };
 
 void TestWidgets::keysThatType_data()
@@ -505,6 +507,39 @@ void TestWidgets::onDemandIconsFollowTheTheme()
     }
     if (!file.isEmpty() && !onDemand)
         QVERIFY(!expected.name().isEmpty()); // the theme's icon really was in play
+}
+
+void TestWidgets::afterFirstPaintRunsOnceAfterTheFirstFrame()
+{
+    struct Window : QWidget
+    {
+        int paints = 0;
+        void paintEvent(QPaintEvent *) override { ++paints; }
+    };
+    Window window;
+    window.resize(120, 80);
+    QList<int> paintsSeen; // the paints done each time the work ran
+    afterFirstPaint(window, [&] { paintsSeen.append(window.paints); });
+    // Not before the window is painted, however long it waits to be shown.
+    QCoreApplication::processEvents();
+    QVERIFY(paintsSeen.isEmpty());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(paintsSeen.size(), 1);
+    QVERIFY(paintsSeen.first() >= 1);
+    window.repaint();
+    window.update();
+    QCoreApplication::processEvents();
+    QCOMPARE(paintsSeen.size(), 1);
+
+    // A window that goes before its first paint runs nothing.
+    bool ran = false;
+    {
+        QWidget gone;
+        afterFirstPaint(gone, [&] { ran = true; });
+    }
+    QCoreApplication::processEvents();
+    QVERIFY(!ran);
 }
 
 QTEST_MAIN(TestWidgets)
