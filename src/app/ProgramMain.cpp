@@ -158,13 +158,15 @@ int runProgram(
         frame.moveCenter(screen->availableGeometry().center());
         window.move(frame.topLeft());
     }
-    if (windowMade)
-        windowMade(window);
     afterFirstPaint(window, [model] {
         const QIcon themed = themeProgramIcon(model);
         if (!themed.isNull())
             QApplication::setWindowIcon(themed);
     });
+    // Made last, its event filters come first: a probe of the first frame
+    // sees it before the work queued above.
+    if (windowMade)
+        windowMade(window);
     window.show();
     // Recordings that ended unsaved are offered once the window shows.
     QTimer::singleShot(0, &window, &TFrmTest::offerLeftJournals);
