@@ -34,7 +34,18 @@ void GaugeWidget::KDsetup(const GaugeScale &scale)
 void GaugeWidget::drawDialImage()
 {
     const QSize surface = size() - QSize(2 * kBevel, 2 * kBevel);
-    m_dialImage = drawDial(m_dial, m_model, m_scale, surface, devicePixelRatioF());
+    // A drawing under way ends first (a future of std::async waits for it).
+    m_dialDrawing = std::async(std::launch::async,
+        [dial = m_dial, model = m_model, scale = m_scale, surface, ratio = devicePixelRatioF()] {
+            return drawDial(dial, model, scale, surface, ratio);
+        });
+}
+
+const QImage &GaugeWidget::dialImage() const
+{
+    if (m_dialDrawing.valid())
+        m_dialImage = m_dialDrawing.get();
+    return m_dialImage;
 }
 
 void GaugeWidget::KDrun(int position)
@@ -47,7 +58,7 @@ void GaugeWidget::KDrun(int position)
 
 QImage GaugeWidget::picture() const
 {
-    QImage image = m_dialImage;
+    QImage image = dialImage();
     if (m_needleDrawn)
         drawNeedle(image, m_needle);
     return image;
@@ -55,14 +66,15 @@ QImage GaugeWidget::picture() const
 
 void GaugeWidget::paintEvent(QPaintEvent *event)
 {
-    if (m_dialImage.devicePixelRatio() != devicePixelRatioF())
+    if (dialImage().devicePixelRatio() != devicePixelRatioF())
         drawDialImage();
     QFrame::paintEvent(event);
     QPainter p(this);
-    p.drawImage(QPoint(kBevel, kBevel), m_dialImage);
+    const QImage &dial = dialImage();
+    p.drawImage(QPoint(kBevel, kBevel), dial);
     if (m_needleDrawn) {
         p.translate(kBevel, kBevel);
-        p.setClipRect(QRect(QPoint(0, 0), m_dialImage.deviceIndependentSize().toSize()));
+        p.setClipRect(QRect(QPoint(0, 0), dial.deviceIndependentSize().toSize()));
         drawNeedle(p, m_needle);
     }
 }

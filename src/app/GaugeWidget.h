@@ -8,13 +8,18 @@
 #include <QFrame>
 #include <QImage>
 
+#include <future>
+
 // The gauge panel KD: a white panel with a lowered inner bevel, holding the
 // dial image KD1 (KDsetup) and the needle on it (KDrun).
 //
 // The dial is kept apart from the needle, and the needle is drawn over it on
 // every paint, so moving the needle never wipes pieces of the arc or the
 // legends and never redraws the dial. The dial is drawn at the screen's device
-// pixel ratio (again when the window moves to a screen with another one).
+// pixel ratio (again when the window moves to a screen with another one), on a
+// thread of its own: an image may be drawn on any thread, and the window goes
+// on being built while the first dial is drawn (its legends load a font, its
+// dots are stamped one by one). Whatever needs the dial waits for it.
 class GaugeWidget : public QFrame
 {
     Q_OBJECT
@@ -31,7 +36,7 @@ public:
     // The picture KD1 as it shows now: dial and needle, at the device pixel ratio.
     QImage picture() const;
     // The dial alone, as last drawn.
-    const QImage &dialImage() const { return m_dialImage; }
+    const QImage &dialImage() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -42,7 +47,8 @@ private:
     MeterModel m_model;
     GaugeDial m_dial;
     GaugeScale m_scale;
-    QImage m_dialImage;
+    mutable QImage m_dialImage;
+    mutable std::future<QImage> m_dialDrawing; // valid while a dial is drawn
     GaugeDial::Needle m_needle;
     int m_position = 0;
     bool m_needleDrawn = false;

@@ -124,18 +124,16 @@ int runProgram(
     }
 #endif
 
-    // Started first: both run while the application object connects to the
-    // display. The program's own pictures need no application object.
+    // Started first: it runs while the application object connects to the display.
     const FontSystemWarmUp fontWarmUp;
+    KmApplication app(argc, argv);
+    // The program's own pictures are read while the window is built (images
+    // may be read on any thread once the application object exists: the
+    // image reader asks the application for its plug-in folders).
     std::future<QList<QImage>> iconImages
         = std::async(std::launch::async, [model] { return bundledProgramImages(model); });
-    KmApplication app(argc, argv);
-    // The desktop file's name (Wayland's app ID) and the icon the menu shows:
-    // the program's own pictures first. The desktop theme's icon, when it has
-    // one (the installed program's are the same pictures), replaces them once
-    // the window shows: looking it up reads the theme's whole index.
+    // The desktop file's name (Wayland's app ID).
     QGuiApplication::setDesktopFileName(ProgramFiles::applicationId(model));
-    QApplication::setWindowIcon(iconOfImages(iconImages.get()));
     const QString programFolder = QCoreApplication::applicationDirPath();
     if (!QFileInfo(ProgramFiles::helpFilePath(programFolder)).isFile()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(description.programName),
@@ -158,6 +156,11 @@ int runProgram(
         frame.moveCenter(screen->availableGeometry().center());
         window.move(frame.topLeft());
     }
+    // The icon the menu shows: the program's own pictures first. The desktop
+    // theme's icon, when it has one (the installed program's are the same
+    // pictures), replaces them once the first frame is on the screen: looking
+    // it up reads the theme's whole index.
+    QApplication::setWindowIcon(iconOfImages(iconImages.get()));
     afterFirstPaint(window, [model] {
         const QIcon themed = themeProgramIcon(model);
         if (!themed.isNull())
