@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <future>
-
 // Starts the system's font library while the application object is made.
-// Where Qt finds its fonts through fontconfig, the application object lists
-// every font before it is complete, and fontconfig first reads its
-// configuration (dozens of XML files) and its font caches. A thread of this
-// object has fontconfig do that first part while the application object
-// connects to the display; fontconfig keeps one configuration per process
-// and is safe to use from any thread. Elsewhere this does nothing.
+// Where Qt finds its fonts through fontconfig, the first font the program
+// uses has Qt list every font, after fontconfig has read its configuration
+// (dozens of XML files) and its font caches. A thread of this object has
+// fontconfig do that first part while the application object connects to the
+// display. fontconfig keeps one configuration per process, but two threads
+// that start it at the same time would both read it: the programs' application
+// object waits for the warm-up before anything of the window uses a font
+// (waitUntilReady). Elsewhere this does nothing.
 //
 // Made first thing in main, before the application object.
 class FontSystemWarmUp
@@ -21,6 +21,6 @@ public:
     FontSystemWarmUp(const FontSystemWarmUp &) = delete;
     FontSystemWarmUp &operator=(const FontSystemWarmUp &) = delete;
 
-private:
-    std::future<void> m_done;
+    // Returns once a warm-up under way has ended (at once when none is).
+    static void waitUntilReady();
 };

@@ -2,6 +2,7 @@
 #include "app/KmApplication.h"
 
 #include "app/ErrorReport.h"
+#include "app/FontWarmUp.h"
 #include "dialogs/FileIconProvider.h"
 #include "dialogs/UserDialogs.h"
 #include "widgets/StandardIcons.h"
@@ -14,6 +15,9 @@
 KmApplication::KmApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+    // fontconfig's start on the warm-up thread (if any) ends before anything
+    // here uses a font, so that it is not read twice.
+    FontSystemWarmUp::waitUntilReady();
     useProgramStyle();
     // No file dialog of the program, its own or one Qt opens, reads a file's
     // contents to draw its list.
