@@ -210,6 +210,25 @@ const char *startBoth(StartupTotals &totals, const QProcessEnvironment &env)
     return nullptr;
 }
 
+// A first start of each, not counted, so that both find the window system and
+// the file caches in the same state; then one of each per iteration. false
+// when a start failed (the benchmark says which) or none was timed.
+bool timeStarts(benchmark::State &state, StartupTotals &totals, const QProcessEnvironment &env)
+{
+    StartupTotals warm;
+    if (const char *error = startBoth(warm, env)) {
+        state.SkipWithError(error);
+        return false;
+    }
+    for (auto _ : state) {
+        if (const char *error = startBoth(totals, env)) {
+            state.SkipWithError(error);
+            return false;
+        }
+    }
+    return totals.runs > 0;
+}
+
 void BM_StartupFirstPaint(benchmark::State &state)
 {
     PrivateXServer server;
@@ -218,22 +237,8 @@ void BM_StartupFirstPaint(benchmark::State &state)
         return;
     }
     const QTemporaryDir home;
-    const QProcessEnvironment env = startupEnvironment(server.display(), home);
     StartupTotals t;
-    // A first start of each, not counted, so that both find the X server and
-    // the file caches in the same state.
-    StartupTotals warm;
-    if (const char *error = startBoth(warm, env)) {
-        state.SkipWithError(error);
-        return;
-    }
-    for (auto _ : state) {
-        if (const char *error = startBoth(t, env)) {
-            state.SkipWithError(error);
-            return;
-        }
-    }
-    if (!t.runs)
+    if (!timeStarts(state, t, startupEnvironment(server.display(), home)))
         return;
     const double runs = double(t.runs);
     reportFigure(state, "startup_first_paint_ms", t.programMs / runs, "ms");
@@ -252,15 +257,8 @@ BENCHMARK(BM_StartupFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(30);
 void BM_StartupFirstPaintOffscreen(benchmark::State &state)
 {
     const QTemporaryDir home;
-    const QProcessEnvironment env = startupEnvironment(QString(), home);
     StartupTotals t;
-    for (auto _ : state) {
-        if (const char *error = startBoth(t, env)) {
-            state.SkipWithError(error);
-            return;
-        }
-    }
-    if (!t.runs)
+    if (!timeStarts(state, t, startupEnvironment(QString(), home)))
         return;
     const double runs = double(t.runs);
     reportFigure(state, "startup_offscreen_first_paint_ms", t.programMs / runs, "ms");
