@@ -117,6 +117,18 @@ std::optional<qint32> parseDecimalNo(const Char *p, const Char *end)
     }
     if (p == end)
         return std::nullopt;
+    // Nine digits or fewer always fit: such a number (every No a table holds
+    // below a thousand million) goes without the check per digit.
+    if (end - p <= 9) {
+        qint32 value = 0;
+        for (; p < end; ++p) {
+            const quint32 digit = quint32(*p) - quint32('0');
+            if (digit > 9)
+                return std::nullopt;
+            value = value * 10 + qint32(digit);
+        }
+        return negative ? -value : value;
+    }
     // Accumulate as a negative number so that the smallest 32-bit value fits.
     qint64 value = 0;
     for (; p < end; ++p) {

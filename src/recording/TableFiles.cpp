@@ -1489,7 +1489,7 @@ bool PlainRowBatch::flush()
             case Source::Repeat:
                 break;
             case Source::LookUp:
-                last = m_table.storeAsciiText(f.bytes, f.length, f.hash);
+                last = m_table.storeAsciiText(f.bytes, f.length, f.hash, f.key);
                 break;
             }
             record[c] = last;

@@ -29,8 +29,11 @@ public:
     static quint32 hashOf(QStringView text);
     // The same for a text given as ASCII bytes (every byte from 1 to 127), as a
     // file reader finds it: interned like the UTF-16 text of the same
-    // characters, with the same hash, and widened only when it is new.
-    quint32 internAscii(const char *bytes, quint32 length, quint32 hash);
+    // characters, with the same hash, and widened only when it is new. key is
+    // the bytes of a text of at most eight as one word (the first in the low
+    // bits, as shortKey gives them), 0 for a longer text: the reader has them
+    // in a word already.
+    quint32 internAscii(const char *bytes, quint32 length, quint32 hash, quint64 key);
     // The hash of a short ASCII text from its key (see shortKey) and length.
     static quint32 hashOfShortKey(quint64 key, quint32 length)
     {
