@@ -1341,9 +1341,25 @@ public:
         , m_columns(table.columnCount())
     { }
 
-    // Takes the line when it is plain and returns true; the bytes must stay
-    // where they are until flush(), which must come once the batch is full.
-    bool take(const char *p, const char *end);
+    // Reads the line that starts at p into the next row of the batch when it
+    // is plain, up to its line end (CR or LF) or end, whichever comes first,
+    // and returns where it stopped; nullptr when the line is not plain. So a
+    // line is split into its tokens while its end is looked for. The row is
+    // not taken yet: a line whose end is not in the bytes so far is read again
+    // once it is complete.
+    const char *scan(const char *p, const char *end);
+    // Takes the row of the line scan() read last; the bytes must stay where
+    // they are until flush(), which must come once the batch is full.
+    void accept();
+    // Takes the line [p, end), which holds no line end, when it is plain and
+    // returns true.
+    bool take(const char *p, const char *end)
+    {
+        if (!scan(p, end))
+            return false;
+        accept();
+        return true;
+    }
     // Stores the texts of the batch and appends its rows. False when the table
     // refuses them (it cannot, for rows made here).
     bool flush();
@@ -1388,6 +1404,7 @@ private:
     ReadingTable &m_table;
     const int m_columns;
     int m_size = 0;
+    int m_scanned = 0; // tokens of the line scan() read last
     std::array<std::array<Field, ReadingTable::MaxColumns>, kRows> m_fields {};
     std::array<quint32, kRows * ReadingTable::MaxColumns> m_records {};
     std::array<bool, kRows> m_noNull {};
@@ -1400,7 +1417,7 @@ private:
     quint64 m_numbering = m_table.textNumbering();
 };
 
-bool PlainRowBatch::take(const char *p, const char *end)
+const char *PlainRowBatch::scan(const char *p, const char *end)
 {
     std::array<Field, ReadingTable::MaxColumns> &fields = m_fields[size_t(m_size)];
     quint32 *record = m_records.data() + size_t(m_size) * size_t(m_columns);
@@ -1408,34 +1425,43 @@ bool PlainRowBatch::take(const char *p, const char *end)
     while (p < end) {
         const auto c = static_cast<unsigned char>(*p);
         if (c <= 32) {
+            if (c == '\r' || c == '\n')
+                break;
             ++p;
             continue;
         }
         if (c == '"' || count == m_columns)
-            return false;
+            return nullptr;
         const char *const start = p;
         unsigned char seen = 0;
         p = tokenEnd(p, end, seen);
         if (seen & 0x80)
-            return false;
+            return nullptr;
         const auto length = quint32(p - start);
         if (count == 0) {
             const std::optional<qint32> no
                 = ReadingTable::parseNo(QLatin1String(start, qsizetype(length)));
             if (!no)
-                return false;
+                return nullptr;
             record[0] = quint32(*no);
         } else {
             if (length > quint32(ReadingTable::MaxTextLength))
-                return false;
+                return nullptr;
             fields[size_t(count)] = { start, length, Source::LookUp, 0,
                 length <= 8 ? shortKey(start, length, end) : 0 };
         }
         ++count;
     }
+    m_scanned = count;
+    return p;
+}
+
+void PlainRowBatch::accept()
+{
+    const int count = m_scanned;
     if (count == 0)
-        return true; // a blank line: no row
-    // Only now is the line sure to be plain.
+        return; // a blank line: no row
+    std::array<Field, ReadingTable::MaxColumns> &fields = m_fields[size_t(m_size)];
     for (int c = 1; c < count; ++c)
         resolve(c, fields[size_t(c)]);
     for (int c = count; c < m_columns; ++c) {
@@ -1445,7 +1471,6 @@ bool PlainRowBatch::take(const char *p, const char *end)
     }
     m_noNull[size_t(m_size)] = false;
     ++m_size;
-    return true;
 }
 
 void PlainRowBatch::resolve(int column, Field &field)
@@ -1544,6 +1569,23 @@ qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFil
     const char *p = begin;
     plain.followNumbering();
     while (p < end && !failed) {
+        // A line after the header is first read as a plain line, which finds
+        // its end on the way. It is taken when it is plain and complete: its
+        // end is in data (a CR at the very end might still be followed by its
+        // LF) or this is the end of the file. Any other line goes the general
+        // way below.
+        if (line > 0) {
+            const char *const stop = plain.scan(p, end);
+            if (stop && stop - p <= MaxLineBytes
+                && (endOfFile || (stop != end && !(*stop == '\r' && stop + 1 == end)))) {
+                ++line;
+                plain.accept();
+                if (plain.full())
+                    flushPlain();
+                p = skipLineEnd(stop, end);
+                continue;
+            }
+        }
         const char *const eol = lineEnd(p, end);
         if (!endOfFile && (eol == end || (*eol == '\r' && eol + 1 == end)))
             break;

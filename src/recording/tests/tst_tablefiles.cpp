@@ -274,6 +274,10 @@ void TestTableFiles::readText_data()
     QTest::newRow("CR, LF and CR LF all end lines")
         << false << QByteArray("h\r1\ta\n2\tb\r\n3\tc\n\r4\td")
         << "7|a|b|c\n1|a|~|~\n2|b|~|~\n3|c|~|~\n4|d|~|~" << 0;
+    // Every line end counts one line, blank lines too, for the line a failure names.
+    QTest::newRow("lines counted across every kind of line end")
+        << false << header + "1\ta\r\r\n2\tb\n\r3\tc\r \t\x01\r\nx\td\r\n"
+        << "7|a|b|c\n1|a|~|~\n2|b|~|~\n3|c|~|~" << 8;
     QTest::newRow("missing tokens leave columns empty") << false << header + "5\r\n6\tt\r\n"
                                                         << "7|a|b|c\n5|~|~|~\n6|t|~|~" << 0;
     QTest::newRow("quoted tokens") << false << header + "\"8\"\t\"a \"\"b\"\"\"\t\"\"\tu\r\n"
@@ -314,6 +318,9 @@ void TestTableFiles::readText_data()
     // in pieces, and the rows before it stay.
     QTest::newRow("line longer than any table line")
         << false << header + "1\ta\r\n2\t" + QByteArray(MaxLineBytes, 'x') + "\r\n3\tb\r\n"
+        << "7|a|b|c\n1|a|~|~" << 3;
+    QTest::newRow("line of short tokens made too long by blanks")
+        << false << header + "1\ta\r\n2\t" + QByteArray(MaxLineBytes, ' ') + "b\r\n3\tc\r\n"
         << "7|a|b|c\n1|a|~|~" << 3;
     QTest::newRow("endless first line")
         << false << QByteArray(MaxLineBytes + 1, ' ') << "7|a|b|c" << 1;
@@ -374,6 +381,23 @@ void TestTableFiles::readText()
     QCOMPARE(pieces.failedLine, result.failedLine);
     QCOMPARE(pieces.rows, result.rows);
     QCOMPARE(dump(piecewise), rows);
+
+    // The same content in two pieces, split after every byte in turn: a piece
+    // may end inside a line, between a CR and its LF or right after a line.
+    if (bytes.size() <= 1024) {
+        for (qsizetype at = 1; at < bytes.size(); ++at) {
+            ReadingTable two(modelOf(km90));
+            if (!km90)
+                fill(two, QStringLiteral("7|a|b|c"));
+            TextTableReader twoPieces(two);
+            twoPieces.feed(bytes.first(at));
+            twoPieces.feed(bytes.sliced(at));
+            const Result split = twoPieces.finish();
+            QVERIFY2(split.ok == result.ok && split.failedLine == result.failedLine
+                    && split.rows == result.rows && dump(two) == rows,
+                qPrintable(QStringLiteral("split after byte %1").arg(at)));
+        }
+    }
 
     // The same content as a file read in two halves on two threads.
     QTemporaryDir dir;
