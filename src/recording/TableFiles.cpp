@@ -1287,34 +1287,52 @@ std::optional<Result> refuseSpecialFile(const QString &path, Format format)
     return result;
 }
 
-// The end of the token that starts at p: the first blank or control
-// character (code 32 or less) or end. seen collects the bits of the token's
-// bytes, to tell whether all are ASCII. Eight bytes at a time while eight
-// are left before end.
-const char *tokenEnd(const char *p, const char *end, unsigned char &seen)
+// The end of the token that starts at p, whose first byte is above 32: the
+// first blank or control character (code 32 or less) or end. key gets the
+// token's bytes as one word (the first in the low bits) when it has at most
+// eight, 0 for a longer token; ascii tells whether every byte is below 128.
+// Eight bytes at a time while eight are left before end, so that a token
+// shorter than eight bytes, nearly every token of a table, takes one word.
+const char *tokenEnd(const char *p, const char *end, quint64 &key, bool &ascii)
 {
-    quint64 bits = 0;
-    while (end - p >= 8) {
-        const quint64 word = loadWord(p);
-        const quint64 blanks = bytesBelow(word, 33);
+    const char *const start = p;
+    if (end - p >= 8) {
+        const quint64 first = loadWord(p);
+        quint64 blanks = bytesBelow(first, 33);
         if (blanks) {
-            const int at = std::countr_zero(blanks) / 8;
-            // Only the bytes before the blank count.
-            bits |= at ? word & (~quint64(0) >> (64 - 8 * at)) : 0;
-            p += at;
-            seen |= (bits & kHighBits) ? 0x80 : 0;
-            return p;
+            // The first byte is no blank: at least one byte is the token's.
+            const int bits = std::countr_zero(blanks) & ~7;
+            key = first & (~quint64(0) >> (64 - bits));
+            ascii = (key & kHighBits) == 0;
+            return p + bits / 8;
         }
-        bits |= word;
-        p += 8;
+        quint64 seen = first;
+        for (p += 8; end - p >= 8; p += 8) {
+            const quint64 word = loadWord(p);
+            blanks = bytesBelow(word, 33);
+            if (blanks) {
+                // Only the bytes before the blank count.
+                const int bits = std::countr_zero(blanks) & ~7;
+                seen |= bits ? word & (~quint64(0) >> (64 - bits)) : 0;
+                p += bits / 8;
+                break;
+            }
+            seen |= word;
+        }
+        if (!blanks) {
+            for (; p<end &&static_cast<unsigned char>(*p)> 32; ++p)
+                seen |= static_cast<unsigned char>(*p);
+        }
+        key = p - start == 8 ? first : 0;
+        ascii = (seen & kHighBits) == 0;
+        return p;
     }
-    seen |= (bits & kHighBits) ? 0x80 : 0;
-    for (; p < end; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (c <= 32)
-            break;
-        seen |= c;
-    }
+    // Fewer than eight bytes before end: so is the token.
+    quint64 bytes = 0;
+    for (int shift = 0; p<end &&static_cast<unsigned char>(*p)> 32; ++p, shift += 8)
+        bytes |= quint64(static_cast<unsigned char>(*p)) << shift;
+    key = bytes;
+    ascii = (bytes & kHighBits) == 0;
     return p;
 }
 
@@ -1388,16 +1406,6 @@ private:
         quint64 key; // the bytes of a short text, 0 for a long one
     };
 
-    // The bytes of a token of at most eight bytes as one word, zero above them.
-    static quint64 shortKey(const char *bytes, quint32 length, const char *end)
-    {
-        if (end - bytes >= 8)
-            return loadWord(bytes) & (~quint64(0) >> (64 - 8 * length));
-        quint64 key = 0;
-        for (quint32 i = 0; i < length; ++i)
-            key |= quint64(static_cast<unsigned char>(bytes[i])) << (8 * i);
-        return key;
-    }
     // Decides where the text of a field comes from, given the line before.
     void resolve(int column, Field &field);
 
@@ -1433,9 +1441,10 @@ const char *PlainRowBatch::scan(const char *p, const char *end)
         if (c == '"' || count == m_columns)
             return nullptr;
         const char *const start = p;
-        unsigned char seen = 0;
-        p = tokenEnd(p, end, seen);
-        if (seen & 0x80)
+        quint64 key = 0;
+        bool ascii = false;
+        p = tokenEnd(p, end, key, ascii);
+        if (!ascii)
             return nullptr;
         const auto length = quint32(p - start);
         if (count == 0) {
@@ -1447,8 +1456,7 @@ const char *PlainRowBatch::scan(const char *p, const char *end)
         } else {
             if (length > quint32(ReadingTable::MaxTextLength))
                 return nullptr;
-            fields[size_t(count)] = { start, length, Source::LookUp, 0,
-                length <= 8 ? shortKey(start, length, end) : 0 };
+            fields[size_t(count)] = { start, length, Source::LookUp, 0, key };
         }
         ++count;
     }

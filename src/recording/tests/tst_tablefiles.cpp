@@ -286,6 +286,11 @@ void TestTableFiles::readText_data()
                                                   << "7|a|b|c\n~|t|~|~" << 0;
     QTest::newRow("GBK bytes") << false << header + "1\t\xA1\xC6\t5\t\xA1\xE6\r\n"
                                << QStringLiteral("7|a|b|c\n1|%1|5|%2").arg(Sum, Celsius) << 0;
+    // A GBK character at the end of a token of eight bytes, of a longer one
+    // and of the last one: each line goes through the code page.
+    QTest::newRow("GBK bytes ending tokens of every length")
+        << false << header + "1\tABCDEF\xA1\xC6\t123456789AB\xA1\xC6\r\n2\tA\tB\t\xA1\xC6"
+        << QStringLiteral("7|a|b|c\n1|ABCDEF%1|123456789AB%1|~\n2|A|B|%1").arg(Sum) << 0;
     QTest::newRow("too many tokens fail after earlier rows")
         << false << header + "1\t08:00:00\t12\tV\r\n2\t08:00:01\t12 3\tV\r\n3\t08:00:02\t1\tV\r\n"
         << "7|a|b|c\n1|08:00:00|12|V" << 3;
