@@ -294,9 +294,21 @@ bool ReadingTable::appendRowsFrom(ReadingTable &other)
     if (other.m_rows > std::numeric_limits<int>::max() - m_rows)
         return false;
     // Each of other's texts gets its number here, in the order they came.
-    std::vector<quint32> ids(size_t(other.m_pool.size()) + 1, 0);
-    for (qsizetype id = 1; id <= other.m_pool.size(); ++id)
-        ids[size_t(id)] = m_pool.intern(other.m_pool.text(quint32(id)));
+    // Their look-ups wait for memory: each text's slot is asked for a few
+    // texts ahead, so that the waits overlap.
+    const auto texts = size_t(other.m_pool.size());
+    std::vector<quint32> ids(texts + 1, 0);
+    std::vector<quint32> hashes(texts + 1, 0);
+    for (size_t id = 1; id <= texts; ++id)
+        hashes[id] = TextPool::hashOf(other.m_pool.text(quint32(id)));
+    constexpr size_t Ahead = 16;
+    for (size_t id = 1; id <= std::min(Ahead, texts); ++id)
+        m_pool.prefetch(hashes[id]);
+    for (size_t id = 1; id <= texts; ++id) {
+        if (id + Ahead <= texts)
+            m_pool.prefetch(hashes[id + Ahead]);
+        ids[id] = m_pool.intern(other.m_pool.text(quint32(id)), hashes[id]);
+    }
     const int rows = other.m_rows;
     m_noNull.insert(m_noNull.end(), other.m_noNull.begin(), other.m_noNull.end());
     beginInsertRows(QModelIndex(), m_rows, m_rows + rows - 1);
