@@ -1336,6 +1336,37 @@ const char *tokenEnd(const char *p, const char *end, quint64 &key, bool &ascii)
     return p;
 }
 
+// A token of one to eight bytes as tokenEnd gives its key, padded in front
+// with the digit 0 to eight bytes.
+constexpr quint64 paddedDigits(quint64 key, quint32 length)
+{
+    const quint32 pad = 64 - 8 * length;
+    return pad == 0 ? key : key << pad | (kOnes * '0') >> (64 - pad);
+}
+
+// Whether every byte of such a token is a decimal digit.
+constexpr bool digitsOnly(quint64 key, quint32 length)
+{
+    const quint64 word = paddedDigits(key, length);
+    constexpr quint64 highNibbles = 0xF0F0F0F0F0F0F0F0ull;
+    // '0' to '9' are 0x30 to 0x39: their high nibble is 3, and stays 3 when 6
+    // is added (no byte carries into the next, as none is above 0x3F).
+    return (word & highNibbles) == kOnes * '0' && ((word + kOnes * 6) & highNibbles) == kOnes * '0';
+}
+
+// The value of a token of one to eight digits (see digitsOnly): pairs of
+// digits, then pairs of those, then the two halves, three multiplications in
+// all. Eight digits always fit 32 bits.
+constexpr qint32 digitsValue(quint64 key, quint32 length)
+{
+    quint64 v = paddedDigits(key, length) - kOnes * '0';
+    // The first digit is in the low byte: it is the most significant.
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
+    return qint32(v);
+}
+
 // The lines of a table file are nearly all plain: unquoted ASCII tokens, a
 // decimal No and texts no longer than the table keeps. Such a line is read
 // straight from its bytes into a batch of rows; any other line (quotes, GBK
@@ -1448,8 +1479,11 @@ const char *PlainRowBatch::scan(const char *p, const char *end)
             return nullptr;
         const auto length = quint32(p - start);
         if (count == 0) {
-            const std::optional<qint32> no
-                = ReadingTable::parseNo(QLatin1String(start, qsizetype(length)));
+            // Up to eight digits (every No below a hundred million) straight
+            // from the token's word; anything else by the table's parser.
+            const std::optional<qint32> no = key != 0 && digitsOnly(key, length)
+                ? digitsValue(key, length)
+                : ReadingTable::parseNo(QLatin1String(start, qsizetype(length)));
             if (!no)
                 return nullptr;
             record[0] = quint32(*no);

@@ -111,6 +111,8 @@ private Q_SLOTS:
     void tokens();
     void readText_data();
     void readText();
+    void noReadAsTheTableParsesIt_data();
+    void noReadAsTheTableParsesIt();
     void textRoundTrip_data();
     void textRoundTrip();
     void halvesReadAsInOrder_data();
@@ -524,6 +526,46 @@ void TestTableFiles::tableClearedBetweenPieces()
     QVERIFY(result.ok);
     QCOMPARE(result.rows, 4);
     QCOMPARE(dump(table), QStringLiteral("4|ab|cdefghijk|V"));
+}
+
+// A No of up to eight digits is read from the token's bytes at once; every
+// other No by the table's parser. Both must read a No alike, in every length
+// and with a wrong byte at every place.
+void TestTableFiles::noReadAsTheTableParsesIt_data()
+{
+    QTest::addColumn<QByteArray>("no");
+    const QByteArray digits = "9081726354";
+    for (int length = 1; length <= 10; ++length) {
+        const QByteArray no = digits.first(length);
+        QTest::addRow("%d digits", length) << no;
+        QTest::addRow("%d digits, leading zeros", length) << QByteArray(length - 1, '0') + "7";
+        QTest::addRow("%d nines", length) << QByteArray(length, '9');
+        QTest::addRow("%d digits, signed", length) << "-" + no;
+        // Bytes next to the digits' range, and one far from it, at each place.
+        for (const char wrong : { '/', ':', 'a', '\x7F' }) {
+            for (int at = 0; at < length; ++at) {
+                QByteArray bad = no;
+                bad[at] = wrong;
+                QTest::addRow("%d digits, 0x%02x at %d", length, int(wrong), at) << bad;
+            }
+        }
+    }
+}
+
+void TestTableFiles::noReadAsTheTableParsesIt()
+{
+    QFETCH(QByteArray, no);
+    const std::optional<qint32> expected = ReadingTable::parseNo(QLatin1String(no));
+    ReadingTable table(MeterModel::Km50_60);
+    const Result result = appendTableText("No\ttime\r\n" + no + "\tt\r\n", table);
+    QCOMPARE(result.ok, expected.has_value());
+    if (expected) {
+        QCOMPARE(table.rowCount(), 1);
+        QCOMPARE(table.no(0), expected);
+    } else {
+        QCOMPARE(result.failedLine, 2);
+        QCOMPARE(table.rowCount(), 0);
+    }
 }
 
 void TestTableFiles::textRoundTrip_data()
