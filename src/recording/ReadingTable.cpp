@@ -9,6 +9,11 @@
 #include <limits>
 #include <type_traits>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QStringList &columnsOf(MeterModel model)
@@ -106,6 +111,26 @@ quint32 ReadingTable::lastId(const QString *text, QStringView stored, int column
 }
 
 namespace {
+
+// Rows appended in batches (a file being read) fill block after block: the
+// pages of a new block are asked for in one call instead of a fault each as
+// the rows reach them, which costs several times more (on Linux, where the
+// system offers it). Nothing else changes: where it cannot, each page is
+// still mapped when first written.
+void prefault(quint32 *block, size_t words)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
+    static const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<quintptr>(block);
+    const quintptr from = (begin + page - 1) & ~(page - 1);
+    const quintptr to = (begin + words * sizeof(quint32)) & ~(page - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(block);
+    Q_UNUSED(words);
+#endif
+}
 
 template<typename Char>
 std::optional<qint32> parseDecimalNo(const Char *p, const Char *end)
@@ -243,9 +268,11 @@ bool ReadingTable::appendRowOfIds(std::optional<qint32> no, std::span<const quin
 void ReadingTable::reserveBlocks(int rows)
 {
     const size_t needed = (size_t(m_rows) + size_t(rows) + BlockRows - 1) / BlockRows;
-    while (m_blocks.size() < needed)
-        m_blocks.push_back(
-            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+    const size_t words = size_t(BlockRows) * size_t(m_columns);
+    while (m_blocks.size() < needed) {
+        m_blocks.push_back(std::make_unique_for_overwrite<quint32[]>(words));
+        prefault(m_blocks.back().get(), words);
+    }
 }
 
 bool ReadingTable::appendRowsOfIds(std::span<const quint32> records, std::span<const bool> noIsNull)
