@@ -142,6 +142,10 @@ public:
     quint32 storeAsciiText(const char *bytes, qsizetype size, quint32 hash, quint64 key)
     {
         Q_ASSERT(size > 0 && size <= MaxTextLength);
+        if (key != 0) {
+            if (const quint32 id = m_pool.findShort(hash, key))
+                return id;
+        }
         return m_pool.internAscii(bytes, quint32(size), hash, key);
     }
     // Asks for the memory where a text of this hash is looked up (see

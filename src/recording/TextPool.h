@@ -34,6 +34,25 @@ public:
     // bits, as shortKey gives them), 0 for a longer text: the reader has them
     // in a word already.
     quint32 internAscii(const char *bytes, quint32 length, quint32 hash, quint64 key);
+    // The id of a short ASCII text by its hash and its key (not 0, see
+    // internAscii) when the pool holds it, 0 when it does not: a look-up that
+    // reads the index alone, made where the caller is, for a reader that
+    // finds nearly every text it looks up.
+    quint32 findShort(quint32 hash, quint64 key) const
+    {
+        Q_ASSERT(key != 0);
+        if (m_slots.empty())
+            return 0;
+        // The index is never full: the search ends at a free slot.
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot &slot = m_slots[i];
+            if (slot.id == 0)
+                return 0;
+            if (slot.hash == hash && slot.key == key)
+                return slot.id;
+        }
+    }
     // The hash of a short ASCII text from its key (see shortKey) and length.
     static quint32 hashOfShortKey(quint64 key, quint32 length)
     {

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void noParsedFromTextAndBytes();
     void poolHoldsLongAndShortTextsTogether();
     void asciiBytesAndTextsShareNumbers();
+    void shortTextsFoundByTheirSlots();
     void rowsAppendedAtOnce();
     void clearedPoolAndTableStartAfresh_data();
     void clearedPoolAndTableStartAfresh();
@@ -367,6 +368,29 @@ void TestReadingTable::asciiBytesAndTextsShareNumbers()
         QCOMPARE(pool.isPrintableAscii(first), !bytes.contains(' '));
     }
     QCOMPARE(pool.size(), 20);
+}
+
+void TestReadingTable::shortTextsFoundByTheirSlots()
+{
+    // Enough texts for the index to grow several times and for searches to
+    // run past slots taken by other texts; absent texts are not found, even
+    // where a present one has the same characters and another length.
+    TextPool pool;
+    const auto find = [&pool](const QString &text) {
+        return pool.findShort(TextPool::hashOf(text), TextPool::shortKey(text));
+    };
+    QCOMPARE(find(QStringLiteral("1.5")), 0u);
+    std::vector<quint32> ids;
+    for (int i = 0; i < 5000; ++i)
+        ids.push_back(pool.intern(QString::number(i * 7)));
+    for (int i = 0; i < 5000; ++i) {
+        QCOMPARE(find(QString::number(i * 7)), ids[size_t(i)]);
+        if (i % 7 != 0)
+            QCOMPARE(find(QString::number(i)), 0u);
+    }
+    QCOMPARE(find(QStringLiteral("34993")), ids[4999]);
+    QCOMPARE(find(QStringLiteral("349930")), 0u);
+    QCOMPARE(find(QStringLiteral("abcdefgh")), 0u);
 }
 
 void TestReadingTable::rowsAppendedAtOnce()
