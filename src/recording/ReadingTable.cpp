@@ -132,6 +132,29 @@ void prefault(quint32 *block, size_t words)
 #endif
 }
 
+// The highest text number of rows records of width words each (No first).
+// The width fixed where it is known, so that the loop over a row unrolls.
+template<size_t Width>
+quint32 highestTextId(const quint32 *records, size_t rows)
+{
+    quint32 highest = 0;
+    for (size_t r = 0; r < rows; ++r, records += Width) {
+        for (size_t c = 1; c < Width; ++c)
+            highest = std::max(highest, records[c]);
+    }
+    return highest;
+}
+
+quint32 highestTextId(const quint32 *records, size_t rows, size_t width)
+{
+    quint32 highest = 0;
+    for (size_t r = 0; r < rows; ++r, records += width) {
+        for (size_t c = 1; c < width; ++c)
+            highest = std::max(highest, records[c]);
+    }
+    return highest;
+}
+
 template<typename Char>
 std::optional<qint32> parseDecimalNo(const Char *p, const Char *end)
 {
@@ -284,17 +307,30 @@ bool ReadingTable::appendRowsOfIds(std::span<const quint32> records, std::span<c
     if (noIsNull.empty())
         return true;
     // Every text number at once: the highest must be one of the store's.
-    const auto known = quint32(m_pool.size());
+    const quint32 *const first = records.data();
+    const size_t count = noIsNull.size();
     quint32 highest = 0;
-    for (size_t i = 0; i < records.size(); i += width) {
-        for (size_t c = 1; c < width; ++c)
-            highest = std::max(highest, records[i + c]);
+    switch (width) {
+    case 8: // KM90
+        highest = highestTextId<8>(first, count);
+        break;
+    case 4: // KM50_60
+        highest = highestTextId<4>(first, count);
+        break;
+    default:
+        highest = highestTextId(first, count, width);
+        break;
     }
-    if (highest > known)
+    if (highest > quint32(m_pool.size()))
         return false;
-    const int rows = int(noIsNull.size());
+    const int rows = int(count);
     reserveBlocks(rows);
-    m_noNull.insert(m_noNull.end(), noIsNull.begin(), noIsNull.end());
+    // A file's rows nearly always have a No: then the flags are set a word at
+    // a time rather than one by one.
+    if (std::find(noIsNull.begin(), noIsNull.end(), true) == noIsNull.end())
+        m_noNull.resize(m_noNull.size() + count, false);
+    else
+        m_noNull.insert(m_noNull.end(), noIsNull.begin(), noIsNull.end());
     beginInsertRows(QModelIndex(), m_rows, m_rows + rows - 1);
     const quint32 *from = records.data();
     int row = m_rows;

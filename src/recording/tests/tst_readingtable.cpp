@@ -428,6 +428,16 @@ void TestReadingTable::rowsAppendedAtOnce()
     QVERIFY(!table.appendRowsOfIds(std::span(bad).first(7), two));
     QCOMPARE(table.rowCount(), 20001);
     QCOMPARE(inserted.size(), 1);
+    // The same in the last column of a KM90 row, where No may be any number.
+    ReadingTable wide(MeterModel::Km90);
+    const quint32 amp = wide.storeText(u"A");
+    const std::array<quint32, 8> lastBad { 99, amp, amp, amp, amp, amp, amp, amp + 1 };
+    QVERIFY(!wide.appendRowsOfIds(lastBad, std::array<bool, 1> { false }));
+    std::array<quint32, 8> good = lastBad;
+    good[7] = amp;
+    QVERIFY(wide.appendRowsOfIds(good, std::array<bool, 1> { false }));
+    QCOMPARE(wide.rowCount(), 1);
+    QCOMPARE(wide.no(0), std::optional<qint32>(99));
 
     // The rows of another table follow with their texts numbered here.
     ReadingTable other(MeterModel::Km50_60);
