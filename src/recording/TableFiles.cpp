@@ -1536,7 +1536,7 @@ void PlainRowBatch::resolve(int column, Field &field)
         std::memcpy(m_last[c].data(), field.bytes, field.length);
     }
     field.source = Source::LookUp;
-    field.hash = field.key != 0 ? TextPool::hashOfShortKey(field.key, field.length)
+    field.hash = field.key != 0 ? TextPool::hashOfShortKey(field.key)
                                 : TextPool::hashOfAscii(field.bytes, field.length);
     m_table.prefetchText(field.hash);
 }

@@ -7,6 +7,8 @@
 
 quint32 TextPool::hashOf(QStringView text)
 {
+    if (const quint64 key = shortKey(text))
+        return hashOfShortKey(key);
     return hashUnits(text.utf16(), quint64(text.size()), [](const char16_t *four) {
         quint64 word = 0;
         if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {

@@ -53,13 +53,19 @@ public:
                 return slot.id;
         }
     }
-    // The hash of a short ASCII text from its key (see shortKey) and length.
-    static quint32 hashOfShortKey(quint64 key, quint32 length)
+    // The hash of a short ASCII text from its key (see shortKey), which tells
+    // the text apart from every other: the key's bits mixed, two
+    // multiplications in all. A short text hashes this way whichever way it
+    // comes (hashOf, hashOfAscii), so that a reader with the key in a word
+    // has the hash at once.
+    static quint32 hashOfShortKey(quint64 key)
     {
-        quint64 h = hashWord(quint64(length) * kHashMultiplier, widen(quint32(key)));
-        if (length > 4)
-            h = hashWord(h, widen(quint32(key >> 32)));
-        return hashFinish(h);
+        key ^= key >> 33;
+        key *= 0xFF51AFD7ED558CCDull;
+        key ^= key >> 33;
+        key *= 0xC4CEB9FE1A85EC53ull;
+        key ^= key >> 33;
+        return quint32(key);
     }
     // The key of a short text: up to eight characters, each from 1 to 127, as
     // one word of bytes, the first character in the low bits; 0 for any other
@@ -68,6 +74,13 @@ public:
     static quint32 hashOfAscii(const char *bytes, qsizetype length)
     {
         const auto *b = reinterpret_cast<const unsigned char *>(bytes);
+        if (length <= 8) {
+            quint64 key = 0;
+            for (qsizetype i = 0; i < length; ++i)
+                key |= quint64(b[i]) << (8 * i);
+            if (key != 0)
+                return hashOfShortKey(key);
+        }
         return hashUnits(b, quint64(length), [](const unsigned char *four) {
             return widen(quint32(four[0]) | quint32(four[1]) << 8 | quint32(four[2]) << 16
                 | quint32(four[3]) << 24);
