@@ -120,7 +120,10 @@ namespace {
 void prefault(quint32 *block, size_t words)
 {
 #if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
-    static const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    static const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pageSize <= 0)
+        return;
+    const auto page = quintptr(pageSize);
     const auto begin = reinterpret_cast<quintptr>(block);
     const quintptr from = (begin + page - 1) & ~(page - 1);
     const quintptr to = (begin + words * sizeof(quint32)) & ~(page - 1);
