@@ -1319,9 +1319,11 @@ const char *tokenEnd(const char *p, const char *end, quint64 &key, bool &ascii)
             }
             seen |= word;
         }
-        if (!blanks) {
-            for (; p<end &&static_cast<unsigned char>(*p)> 32; ++p)
-                seen |= static_cast<unsigned char>(*p);
+        for (; !blanks && p < end; ++p) {
+            const auto c = static_cast<unsigned char>(*p);
+            if (c <= 32)
+                break;
+            seen |= c;
         }
         key = p - start == 8 ? first : 0;
         ascii = (seen & kHighBits) == 0;
@@ -1329,8 +1331,12 @@ const char *tokenEnd(const char *p, const char *end, quint64 &key, bool &ascii)
     }
     // Fewer than eight bytes before end: so is the token.
     quint64 bytes = 0;
-    for (int shift = 0; p<end &&static_cast<unsigned char>(*p)> 32; ++p, shift += 8)
-        bytes |= quint64(static_cast<unsigned char>(*p)) << shift;
+    for (int shift = 0; p < end; ++p, shift += 8) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c <= 32)
+            break;
+        bytes |= quint64(c) << shift;
+    }
     key = bytes;
     ascii = (bytes & kHighBits) == 0;
     return p;
