@@ -2,17 +2,13 @@
 #include "recording/ReadingTable.h"
 
 #include "models/ModelDescription.h"
+#include "recording/PagePrefault.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
 #include <type_traits>
-
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -111,29 +107,6 @@ quint32 ReadingTable::lastId(const QString *text, QStringView stored, int column
 }
 
 namespace {
-
-// Rows appended in batches (a file being read) fill block after block: the
-// pages of a new block are asked for in one call instead of a fault each as
-// the rows reach them, which costs several times more (on Linux, where the
-// system offers it). Nothing else changes: where it cannot, each page is
-// still mapped when first written.
-void prefault(quint32 *block, size_t words)
-{
-#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
-    static const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pageSize <= 0)
-        return;
-    const auto page = quintptr(pageSize);
-    const auto begin = reinterpret_cast<quintptr>(block);
-    const quintptr from = (begin + page - 1) & ~(page - 1);
-    const quintptr to = (begin + words * sizeof(quint32)) & ~(page - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
-#else
-    Q_UNUSED(block);
-    Q_UNUSED(words);
-#endif
-}
 
 // The highest text number of rows records of width words each (No first).
 // The width fixed where it is known, so that the loop over a row unrolls.
@@ -297,7 +270,8 @@ void ReadingTable::reserveBlocks(int rows)
     const size_t words = size_t(BlockRows) * size_t(m_columns);
     while (m_blocks.size() < needed) {
         m_blocks.push_back(std::make_unique_for_overwrite<quint32[]>(words));
-        prefault(m_blocks.back().get(), words);
+        // The batch's rows fill the block: its pages are mapped at once.
+        prefaultPages(m_blocks.back().get(), words * sizeof(quint32));
     }
 }
 
