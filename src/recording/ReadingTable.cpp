@@ -2,6 +2,7 @@
 #include "recording/ReadingTable.h"
 
 #include "models/ModelDescription.h"
+#include "recording/PagePrefault.h"
 
 #include <algorithm>
 #include <array>
@@ -107,6 +108,29 @@ quint32 ReadingTable::lastId(const QString *text, QStringView stored, int column
 
 namespace {
 
+// The highest text number of rows records of width words each (No first).
+// The width fixed where it is known, so that the loop over a row unrolls.
+template<size_t Width>
+quint32 highestTextId(const quint32 *records, size_t rows)
+{
+    quint32 highest = 0;
+    for (size_t r = 0; r < rows; ++r, records += Width) {
+        for (size_t c = 1; c < Width; ++c)
+            highest = std::max(highest, records[c]);
+    }
+    return highest;
+}
+
+quint32 highestTextId(const quint32 *records, size_t rows, size_t width)
+{
+    quint32 highest = 0;
+    for (size_t r = 0; r < rows; ++r, records += width) {
+        for (size_t c = 1; c < width; ++c)
+            highest = std::max(highest, records[c]);
+    }
+    return highest;
+}
+
 template<typename Char>
 std::optional<qint32> parseDecimalNo(const Char *p, const Char *end)
 {
@@ -117,6 +141,18 @@ std::optional<qint32> parseDecimalNo(const Char *p, const Char *end)
     }
     if (p == end)
         return std::nullopt;
+    // Nine digits or fewer always fit: such a number (every No a table holds
+    // below a thousand million) goes without the check per digit.
+    if (end - p <= 9) {
+        qint32 value = 0;
+        for (; p < end; ++p) {
+            const quint32 digit = quint32(*p) - quint32('0');
+            if (digit > 9)
+                return std::nullopt;
+            value = value * 10 + qint32(digit);
+        }
+        return negative ? -value : value;
+    }
     // Accumulate as a negative number so that the smallest 32-bit value fits.
     qint64 value = 0;
     for (; p < end; ++p) {
@@ -231,9 +267,12 @@ bool ReadingTable::appendRowOfIds(std::optional<qint32> no, std::span<const quin
 void ReadingTable::reserveBlocks(int rows)
 {
     const size_t needed = (size_t(m_rows) + size_t(rows) + BlockRows - 1) / BlockRows;
-    while (m_blocks.size() < needed)
-        m_blocks.push_back(
-            std::make_unique_for_overwrite<quint32[]>(size_t(BlockRows) * size_t(m_columns)));
+    const size_t words = size_t(BlockRows) * size_t(m_columns);
+    while (m_blocks.size() < needed) {
+        m_blocks.push_back(std::make_unique_for_overwrite<quint32[]>(words));
+        // The batch's rows fill the block: its pages are mapped at once.
+        prefaultPages(m_blocks.back().get(), words * sizeof(quint32));
+    }
 }
 
 bool ReadingTable::appendRowsOfIds(std::span<const quint32> records, std::span<const bool> noIsNull)
@@ -245,17 +284,30 @@ bool ReadingTable::appendRowsOfIds(std::span<const quint32> records, std::span<c
     if (noIsNull.empty())
         return true;
     // Every text number at once: the highest must be one of the store's.
-    const auto known = quint32(m_pool.size());
+    const quint32 *const first = records.data();
+    const size_t count = noIsNull.size();
     quint32 highest = 0;
-    for (size_t i = 0; i < records.size(); i += width) {
-        for (size_t c = 1; c < width; ++c)
-            highest = std::max(highest, records[i + c]);
+    switch (width) {
+    case 8: // KM90
+        highest = highestTextId<8>(first, count);
+        break;
+    case 4: // KM50_60
+        highest = highestTextId<4>(first, count);
+        break;
+    default:
+        highest = highestTextId(first, count, width);
+        break;
     }
-    if (highest > known)
+    if (highest > quint32(m_pool.size()))
         return false;
-    const int rows = int(noIsNull.size());
+    const int rows = int(count);
     reserveBlocks(rows);
-    m_noNull.insert(m_noNull.end(), noIsNull.begin(), noIsNull.end());
+    // A file's rows nearly always have a No: then the flags are set a word at
+    // a time rather than one by one.
+    if (std::find(noIsNull.begin(), noIsNull.end(), true) == noIsNull.end())
+        m_noNull.resize(m_noNull.size() + count, false);
+    else
+        m_noNull.insert(m_noNull.end(), noIsNull.begin(), noIsNull.end());
     beginInsertRows(QModelIndex(), m_rows, m_rows + rows - 1);
     const quint32 *from = records.data();
     int row = m_rows;
@@ -282,9 +334,21 @@ bool ReadingTable::appendRowsFrom(ReadingTable &other)
     if (other.m_rows > std::numeric_limits<int>::max() - m_rows)
         return false;
     // Each of other's texts gets its number here, in the order they came.
-    std::vector<quint32> ids(size_t(other.m_pool.size()) + 1, 0);
-    for (qsizetype id = 1; id <= other.m_pool.size(); ++id)
-        ids[size_t(id)] = m_pool.intern(other.m_pool.text(quint32(id)));
+    // Their look-ups wait for memory: each text's slot is asked for a few
+    // texts ahead, so that the waits overlap.
+    const auto texts = size_t(other.m_pool.size());
+    std::vector<quint32> ids(texts + 1, 0);
+    std::vector<quint32> hashes(texts + 1, 0);
+    for (size_t id = 1; id <= texts; ++id)
+        hashes[id] = TextPool::hashOf(other.m_pool.text(quint32(id)));
+    constexpr size_t Ahead = 16;
+    for (size_t id = 1; id <= std::min(Ahead, texts); ++id)
+        m_pool.prefetch(hashes[id]);
+    for (size_t id = 1; id <= texts; ++id) {
+        if (id + Ahead <= texts)
+            m_pool.prefetch(hashes[id + Ahead]);
+        ids[id] = m_pool.intern(other.m_pool.text(quint32(id)), hashes[id]);
+    }
     const int rows = other.m_rows;
     m_noNull.insert(m_noNull.end(), other.m_noNull.begin(), other.m_noNull.end());
     beginInsertRows(QModelIndex(), m_rows, m_rows + rows - 1);

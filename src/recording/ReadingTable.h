@@ -137,11 +137,16 @@ public:
     bool appendRowOfIds(std::optional<qint32> no, std::span<const quint32> ids);
     // For a reader of files that are nearly all plain ASCII: the number of a
     // text given as bytes, each from 1 to 127, 1 to MaxTextLength of them, with
-    // its hash from TextPool::hashOfAscii; the text is added when it is new.
-    quint32 storeAsciiText(const char *bytes, qsizetype size, quint32 hash)
+    // its hash from TextPool::hashOfAscii and its key (see
+    // TextPool::internAscii); the text is added when it is new.
+    quint32 storeAsciiText(const char *bytes, qsizetype size, quint32 hash, quint64 key)
     {
         Q_ASSERT(size > 0 && size <= MaxTextLength);
-        return m_pool.internAscii(bytes, quint32(size), hash);
+        if (key != 0) {
+            if (const quint32 id = m_pool.findShort(hash, key))
+                return id;
+        }
+        return m_pool.internAscii(bytes, quint32(size), hash, key);
     }
     // Asks for the memory where a text of this hash is looked up (see
     // TextPool::prefetch).

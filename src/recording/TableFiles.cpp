@@ -1287,35 +1287,90 @@ std::optional<Result> refuseSpecialFile(const QString &path, Format format)
     return result;
 }
 
-// The end of the token that starts at p: the first blank or control
-// character (code 32 or less) or end. seen collects the bits of the token's
-// bytes, to tell whether all are ASCII. Eight bytes at a time while eight
-// are left before end.
-const char *tokenEnd(const char *p, const char *end, unsigned char &seen)
+// The end of the token that starts at p, whose first byte is above 32: the
+// first blank or control character (code 32 or less) or end. key gets the
+// token's bytes as one word (the first in the low bits) when it has at most
+// eight, 0 for a longer token; ascii tells whether every byte is below 128.
+// Eight bytes at a time while eight are left before end, so that a token
+// shorter than eight bytes, nearly every token of a table, takes one word.
+const char *tokenEnd(const char *p, const char *end, quint64 &key, bool &ascii)
 {
-    quint64 bits = 0;
-    while (end - p >= 8) {
-        const quint64 word = loadWord(p);
-        const quint64 blanks = bytesBelow(word, 33);
+    const char *const start = p;
+    if (end - p >= 8) {
+        const quint64 first = loadWord(p);
+        quint64 blanks = bytesBelow(first, 33);
         if (blanks) {
-            const int at = std::countr_zero(blanks) / 8;
-            // Only the bytes before the blank count.
-            bits |= at ? word & (~quint64(0) >> (64 - 8 * at)) : 0;
-            p += at;
-            seen |= (bits & kHighBits) ? 0x80 : 0;
-            return p;
+            // The first byte is no blank: at least one byte is the token's.
+            const int bits = std::countr_zero(blanks) & ~7;
+            key = first & (~quint64(0) >> (64 - bits));
+            ascii = (key & kHighBits) == 0;
+            return p + bits / 8;
         }
-        bits |= word;
-        p += 8;
+        quint64 seen = first;
+        for (p += 8; end - p >= 8; p += 8) {
+            const quint64 word = loadWord(p);
+            blanks = bytesBelow(word, 33);
+            if (blanks) {
+                // Only the bytes before the blank count.
+                const int bits = std::countr_zero(blanks) & ~7;
+                seen |= bits ? word & (~quint64(0) >> (64 - bits)) : 0;
+                p += bits / 8;
+                break;
+            }
+            seen |= word;
+        }
+        for (; !blanks && p < end; ++p) {
+            const auto c = static_cast<unsigned char>(*p);
+            if (c <= 32)
+                break;
+            seen |= c;
+        }
+        key = p - start == 8 ? first : 0;
+        ascii = (seen & kHighBits) == 0;
+        return p;
     }
-    seen |= (bits & kHighBits) ? 0x80 : 0;
-    for (; p < end; ++p) {
+    // Fewer than eight bytes before end: so is the token.
+    quint64 bytes = 0;
+    for (int shift = 0; p < end; ++p, shift += 8) {
         const auto c = static_cast<unsigned char>(*p);
         if (c <= 32)
             break;
-        seen |= c;
+        bytes |= quint64(c) << shift;
     }
+    key = bytes;
+    ascii = (bytes & kHighBits) == 0;
     return p;
+}
+
+// A token of one to eight bytes as tokenEnd gives its key, padded in front
+// with the digit 0 to eight bytes.
+constexpr quint64 paddedDigits(quint64 key, quint32 length)
+{
+    const quint32 pad = 64 - 8 * length;
+    return pad == 0 ? key : key << pad | (kOnes * '0') >> (64 - pad);
+}
+
+// Whether every byte of such a token is a decimal digit.
+constexpr bool digitsOnly(quint64 key, quint32 length)
+{
+    const quint64 word = paddedDigits(key, length);
+    constexpr quint64 highNibbles = 0xF0F0F0F0F0F0F0F0ull;
+    // '0' to '9' are 0x30 to 0x39: their high nibble is 3, and stays 3 when 6
+    // is added (no byte carries into the next, as none is above 0x3F).
+    return (word & highNibbles) == kOnes * '0' && ((word + kOnes * 6) & highNibbles) == kOnes * '0';
+}
+
+// The value of a token of one to eight digits (see digitsOnly): pairs of
+// digits, then pairs of those, then the two halves, three multiplications in
+// all. Eight digits always fit 32 bits.
+constexpr qint32 digitsValue(quint64 key, quint32 length)
+{
+    quint64 v = paddedDigits(key, length) - kOnes * '0';
+    // The first digit is in the low byte: it is the most significant.
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
+    return qint32(v);
 }
 
 // The lines of a table file are nearly all plain: unquoted ASCII tokens, a
@@ -1341,9 +1396,25 @@ public:
         , m_columns(table.columnCount())
     { }
 
-    // Takes the line when it is plain and returns true; the bytes must stay
-    // where they are until flush(), which must come once the batch is full.
-    bool take(const char *p, const char *end);
+    // Reads the line that starts at p into the next row of the batch when it
+    // is plain, up to its line end (CR or LF) or end, whichever comes first,
+    // and returns where it stopped; nullptr when the line is not plain. So a
+    // line is split into its tokens while its end is looked for. The row is
+    // not taken yet: a line whose end is not in the bytes so far is read again
+    // once it is complete.
+    const char *scan(const char *p, const char *end);
+    // Takes the row of the line scan() read last; the bytes must stay where
+    // they are until flush(), which must come once the batch is full.
+    void accept();
+    // Takes the line [p, end), which holds no line end, when it is plain and
+    // returns true.
+    bool take(const char *p, const char *end)
+    {
+        if (!scan(p, end))
+            return false;
+        accept();
+        return true;
+    }
     // Stores the texts of the batch and appends its rows. False when the table
     // refuses them (it cannot, for rows made here).
     bool flush();
@@ -1372,22 +1443,13 @@ private:
         quint64 key; // the bytes of a short text, 0 for a long one
     };
 
-    // The bytes of a token of at most eight bytes as one word, zero above them.
-    static quint64 shortKey(const char *bytes, quint32 length, const char *end)
-    {
-        if (end - bytes >= 8)
-            return loadWord(bytes) & (~quint64(0) >> (64 - 8 * length));
-        quint64 key = 0;
-        for (quint32 i = 0; i < length; ++i)
-            key |= quint64(static_cast<unsigned char>(bytes[i])) << (8 * i);
-        return key;
-    }
     // Decides where the text of a field comes from, given the line before.
     void resolve(int column, Field &field);
 
     ReadingTable &m_table;
     const int m_columns;
     int m_size = 0;
+    int m_scanned = 0; // tokens of the line scan() read last
     std::array<std::array<Field, ReadingTable::MaxColumns>, kRows> m_fields {};
     std::array<quint32, kRows * ReadingTable::MaxColumns> m_records {};
     std::array<bool, kRows> m_noNull {};
@@ -1400,7 +1462,7 @@ private:
     quint64 m_numbering = m_table.textNumbering();
 };
 
-bool PlainRowBatch::take(const char *p, const char *end)
+const char *PlainRowBatch::scan(const char *p, const char *end)
 {
     std::array<Field, ReadingTable::MaxColumns> &fields = m_fields[size_t(m_size)];
     quint32 *record = m_records.data() + size_t(m_size) * size_t(m_columns);
@@ -1408,34 +1470,46 @@ bool PlainRowBatch::take(const char *p, const char *end)
     while (p < end) {
         const auto c = static_cast<unsigned char>(*p);
         if (c <= 32) {
+            if (c == '\r' || c == '\n')
+                break;
             ++p;
             continue;
         }
         if (c == '"' || count == m_columns)
-            return false;
+            return nullptr;
         const char *const start = p;
-        unsigned char seen = 0;
-        p = tokenEnd(p, end, seen);
-        if (seen & 0x80)
-            return false;
+        quint64 key = 0;
+        bool ascii = false;
+        p = tokenEnd(p, end, key, ascii);
+        if (!ascii)
+            return nullptr;
         const auto length = quint32(p - start);
         if (count == 0) {
-            const std::optional<qint32> no
-                = ReadingTable::parseNo(QLatin1String(start, qsizetype(length)));
+            // Up to eight digits (every No below a hundred million) straight
+            // from the token's word; anything else by the table's parser.
+            const std::optional<qint32> no = key != 0 && digitsOnly(key, length)
+                ? digitsValue(key, length)
+                : ReadingTable::parseNo(QLatin1String(start, qsizetype(length)));
             if (!no)
-                return false;
+                return nullptr;
             record[0] = quint32(*no);
         } else {
             if (length > quint32(ReadingTable::MaxTextLength))
-                return false;
-            fields[size_t(count)] = { start, length, Source::LookUp, 0,
-                length <= 8 ? shortKey(start, length, end) : 0 };
+                return nullptr;
+            fields[size_t(count)] = { start, length, Source::LookUp, 0, key };
         }
         ++count;
     }
+    m_scanned = count;
+    return p;
+}
+
+void PlainRowBatch::accept()
+{
+    const int count = m_scanned;
     if (count == 0)
-        return true; // a blank line: no row
-    // Only now is the line sure to be plain.
+        return; // a blank line: no row
+    std::array<Field, ReadingTable::MaxColumns> &fields = m_fields[size_t(m_size)];
     for (int c = 1; c < count; ++c)
         resolve(c, fields[size_t(c)]);
     for (int c = count; c < m_columns; ++c) {
@@ -1445,7 +1519,6 @@ bool PlainRowBatch::take(const char *p, const char *end)
     }
     m_noNull[size_t(m_size)] = false;
     ++m_size;
-    return true;
 }
 
 void PlainRowBatch::resolve(int column, Field &field)
@@ -1469,7 +1542,7 @@ void PlainRowBatch::resolve(int column, Field &field)
         std::memcpy(m_last[c].data(), field.bytes, field.length);
     }
     field.source = Source::LookUp;
-    field.hash = field.key != 0 ? TextPool::hashOfShortKey(field.key, field.length)
+    field.hash = field.key != 0 ? TextPool::hashOfShortKey(field.key)
                                 : TextPool::hashOfAscii(field.bytes, field.length);
     m_table.prefetchText(field.hash);
 }
@@ -1489,7 +1562,7 @@ bool PlainRowBatch::flush()
             case Source::Repeat:
                 break;
             case Source::LookUp:
-                last = m_table.storeAsciiText(f.bytes, f.length, f.hash);
+                last = m_table.storeAsciiText(f.bytes, f.length, f.hash, f.key);
                 break;
             }
             record[c] = last;
@@ -1544,6 +1617,23 @@ qsizetype TextTableReader::Private::readLines(QByteArrayView data, bool endOfFil
     const char *p = begin;
     plain.followNumbering();
     while (p < end && !failed) {
+        // A line after the header is first read as a plain line, which finds
+        // its end on the way. It is taken when it is plain and complete: its
+        // end is in data (a CR at the very end might still be followed by its
+        // LF) or this is the end of the file. Any other line goes the general
+        // way below.
+        if (line > 0) {
+            const char *const stop = plain.scan(p, end);
+            if (stop && stop - p <= MaxLineBytes
+                && (endOfFile || (stop != end && !(*stop == '\r' && stop + 1 == end)))) {
+                ++line;
+                plain.accept();
+                if (plain.full())
+                    flushPlain();
+                p = skipLineEnd(stop, end);
+                continue;
+            }
+        }
         const char *const eol = lineEnd(p, end);
         if (!endOfFile && (eol == end || (*eol == '\r' && eol + 1 == end)))
             break;

@@ -7,6 +7,8 @@
 
 quint32 TextPool::hashOf(QStringView text)
 {
+    if (const quint64 key = shortKey(text))
+        return hashOfShortKey(key);
     return hashUnits(text.utf16(), quint64(text.size()), [](const char16_t *four) {
         quint64 word = 0;
         if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
@@ -117,15 +119,16 @@ quint32 TextPool::intern(QStringView text, quint32 hash)
         [&](char16_t *to) { std::memcpy(to, text.utf16(), size_t(length) * sizeof(char16_t)); });
 }
 
-quint32 TextPool::internAscii(const char *bytes, quint32 length, quint32 hash)
+quint32 TextPool::internAscii(const char *bytes, quint32 length, quint32 hash, quint64 key)
 {
     if (length > kLengthMask)
         throw std::bad_alloc();
-    quint64 key = 0;
-    if (length <= 8) {
-        for (quint32 k = 0; k < length; ++k)
-            key |= quint64(static_cast<unsigned char>(bytes[k])) << (8 * k);
-    }
+#ifndef QT_NO_DEBUG
+    quint64 expected = 0;
+    for (quint32 k = 0; k < length && length <= 8; ++k)
+        expected |= quint64(static_cast<unsigned char>(bytes[k])) << (8 * k);
+    Q_ASSERT(key == expected);
+#endif
     const size_t i = findSlot(hash, key, [&](quint32 id) { return holdsAscii(id, bytes, length); });
     if (m_slots[i].id != 0)
         return m_slots[i].id;

@@ -29,15 +29,43 @@ public:
     static quint32 hashOf(QStringView text);
     // The same for a text given as ASCII bytes (every byte from 1 to 127), as a
     // file reader finds it: interned like the UTF-16 text of the same
-    // characters, with the same hash, and widened only when it is new.
-    quint32 internAscii(const char *bytes, quint32 length, quint32 hash);
-    // The hash of a short ASCII text from its key (see shortKey) and length.
-    static quint32 hashOfShortKey(quint64 key, quint32 length)
+    // characters, with the same hash, and widened only when it is new. key is
+    // the bytes of a text of at most eight as one word (the first in the low
+    // bits, as shortKey gives them), 0 for a longer text: the reader has them
+    // in a word already.
+    quint32 internAscii(const char *bytes, quint32 length, quint32 hash, quint64 key);
+    // The id of a short ASCII text by its hash and its key (not 0, see
+    // internAscii) when the pool holds it, 0 when it does not: a look-up that
+    // reads the index alone, made where the caller is, for a reader that
+    // finds nearly every text it looks up.
+    quint32 findShort(quint32 hash, quint64 key) const
     {
-        quint64 h = hashWord(quint64(length) * kHashMultiplier, widen(quint32(key)));
-        if (length > 4)
-            h = hashWord(h, widen(quint32(key >> 32)));
-        return hashFinish(h);
+        Q_ASSERT(key != 0);
+        if (m_slots.empty())
+            return 0;
+        // The index is never full: the search ends at a free slot.
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot &slot = m_slots[i];
+            if (slot.id == 0)
+                return 0;
+            if (slot.hash == hash && slot.key == key)
+                return slot.id;
+        }
+    }
+    // The hash of a short ASCII text from its key (see shortKey), which tells
+    // the text apart from every other: the key's bits mixed, two
+    // multiplications in all. A short text hashes this way whichever way it
+    // comes (hashOf, hashOfAscii), so that a reader with the key in a word
+    // has the hash at once.
+    static quint32 hashOfShortKey(quint64 key)
+    {
+        key ^= key >> 33;
+        key *= 0xFF51AFD7ED558CCDull;
+        key ^= key >> 33;
+        key *= 0xC4CEB9FE1A85EC53ull;
+        key ^= key >> 33;
+        return quint32(key);
     }
     // The key of a short text: up to eight characters, each from 1 to 127, as
     // one word of bytes, the first character in the low bits; 0 for any other
@@ -46,6 +74,13 @@ public:
     static quint32 hashOfAscii(const char *bytes, qsizetype length)
     {
         const auto *b = reinterpret_cast<const unsigned char *>(bytes);
+        if (length <= 8) {
+            quint64 key = 0;
+            for (qsizetype i = 0; i < length; ++i)
+                key |= quint64(b[i]) << (8 * i);
+            if (key != 0)
+                return hashOfShortKey(key);
+        }
         return hashUnits(b, quint64(length), [](const unsigned char *four) {
             return widen(quint32(four[0]) | quint32(four[1]) << 8 | quint32(four[2]) << 16
                 | quint32(four[3]) << 24);

@@ -8,11 +8,13 @@ cmake_minimum_required(VERSION 3.25)
 # The Linux backends: the udev monitor and hidapi's hidraw report descriptor;
 # the journal's file calls, one source per platform (the Windows C runtime has
 # its own <fcntl.h> and <sys/stat.h>); the atomic save's device and pipe
-# checks, which stand under Q_OS_UNIX with a plain QSaveFile path elsewhere.
+# checks, which stand under Q_OS_UNIX with a plain QSaveFile path elsewhere;
+# the reading table's mapping of pages ahead, one source per platform.
 set(allowed
   src/files/AtomicFile.cpp
   src/hid/SystemHidChangeNotifier.cpp
   src/hid/HidapiSystemCalls.cpp
+  src/recording/PagePrefault_linux.cpp
   src/journal/JournalFile_posix.cpp
   src/journal/JournalFile_windows.cpp)
 set(pattern

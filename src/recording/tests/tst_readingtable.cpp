@@ -26,8 +26,11 @@ private Q_SLOTS:
     void appendFieldsByPosition();
     void refusedAppendAddsNoRow_data();
     void refusedAppendAddsNoRow();
+    void noParsedFromTextAndBytes_data();
+    void noParsedFromTextAndBytes();
     void poolHoldsLongAndShortTextsTogether();
     void asciiBytesAndTextsShareNumbers();
+    void shortTextsFoundByTheirSlots();
     void rowsAppendedAtOnce();
     void clearedPoolAndTableStartAfresh_data();
     void clearedPoolAndTableStartAfresh();
@@ -294,6 +297,49 @@ void TestReadingTable::refusedAppendAddsNoRow()
     QVERIFY(table.isNull(1, 3));
 }
 
+void TestReadingTable::noParsedFromTextAndBytes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<qint32>("value");
+    // Up to nine digits a number is read without a check per digit; from ten
+    // on each digit is checked against the 32-bit range.
+    QTest::newRow("zero") << QByteArray("0") << true << 0;
+    QTest::newRow("minus zero") << QByteArray("-0") << true << 0;
+    QTest::newRow("plus sign") << QByteArray("+5") << true << 5;
+    QTest::newRow("nine digits") << QByteArray("999999999") << true << 999999999;
+    QTest::newRow("nine digits negative") << QByteArray("-999999999") << true << -999999999;
+    QTest::newRow("ten digits") << QByteArray("1000000000") << true << 1000000000;
+    QTest::newRow("leading zeros beyond nine") << QByteArray("000000000012") << true << 12;
+    QTest::newRow("largest") << QByteArray("2147483647") << true
+                             << std::numeric_limits<qint32>::max();
+    QTest::newRow("smallest") << QByteArray("-2147483648") << true
+                              << std::numeric_limits<qint32>::min();
+    QTest::newRow("one above") << QByteArray("2147483648") << false << 0;
+    QTest::newRow("one below") << QByteArray("-2147483649") << false << 0;
+    QTest::newRow("far above") << QByteArray("99999999999999999999") << false << 0;
+    QTest::newRow("empty") << QByteArray() << false << 0;
+    QTest::newRow("sign alone") << QByteArray("-") << false << 0;
+    QTest::newRow("two signs") << QByteArray("+-1") << false << 0;
+    QTest::newRow("letter after digits") << QByteArray("12a") << false << 0;
+    QTest::newRow("blank inside") << QByteArray("1 2") << false << 0;
+    QTest::newRow("character below the digits") << QByteArray("1/") << false << 0;
+    QTest::newRow("character above the digits") << QByteArray(":1") << false << 0;
+    QTest::newRow("byte beyond ASCII") << QByteArray("1\xB2") << false << 0;
+    QTest::newRow("letter in ten digits") << QByteArray("123456789x") << false << 0;
+}
+
+void TestReadingTable::noParsedFromTextAndBytes()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, valid);
+    QFETCH(qint32, value);
+    const std::optional<qint32> expected = valid ? std::optional<qint32>(value) : std::nullopt;
+    // The text as a table holds it and as the Latin-1 bytes a file reader has.
+    QCOMPARE(ReadingTable::parseNo(QStringView(QString::fromLatin1(text))), expected);
+    QCOMPARE(ReadingTable::parseNo(QLatin1String(text.constData(), text.size())), expected);
+}
+
 void TestReadingTable::asciiBytesAndTextsShareNumbers()
 {
     // Every length from 1 to 20 (whole and partial words of the hash), the
@@ -305,23 +351,45 @@ void TestReadingTable::asciiBytesAndTextsShareNumbers()
         const QString text = QString::fromLatin1(bytes);
         QCOMPARE(TextPool::hashOfAscii(bytes.constData(), bytes.size()), TextPool::hashOf(text));
         if (length <= 8) {
-            QCOMPARE(TextPool::hashOfShortKey(TextPool::shortKey(text), quint32(length)),
-                TextPool::hashOf(text));
+            QCOMPARE(TextPool::hashOfShortKey(TextPool::shortKey(text)), TextPool::hashOf(text));
         }
         const bool bytesFirst = length % 2 == 0;
         const quint32 first = bytesFirst
             ? pool.internAscii(bytes.constData(), quint32(bytes.size()),
-                TextPool::hashOfAscii(bytes.constData(), bytes.size()))
+                TextPool::hashOfAscii(bytes.constData(), bytes.size()), TextPool::shortKey(text))
             : pool.intern(text);
         const quint32 second = bytesFirst
             ? pool.intern(text)
             : pool.internAscii(bytes.constData(), quint32(bytes.size()),
-                TextPool::hashOfAscii(bytes.constData(), bytes.size()));
+                TextPool::hashOfAscii(bytes.constData(), bytes.size()), TextPool::shortKey(text));
         QCOMPARE(second, first);
         QCOMPARE(pool.text(first), QStringView(text));
         QCOMPARE(pool.isPrintableAscii(first), !bytes.contains(' '));
     }
     QCOMPARE(pool.size(), 20);
+}
+
+void TestReadingTable::shortTextsFoundByTheirSlots()
+{
+    // Enough texts for the index to grow several times and for searches to
+    // run past slots taken by other texts; absent texts are not found, even
+    // where a present one has the same characters and another length.
+    TextPool pool;
+    const auto find = [&pool](const QString &text) {
+        return pool.findShort(TextPool::hashOf(text), TextPool::shortKey(text));
+    };
+    QCOMPARE(find(QStringLiteral("1.5")), 0u);
+    std::vector<quint32> ids;
+    for (int i = 0; i < 5000; ++i)
+        ids.push_back(pool.intern(QString::number(i * 7)));
+    for (int i = 0; i < 5000; ++i) {
+        QCOMPARE(find(QString::number(i * 7)), ids[size_t(i)]);
+        if (i % 7 != 0)
+            QCOMPARE(find(QString::number(i)), 0u);
+    }
+    QCOMPARE(find(QStringLiteral("34993")), ids[4999]);
+    QCOMPARE(find(QStringLiteral("349930")), 0u);
+    QCOMPARE(find(QStringLiteral("abcdefgh")), 0u);
 }
 
 void TestReadingTable::rowsAppendedAtOnce()
@@ -359,6 +427,16 @@ void TestReadingTable::rowsAppendedAtOnce()
     QVERIFY(!table.appendRowsOfIds(std::span(bad).first(7), two));
     QCOMPARE(table.rowCount(), 20001);
     QCOMPARE(inserted.size(), 1);
+    // The same in the last column of a KM90 row, where No may be any number.
+    ReadingTable wide(MeterModel::Km90);
+    const quint32 amp = wide.storeText(u"A");
+    const std::array<quint32, 8> lastBad { 99, amp, amp, amp, amp, amp, amp, amp + 1 };
+    QVERIFY(!wide.appendRowsOfIds(lastBad, std::array<bool, 1> { false }));
+    std::array<quint32, 8> good = lastBad;
+    good[7] = amp;
+    QVERIFY(wide.appendRowsOfIds(good, std::array<bool, 1> { false }));
+    QCOMPARE(wide.rowCount(), 1);
+    QCOMPARE(wide.no(0), std::optional<qint32>(99));
 
     // The rows of another table follow with their texts numbered here.
     ReadingTable other(MeterModel::Km50_60);

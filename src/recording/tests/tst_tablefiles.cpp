@@ -111,6 +111,8 @@ private Q_SLOTS:
     void tokens();
     void readText_data();
     void readText();
+    void noReadAsTheTableParsesIt_data();
+    void noReadAsTheTableParsesIt();
     void textRoundTrip_data();
     void textRoundTrip();
     void halvesReadAsInOrder_data();
@@ -274,6 +276,10 @@ void TestTableFiles::readText_data()
     QTest::newRow("CR, LF and CR LF all end lines")
         << false << QByteArray("h\r1\ta\n2\tb\r\n3\tc\n\r4\td")
         << "7|a|b|c\n1|a|~|~\n2|b|~|~\n3|c|~|~\n4|d|~|~" << 0;
+    // Every line end counts one line, blank lines too, for the line a failure names.
+    QTest::newRow("lines counted across every kind of line end")
+        << false << header + "1\ta\r\r\n2\tb\n\r3\tc\r \t\x01\r\nx\td\r\n"
+        << "7|a|b|c\n1|a|~|~\n2|b|~|~\n3|c|~|~" << 8;
     QTest::newRow("missing tokens leave columns empty") << false << header + "5\r\n6\tt\r\n"
                                                         << "7|a|b|c\n5|~|~|~\n6|t|~|~" << 0;
     QTest::newRow("quoted tokens") << false << header + "\"8\"\t\"a \"\"b\"\"\"\t\"\"\tu\r\n"
@@ -282,6 +288,11 @@ void TestTableFiles::readText_data()
                                                   << "7|a|b|c\n~|t|~|~" << 0;
     QTest::newRow("GBK bytes") << false << header + "1\t\xA1\xC6\t5\t\xA1\xE6\r\n"
                                << QStringLiteral("7|a|b|c\n1|%1|5|%2").arg(Sum, Celsius) << 0;
+    // A GBK character at the end of a token of eight bytes, of a longer one
+    // and of the last one: each line goes through the code page.
+    QTest::newRow("GBK bytes ending tokens of every length")
+        << false << header + "1\tABCDEF\xA1\xC6\t123456789AB\xA1\xC6\r\n2\tA\tB\t\xA1\xC6"
+        << QStringLiteral("7|a|b|c\n1|ABCDEF%1|123456789AB%1|~\n2|A|B|%1").arg(Sum) << 0;
     QTest::newRow("too many tokens fail after earlier rows")
         << false << header + "1\t08:00:00\t12\tV\r\n2\t08:00:01\t12 3\tV\r\n3\t08:00:02\t1\tV\r\n"
         << "7|a|b|c\n1|08:00:00|12|V" << 3;
@@ -314,6 +325,9 @@ void TestTableFiles::readText_data()
     // in pieces, and the rows before it stay.
     QTest::newRow("line longer than any table line")
         << false << header + "1\ta\r\n2\t" + QByteArray(MaxLineBytes, 'x') + "\r\n3\tb\r\n"
+        << "7|a|b|c\n1|a|~|~" << 3;
+    QTest::newRow("line of short tokens made too long by blanks")
+        << false << header + "1\ta\r\n2\t" + QByteArray(MaxLineBytes, ' ') + "b\r\n3\tc\r\n"
         << "7|a|b|c\n1|a|~|~" << 3;
     QTest::newRow("endless first line")
         << false << QByteArray(MaxLineBytes + 1, ' ') << "7|a|b|c" << 1;
@@ -374,6 +388,23 @@ void TestTableFiles::readText()
     QCOMPARE(pieces.failedLine, result.failedLine);
     QCOMPARE(pieces.rows, result.rows);
     QCOMPARE(dump(piecewise), rows);
+
+    // The same content in two pieces, split after every byte in turn: a piece
+    // may end inside a line, between a CR and its LF or right after a line.
+    if (bytes.size() <= 1024) {
+        for (qsizetype at = 1; at < bytes.size(); ++at) {
+            ReadingTable two(modelOf(km90));
+            if (!km90)
+                fill(two, QStringLiteral("7|a|b|c"));
+            TextTableReader twoPieces(two);
+            twoPieces.feed(bytes.first(at));
+            twoPieces.feed(bytes.sliced(at));
+            const Result split = twoPieces.finish();
+            QVERIFY2(split.ok == result.ok && split.failedLine == result.failedLine
+                    && split.rows == result.rows && dump(two) == rows,
+                qPrintable(QStringLiteral("split after byte %1").arg(at)));
+        }
+    }
 
     // The same content as a file read in two halves on two threads.
     QTemporaryDir dir;
@@ -495,6 +526,46 @@ void TestTableFiles::tableClearedBetweenPieces()
     QVERIFY(result.ok);
     QCOMPARE(result.rows, 4);
     QCOMPARE(dump(table), QStringLiteral("4|ab|cdefghijk|V"));
+}
+
+// A No of up to eight digits is read from the token's bytes at once; every
+// other No by the table's parser. Both must read a No alike, in every length
+// and with a wrong byte at every place.
+void TestTableFiles::noReadAsTheTableParsesIt_data()
+{
+    QTest::addColumn<QByteArray>("no");
+    const QByteArray digits = "9081726354";
+    for (int length = 1; length <= 10; ++length) {
+        const QByteArray no = digits.first(length);
+        QTest::addRow("%d digits", length) << no;
+        QTest::addRow("%d digits, leading zeros", length) << QByteArray(length - 1, '0') + "7";
+        QTest::addRow("%d nines", length) << QByteArray(length, '9');
+        QTest::addRow("%d digits, signed", length) << "-" + no;
+        // Bytes next to the digits' range, and one far from it, at each place.
+        for (const char wrong : { '/', ':', 'a', '\x7F' }) {
+            for (int at = 0; at < length; ++at) {
+                QByteArray bad = no;
+                bad[at] = wrong;
+                QTest::addRow("%d digits, 0x%02x at %d", length, int(wrong), at) << bad;
+            }
+        }
+    }
+}
+
+void TestTableFiles::noReadAsTheTableParsesIt()
+{
+    QFETCH(QByteArray, no);
+    const std::optional<qint32> expected = ReadingTable::parseNo(QLatin1String(no));
+    ReadingTable table(MeterModel::Km50_60);
+    const Result result = appendTableText("No\ttime\r\n" + no + "\tt\r\n", table);
+    QCOMPARE(result.ok, expected.has_value());
+    if (expected) {
+        QCOMPARE(table.rowCount(), 1);
+        QCOMPARE(table.no(0), expected);
+    } else {
+        QCOMPARE(result.failedLine, 2);
+        QCOMPARE(table.rowCount(), 0);
+    }
 }
 
 void TestTableFiles::textRoundTrip_data()
